@@ -1,0 +1,100 @@
+// Owning wrappers for Windows handles and a scope guard, so that every handle
+// is closed on every path without CloseHandle repeated on each branch.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+// Each kind of handle knows its own invalid value and its closer.
+struct TKernelHandleTraits {
+    static HANDLE Invalid() noexcept { return nullptr; }
+    static void Close(HANDLE H) noexcept { ::CloseHandle(H); }
+};
+struct TFileHandleTraits {
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE H) noexcept { ::CloseHandle(H); }
+};
+struct TFindHandleTraits {
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE H) noexcept { ::FindClose(H); }
+};
+
+template <class Traits>
+class TUniqueHandle {
+public:
+    TUniqueHandle() noexcept = default;
+    explicit TUniqueHandle(HANDLE H) noexcept : FHandle(H) {}
+    TUniqueHandle(TUniqueHandle&& Other) noexcept : FHandle(Other.release()) {}
+    TUniqueHandle& operator=(TUniqueHandle&& Other) noexcept
+    {
+        if (this != &Other)
+            reset(Other.release());
+        return *this;
+    }
+    TUniqueHandle(const TUniqueHandle&) = delete;
+    TUniqueHandle& operator=(const TUniqueHandle&) = delete;
+    ~TUniqueHandle() { reset(); }
+
+    HANDLE get() const noexcept { return FHandle; }
+    bool valid() const noexcept { return FHandle != Traits::Invalid(); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    HANDLE release() noexcept { return std::exchange(FHandle, Traits::Invalid()); }
+    void reset(HANDLE H = Traits::Invalid()) noexcept
+    {
+        const HANDLE Old = std::exchange(FHandle, H);
+        if (Old != Traits::Invalid())
+            Traits::Close(Old);
+    }
+    // For out parameters: closes what is held and hands out the slot.
+    HANDLE* put() noexcept
+    {
+        reset();
+        return &FHandle;
+    }
+
+private:
+    HANDLE FHandle = Traits::Invalid();
+};
+
+using TKernelHandle = TUniqueHandle<TKernelHandleTraits>;
+using TFileHandle = TUniqueHandle<TFileHandleTraits>;
+using TFindHandle = TUniqueHandle<TFindHandleTraits>;
+
+// Runs a cleanup on scope exit unless released.
+template <class F>
+class TScopeExit {
+public:
+    explicit TScopeExit(F Fn) : FFn(std::move(Fn)) {}
+    TScopeExit(const TScopeExit&) = delete;
+    TScopeExit& operator=(const TScopeExit&) = delete;
+    ~TScopeExit()
+    {
+        if (FActive)
+            FFn();
+    }
+    void release() noexcept { FActive = false; }
+
+private:
+    F FFn;
+    bool FActive = true;
+};
+
+template <class F>
+TScopeExit<F> ScopeExit(F Fn)
+{
+    return TScopeExit<F>(std::move(Fn));
+}
+
+// Keeps GetLastError intact across cleanups that may overwrite it.
+class TLastErrorGuard {
+public:
+    TLastErrorGuard() noexcept : FError(::GetLastError()) {}
+    ~TLastErrorGuard() { ::SetLastError(FError); }
+    TLastErrorGuard(const TLastErrorGuard&) = delete;
+    TLastErrorGuard& operator=(const TLastErrorGuard&) = delete;
+
+private:
+    DWORD FError;
+};

@@ -1,0 +1,26 @@
+#include "uLibrary.h"
+
+#include <windows.h>
+
+// Nothing here starts threads, waits or loads libraries: the loader lock is
+// held while this runs.
+extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved)
+{
+    switch (Reason) {
+    case DLL_PROCESS_ATTACH:
+        ::DisableThreadLibraryCalls(Instance);
+        try {
+            LibraryInitialize();
+        } catch (...) {
+            return FALSE;
+        }
+        break;
+    case DLL_PROCESS_DETACH:
+        // At process exit other threads are already gone and their locks
+        // may be held; freeing would be both pointless and risky.
+        if (Reserved == nullptr)
+            LibraryFinalize();
+        break;
+    }
+    return TRUE;
+}
