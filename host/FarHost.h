@@ -1,0 +1,175 @@
+// The simulated Far Manager 3 host. It loads the plugin the way the real host
+// does (or takes the exports of a plugin linked into the test program), hands
+// it a service table, and records every call so tests can assert on it.
+// It is strict: whatever the real host would reject, or a plugin should never
+// do (a wrong StructSize, an unknown handle, a message id outside the
+// language file, a leaked screen), is a recorded error that fails the test.
+#pragma once
+
+#include "FarApi.h"
+#include "LngFile.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+struct TPluginExports {
+    far3::SETSTARTUPINFOW SetStartupInfoW = nullptr;
+    far3::GETGLOBALINFOW GetGlobalInfoW = nullptr;
+    far3::GETPLUGININFOW GetPluginInfoW = nullptr;
+    far3::OPENW OpenW = nullptr;
+    far3::CONFIGUREW ConfigureW = nullptr;
+    far3::EXITFARW ExitFARW = nullptr;
+    far3::PROCESSSYNCHROEVENTW ProcessSynchroEventW = nullptr;
+};
+
+// One message box as the host would draw it.
+struct TMessageBox {
+    far3::FARMESSAGEFLAGS Flags = 0;
+    std::wstring Title;
+    std::vector<std::wstring> Lines;   // the text lines, without title and buttons
+    std::vector<std::wstring> Buttons;
+    intptr_t Result = -1;
+};
+
+struct TServiceCall {
+    std::string Service;
+    DWORD ThreadId = 0;
+};
+
+struct TMenuEntry {
+    GUID Guid{};
+    std::wstring Text;
+};
+
+// What the plugin reported in GetPluginInfoW, copied out.
+struct TPluginInfoCopy {
+    size_t StructSize = 0;
+    far3::PLUGIN_FLAGS Flags = 0;
+    std::vector<TMenuEntry> DiskMenu, PluginMenu, PluginConfig;
+    std::wstring CommandPrefix;
+};
+
+class TFarHost {
+public:
+    TFarHost();
+    ~TFarHost();
+    TFarHost(const TFarHost&) = delete;
+    TFarHost& operator=(const TFarHost&) = delete;
+
+    // The host the service functions talk to; null when none exists.
+    static TFarHost* Current() noexcept;
+
+    // --- how this host presents itself -------------------------------------
+    far3::VersionInfo HostVersion = far3::MakeFarVersion(3, 0, 0, 6730, far3::VS_RELEASE);
+    void SetLanguage(const std::wstring& Language);
+    void SetConsoleSize(SHORT Width, SHORT Height);
+
+    // --- loading -----------------------------------------------------------
+    // Loads a plugin DLL with LoadLibraryW and resolves its exports by name.
+    bool LoadDll(const std::wstring& Path);
+    // Takes the exports of a plugin linked into this program; ModuleName
+    // stands for the DLL's path (its folder holds the language files).
+    bool LoadStatic(const TPluginExports& Exports, const std::wstring& ModuleName);
+    // ExitFARW (when started), the leak checks, and FreeLibrary for a DLL.
+    // Returns false when the DLL did not unload.
+    bool Unload();
+    bool IsLoaded() const { return FLoaded; }
+    HMODULE Module() const { return FModule; }
+    const TPluginExports& Exports() const { return FExports; }
+    const std::wstring& ModuleName() const { return FModuleName; }
+
+    // What GetGlobalInfoW reported.
+    GUID PluginGuid{};
+    std::wstring Title, Description, Author;
+    far3::VersionInfo PluginVersion{}, MinFarVersion{};
+
+    // --- driving the plugin as the host does ---------------------------------
+    TPluginInfoCopy GetPluginInfo();
+    HANDLE Open(far3::OPENFROM OpenFrom, const GUID* Guid, intptr_t Data);
+    HANDLE OpenFromEditor();
+    intptr_t Configure(size_t StructSize = sizeof(far3::ConfigureInfo));
+    // Delivers queued ACTL_SYNCHRO events through ProcessSynchroEventW; the
+    // host does this on its main thread only. Returns how many it delivered.
+    size_t DeliverSynchroEvents();
+    // Waits until a synchro event is queued (or the time runs out).
+    bool WaitForSynchroEvent(DWORD Milliseconds);
+
+    // --- message boxes -------------------------------------------------------
+    // Scripted answers, used in order; without one, a box with buttons
+    // answers 0 (the first button) and a box without buttons -1.
+    void QueueMessageResult(intptr_t Result);
+    std::vector<TMessageBox> Messages() const;
+    void ClearMessages();
+
+    // --- screen --------------------------------------------------------------
+    size_t SavedScreenCount() const;
+    size_t RedrawAllCount() const;
+
+    // --- failures on demand ----------------------------------------------------
+    // Makes a service (by name: "GetMsg", "Message", "SaveScreen", or an
+    // AdvControl command such as "ACTL_GETFARRECT") refuse every request.
+    void SetFailing(const std::string& Service, bool Fail = true);
+    bool IsFailing(const std::string& Service) const;
+
+    // --- what happened ------------------------------------------------------------
+    void Error(const std::wstring& Text);
+    std::vector<std::wstring> Errors() const;
+    void ClearErrors();
+    std::vector<TServiceCall> Calls() const;
+    size_t CallCount(const std::string& Service) const;
+    DWORD MainThreadId() const { return FMainThread; }
+    // Records a service call with the calling thread.
+    void Record(const std::string& Service);
+
+    // --- used by the service functions ------------------------------------------
+    bool CheckPluginId(const GUID* PluginId, const char* Service);
+    bool CheckStructSize(size_t StructSize, size_t HostSize, const char* Record, const char* Service);
+    const wchar_t* GetMsg(const GUID* PluginId, intptr_t MsgId);
+    intptr_t ShowMessage(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags, const wchar_t* const* Items,
+                         size_t ItemsNumber, intptr_t ButtonsNumber);
+    HANDLE SaveScreen(intptr_t X1, intptr_t Y1, intptr_t X2, intptr_t Y2);
+    void RestoreScreen(HANDLE Screen, bool Restore);
+    intptr_t AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2);
+
+    SHORT ConsoleWidth() const { return FConsoleWidth; }
+    SHORT ConsoleHeight() const { return FConsoleHeight; }
+
+private:
+    bool Start(const std::wstring& ModuleName);
+    void FillStartupInfo(far3::PluginStartupInfo& Info, far3::FarStandardFunctions& FSF);
+
+    mutable std::recursive_mutex FLock;
+    DWORD FMainThread;
+    TPluginExports FExports;
+    HMODULE FModule = nullptr;
+    std::wstring FModuleName;
+    bool FLoaded = false;
+    bool FStarted = false;
+
+    std::wstring FLanguage = L"English";
+    bool FLngLoaded = false;
+    TLngFile FLng;
+
+    SHORT FConsoleWidth = 80, FConsoleHeight = 25;
+
+    std::deque<intptr_t> FMessageResults;
+    std::vector<TMessageBox> FMessages;
+    std::set<HANDLE> FScreens;
+    uintptr_t FNextScreen = 0x5C000;
+    size_t FRedrawAll = 0;
+
+    std::deque<void*> FSynchro;
+    HANDLE FSynchroEvent;
+
+    std::set<std::string> FFailing;
+    std::vector<std::wstring> FErrors;
+    std::vector<TServiceCall> FCalls;
+};
+
+// Text of a GUID for error messages.
+std::wstring GuidText(const GUID& Guid);
+std::wstring Widen(const std::string& Text);

@@ -1,0 +1,66 @@
+// Shared set-up for tests that run the plugin linked into the test program
+// against the simulated host.
+#pragma once
+
+#include "FarHost.h"
+#include "uFarExports.h"
+#include "uFarPlugin.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+inline TPluginExports LinkedExports()
+{
+    TPluginExports Exports;
+    Exports.SetStartupInfoW = &SetStartupInfoW;
+    Exports.GetGlobalInfoW = &GetGlobalInfoW;
+    Exports.GetPluginInfoW = &GetPluginInfoW;
+    Exports.OpenW = &OpenW;
+    Exports.ConfigureW = &ConfigureW;
+    Exports.ExitFARW = &ExitFARW;
+    Exports.ProcessSynchroEventW = &ProcessSynchroEventW;
+    return Exports;
+}
+
+// The test program's own path: its folder holds the language files.
+inline std::wstring TestProgramPath()
+{
+    std::wstring Path(MAX_PATH, L'\0');
+    Path.resize(::GetModuleFileNameW(nullptr, Path.data(), MAX_PATH));
+    return Path;
+}
+
+inline std::wstring TestProgramFolder()
+{
+    const std::wstring Path = TestProgramPath();
+    return Path.substr(0, Path.find_last_of(L'\\'));
+}
+
+// Registers Plugin (or, when null, leaves registration to the caller) and
+// loads the linked exports into a fresh simulated host. Every test ends with
+// the plugin unloaded and no host error recorded.
+class TLinkedPluginTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TFarHost> Host;
+
+    void StartWith(std::unique_ptr<TFarPlugin> Plugin)
+    {
+        TFarModule::InitializeUnit();
+        TFarPlugin::RegisterInstance(std::move(Plugin));
+        Host = std::make_unique<TFarHost>();
+        ASSERT_TRUE(Host->LoadStatic(LinkedExports(), TestProgramPath()));
+    }
+
+    void TearDown() override
+    {
+        if (Host) {
+            Host->Unload();
+            EXPECT_THAT(Host->Errors(), ::testing::IsEmpty());
+            Host.reset();
+        }
+        TFarModule::FinalizeUnit();
+    }
+};
