@@ -6,8 +6,10 @@
 // language file, a leaked screen), is a recorded error that fails the test.
 #pragma once
 
+#include "EditorModel.h"
 #include "FarApi.h"
 #include "LngFile.h"
+#include "SettingsStore.h"
 
 #include <deque>
 #include <map>
@@ -109,6 +111,10 @@ public:
     size_t SavedScreenCount() const;
     size_t RedrawAllCount() const;
 
+    // --- the editors and the settings store ----------------------------------
+    TEditorModel& Editors() { return FEditors; }
+    TSettingsStore& Settings() { return FSettings; }
+
     // --- failures on demand ----------------------------------------------------
     // Makes a service (by name: "GetMsg", "Message", "SaveScreen", or an
     // AdvControl command such as "ACTL_GETFARRECT") refuse every request.
@@ -164,6 +170,9 @@ private:
 
     std::deque<void*> FSynchro;
     HANDLE FSynchroEvent;
+
+    TEditorModel FEditors{*this};
+    TSettingsStore FSettings{*this};
 
     std::set<std::string> FFailing;
     std::vector<std::wstring> FErrors;
