@@ -7,6 +7,7 @@
 #include "uFarModule.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Owns one settings handle of the host and frees it (SCTL_FREE) on every
