@@ -209,6 +209,7 @@ bool TFarHost::Unload()
         Info.Instance = FModule;
         FExports.ExitFARW(&Info);
     }
+    FSettings.ReleaseLeakedHandles();
     {
         std::lock_guard Guard(FLock);
         for (HANDLE Screen : FScreens)

@@ -1,0 +1,57 @@
+#include "uOptions.h"
+
+#include "Handle.h"
+
+namespace {
+
+const wchar_t* const CtagsFileNameValue = L"CtagsFileName";
+const wchar_t* const FunctionSearchDelayEnabledValue = L"FunctionSearchDelayEnabled";
+const wchar_t* const FunctionSearchDelayValue = L"FunctionSearchDelay";
+
+} // namespace
+
+TOptions::TOptions() : TFarConfig(PluginGuid(), false)
+{
+    SetDefaults();
+}
+
+void TOptions::SetDefaults()
+{
+    CtagsFileName.clear();
+    FunctionSearchDelayEnabled = true;
+    FunctionSearchDelay = 300;
+    // Nothing has been loaded yet: whatever is in memory is unsaved.
+    SetModified();
+}
+
+void TOptions::Load()
+{
+    if (!OpenKey(std::wstring(), false))
+        return;
+    auto Closer = ScopeExit([this] { Close(); });
+    CtagsFileName = ReadString(CtagsFileNameValue, CtagsFileName);
+    FunctionSearchDelayEnabled = ReadBool(FunctionSearchDelayEnabledValue, FunctionSearchDelayEnabled);
+    // Stored as 64 bits; the delay is the low 32 of them.
+    const uint64_t Delay =
+        ReadQWord(FunctionSearchDelayValue, static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay)));
+    FunctionSearchDelay = static_cast<int32_t>(static_cast<uint32_t>(Delay));
+    ClearModified();
+}
+
+bool TOptions::Save(bool Force)
+{
+    if (!Force && !GetModified())
+        return true;
+    if (!OpenKey(std::wstring(), false))
+        return false;
+    auto Closer = ScopeExit([this] { Close(); });
+    // Every value is attempted even after a refusal: the others may still
+    // get through.
+    bool Written = WriteString(CtagsFileNameValue, CtagsFileName);
+    Written = WriteBool(FunctionSearchDelayEnabledValue, FunctionSearchDelayEnabled) && Written;
+    Written = WriteQWord(FunctionSearchDelayValue, static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay))) &&
+              Written;
+    if (Written)
+        ClearModified();
+    return Written;
+}

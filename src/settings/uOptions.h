@@ -1,0 +1,37 @@
+// The plugin's three user settings, kept at the root of the plugin's own
+// settings in the host's store.
+#pragma once
+
+#include "uFarConfig.h"
+
+#include <cstdint>
+#include <string>
+
+class TOptions : public TFarConfig {
+public:
+    // The plugin's own settings, closed, holding the defaults (and marked
+    // modified until loaded or saved). Nothing is read here; call Load.
+    TOptions();
+
+    void SetDefaults();
+    // Reads the three values; a missing one keeps its current value. When
+    // the store cannot be opened nothing changes, Modified included.
+    void Load();
+    // Writes the three values when Force is set or something changed.
+    // Returns false when the store refused to open or to take a value; the
+    // options then stay modified, so a later Save(false) tries again.
+    bool Save(bool Force);
+
+    const std::wstring& GetCtagsFileName() const noexcept { return CtagsFileName; }
+    void SetCtagsFileName(const std::wstring& Value) { UpdateString(CtagsFileName, Value); }
+    bool GetFunctionSearchDelayEnabled() const noexcept { return FunctionSearchDelayEnabled; }
+    void SetFunctionSearchDelayEnabled(bool Value) { UpdateBoolean(FunctionSearchDelayEnabled, Value); }
+    // No range check: the callers decide what a zero or negative delay means.
+    int32_t GetFunctionSearchDelay() const noexcept { return FunctionSearchDelay; }
+    void SetFunctionSearchDelay(int32_t Value) { UpdateInteger(FunctionSearchDelay, Value); }
+
+private:
+    std::wstring CtagsFileName;
+    bool FunctionSearchDelayEnabled = true;
+    int32_t FunctionSearchDelay = 300;
+};
