@@ -2,7 +2,10 @@
 // written into the console input buffer for ReadKey to find. Test programs
 // run under wine with no terminal, where no usable console exists, so the
 // test attaches to a pseudo console made for the purpose and gives it up
-// again when done.
+// again when done. A terminal's own console would not do: the terminal
+// adds input events of its own. Run by hand from a terminal, a test
+// program therefore loses the terminal once such a test has run; pipe its
+// output (| cat) to see all of it.
 #pragma once
 
 #include <windows.h>
