@@ -74,8 +74,10 @@ public:
     TEditor& Current();
     size_t Count() const { return FEditors.size(); }
 
-    // The state bits the configured host build reports (far3-abi 9.3): the
-    // meaning of ECSTATE_MODIFIED and ECSTATE_SAVED changed twice.
+    // The state bits the configured host build reports. Their meaning
+    // changed twice: before 6562 MODIFIED is "unsaved changes" and SAVED
+    // "none"; from 6562 SAVED is "written at least once"; from 6570 MODIFIED
+    // is "written at least once" and SAVED "no unsaved changes".
     uintptr_t CurState(const TEditor& Editor) const;
 
     // Every EditorSetPosition the plugin sent, as sent.
