@@ -3,14 +3,13 @@
 
 namespace host {
 
-intptr_t WINAPI EditorControl(intptr_t, far3::EDITOR_CONTROL_COMMANDS Command, intptr_t, void*)
+intptr_t WINAPI EditorControl(intptr_t EditorID, far3::EDITOR_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2)
 {
     TFarHost* Host = TFarHost::Current();
     if (!Host)
         return 0;
-    Host->Record("EditorControl");
-    Host->Error(L"EditorControl: command " + std::to_wstring(static_cast<unsigned>(Command)) + L" is not simulated");
-    return 0;
+    Host->Record(EditorCommandName(Command));
+    return Host->Editors().Control(EditorID, Command, Param1, Param2);
 }
 
 } // namespace host

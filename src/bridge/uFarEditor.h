@@ -1,0 +1,44 @@
+// Reads the state, file name, lines and selection of a host editor and moves
+// its cursor. Class-level operations only; a host refusal is reported by the
+// result (false, empty outputs), never by an exception.
+#pragma once
+
+#include "uFarModule.h"
+
+#include <string>
+#include <vector>
+
+// The buffer the editor's file name is read into.
+using TFarCharArray = std::vector<wchar_t>;
+
+class TFarEditor : public TFarCommonModule {
+public:
+    TFarEditor() = delete;
+
+    // EditorId -1 is the host's current editor. Lines and positions count
+    // from 0.
+    static bool GetFileName(intptr_t EditorId, std::wstring& FileName);
+    static bool GetInfo(intptr_t EditorId, far3::EditorInfo& Info);
+    // One line: its text without the line end, the line end itself, and the
+    // selected part as a 1-based start and a length (SelStart 0: none).
+    // SelToEnd: the selection runs through the line break.
+    static bool GetStringInfo(intptr_t EditorId, intptr_t LineIndex, std::wstring& Text, std::wstring& Eol,
+                              intptr_t& SelStart, intptr_t& SelLength, bool& SelToEnd);
+    static bool GetString(intptr_t EditorId, intptr_t LineIndex, std::wstring& Text);
+    // The selected text: each part followed by its line's own line end when
+    // the selection runs through it, and always in a column block.
+    static bool GetSelection(intptr_t EditorId, std::wstring& Text, intptr_t& BlockType);
+    static bool GetSelectedText(intptr_t EditorId, std::wstring& Text);
+
+    // -1 in any value leaves that property of the editor as it is.
+    static bool SetPosition(intptr_t EditorId, intptr_t Line, intptr_t Pos, intptr_t TabPos, intptr_t TopScreenLine,
+                            intptr_t LeftPos, intptr_t Overtype);
+    // Moves the cursor and scrolls so that five lines stay visible above it.
+    static bool GoTo(intptr_t EditorId, intptr_t Line, intptr_t Pos);
+    static bool GoToLine(intptr_t EditorId, intptr_t Line);
+
+    // Whether the buffer may differ from the file on disk. Host builds
+    // disagree on what ECSTATE_MODIFIED and ECSTATE_SAVED mean; only "saved
+    // and not modified" means a clean buffer on every build.
+    static bool HasUnsavedChanges(const far3::EditorInfo& Info);
+};
