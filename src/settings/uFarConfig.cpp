@@ -128,15 +128,21 @@ void TFarConfig::Close() noexcept
     Path.clear();
 }
 
-bool TFarConfig::TryReadQWord(const std::wstring& Name, uint64_t& Value) const
+far3::FarSettingsItem TFarConfig::NewItem(const std::wstring& Name, far3::FARSETTINGSTYPES Type) const
 {
-    if (!IsOpen())
-        return false;
     far3::FarSettingsItem Item{};
     Item.StructSize = sizeof(Item);
     Item.Root = HostRoot();
     Item.Name = Name.c_str();
-    Item.Type = far3::FST_QWORD;
+    Item.Type = Type;
+    return Item;
+}
+
+bool TFarConfig::TryReadQWord(const std::wstring& Name, uint64_t& Value) const
+{
+    if (!IsOpen())
+        return false;
+    far3::FarSettingsItem Item = NewItem(Name, far3::FST_QWORD);
     if (!Handle.Control(far3::SCTL_GET, &Item))
         return false;
     Value = Item.Number;
@@ -169,11 +175,7 @@ bool TFarConfig::TryReadString(const std::wstring& Name, std::wstring& Value) co
     Value.clear();
     if (!IsOpen())
         return false;
-    far3::FarSettingsItem Item{};
-    Item.StructSize = sizeof(Item);
-    Item.Root = HostRoot();
-    Item.Name = Name.c_str();
-    Item.Type = far3::FST_STRING;
+    far3::FarSettingsItem Item = NewItem(Name, far3::FST_STRING);
     if (!Handle.Control(far3::SCTL_GET, &Item))
         return false;
     // The host's string lives only as long as the handle: copy it now.
@@ -191,11 +193,7 @@ bool TFarConfig::WriteQWord(const std::wstring& Name, uint64_t Value)
 {
     if (!IsOpen())
         return false;
-    far3::FarSettingsItem Item{};
-    Item.StructSize = sizeof(Item);
-    Item.Root = HostRoot();
-    Item.Name = Name.c_str();
-    Item.Type = far3::FST_QWORD;
+    far3::FarSettingsItem Item = NewItem(Name, far3::FST_QWORD);
     Item.Number = Value;
     return Handle.Control(far3::SCTL_SET, &Item) != 0;
 }
@@ -209,11 +207,7 @@ bool TFarConfig::WriteString(const std::wstring& Name, const std::wstring& Value
 {
     if (!IsOpen())
         return false;
-    far3::FarSettingsItem Item{};
-    Item.StructSize = sizeof(Item);
-    Item.Root = HostRoot();
-    Item.Name = Name.c_str();
-    Item.Type = far3::FST_STRING;
+    far3::FarSettingsItem Item = NewItem(Name, far3::FST_STRING);
     Item.String = Value.c_str();
     return Handle.Control(far3::SCTL_SET, &Item) != 0;
 }

@@ -95,4 +95,6 @@ private:
 
     // Root as the host records carry it: sign-extended to pointer size.
     size_t HostRoot() const noexcept { return static_cast<size_t>(static_cast<intptr_t>(Root)); }
+    // A request for one value under the current key; Name must outlive it.
+    far3::FarSettingsItem NewItem(const std::wstring& Name, far3::FARSETTINGSTYPES Type) const;
 };
