@@ -99,8 +99,25 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     for (const std::wstring& Line : Output)
         if (auto Item = ParseTagLine(Line))
             FItems.push_back(std::move(Item));
-    std::sort(FItems.begin(), FItems.end(),
-              [](const std::unique_ptr<TCtagsItem>& A, const std::unique_ptr<TCtagsItem>& B) {
-                  return ItemLess(*A, *B);
-              });
+    Sort();
+}
+
+void TCtags::Sort()
+{
+    // The order of ItemLess, with one system call per item for its sort key
+    // instead of one per comparison: that made 100,000 tags take a second.
+    struct TKeyed {
+        std::string Key;
+        std::unique_ptr<TCtagsItem> Item;
+    };
+    std::vector<TKeyed> Keyed;
+    Keyed.reserve(FItems.size());
+    for (auto& Item : FItems)
+        Keyed.push_back({SortKeyLocale(Item->Name), std::move(Item)});
+    std::sort(Keyed.begin(), Keyed.end(), [](const TKeyed& A, const TKeyed& B) {
+        const int Order = A.Key.compare(B.Key);
+        return Order != 0 ? Order < 0 : A.Item->Line < B.Item->Line;
+    });
+    for (size_t I = 0; I < Keyed.size(); ++I)
+        FItems[I] = std::move(Keyed[I].Item);
 }

@@ -72,6 +72,8 @@ public:
     static bool ItemLess(const TCtagsItem& A, const TCtagsItem& B);
 
 private:
+    void Sort();
+
     std::wstring FExecutableName = L"ctags.exe";
     std::vector<std::unique_ptr<TCtagsItem>> FItems;
 };

@@ -226,3 +226,24 @@ int CompareTextLocale(std::wstring_view A, std::wstring_view B)
                                         B.data(), static_cast<int>(B.size()));
     return Result == 0 ? 0 : Result - CSTR_EQUAL;
 }
+
+std::string SortKeyLocale(std::wstring_view Text)
+{
+    std::string Key;
+    if (Text.size() > INT_MAX / 8)
+        return Key;
+    const int Length = static_cast<int>(Text.size());
+    // Sort keys are counted in bytes and written through a wide-char pointer.
+    const int Size = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
+                                    nullptr, 0);
+    if (Size <= 0)
+        return Key;
+    Key.resize(static_cast<size_t>(Size));
+    const int Done = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
+                                    reinterpret_cast<wchar_t*>(Key.data()), Size);
+    Key.resize(static_cast<size_t>(Done > 0 ? Done : 0));
+    // The key ends in a NUL byte that only delimits it.
+    while (!Key.empty() && Key.back() == '\0')
+        Key.pop_back();
+    return Key;
+}

@@ -3,6 +3,7 @@
 #include "TagsTestUtil.h"
 
 #include "uCtags.h"
+#include "uStrings.h"
 #include "uSystem.h"
 
 #include <random>
@@ -146,6 +147,27 @@ TEST(TCtagsOrder, NamesWithoutCaseThenLines)
     EXPECT_FALSE(TCtags::ItemLess(TCtagsItem(L"Beta", L"k", 1), TCtagsItem(L"alpha", L"k", 9)));
 }
 
+// The list is sorted by sort keys for speed; they must order names exactly
+// as the comparison does, including ties.
+TEST(TCtagsOrder, SortKeysAgreeWithTheComparison)
+{
+    std::mt19937 Random(7);
+    const std::wstring Alphabet = L"aAbBzZ09_-'~.\u00E9\u00C9\u00DF\u00E6\u00E4\u0416\u0436 ";
+    const auto Name = [&] {
+        std::wstring Result;
+        for (size_t Length = 1 + Random() % 6; Length > 0; --Length)
+            Result += Alphabet[Random() % Alphabet.size()];
+        return Result;
+    };
+    const auto Sign = [](int Value) { return (Value > 0) - (Value < 0); };
+    for (int Round = 0; Round < 20000; ++Round) {
+        const std::wstring A = Name();
+        const std::wstring B = Round % 4 == 0 ? A : Name();
+        ASSERT_EQ(Sign(CompareTextLocale(A, B)), Sign(SortKeyLocale(A).compare(SortKeyLocale(B))))
+            << ::testing::PrintToString(A) << " " << ::testing::PrintToString(B);
+    }
+}
+
 TEST_F(CtagsTest, LoadsParsesAndSortsTheTagsOfARealRun)
 {
     TScratchDir Dir;
@@ -188,6 +210,18 @@ TEST_F(CtagsTest, SkipsBrokenLinesDecodesUtf8AndSortsCaseBlind)
                                                    {L"foo", L"function", 10},
                                                    {L"Foo", L"function", 30},
                                                    {L"gr\u00F6\u00DFe", L"variable", 7}}));
+}
+
+TEST_F(CtagsTest, ManyTagsComeOutInTheOrderOfTheComparison)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "tags 3000\nout same\tx.c\t9;\"\tk\\nSAME\tx.c\t8;\"\tk\\n\n");
+    TCtags Tags;
+    Tags.SetExecutableName(FakeCtags());
+    Tags.LoadFromFile(Dir / L"x.c");
+    ASSERT_EQ(Tags.Count(), 3002);
+    for (int I = 1; I < Tags.Count(); ++I)
+        ASSERT_FALSE(TCtags::ItemLess(*Tags[I], *Tags[I - 1])) << I;
 }
 
 TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
