@@ -27,7 +27,7 @@ constexpr DWORD ErrorRegion = TransferBufferSize / 4;
 constexpr DWORD InputRegion = TransferBufferSize / 4;
 // Room in each pipe for the child to write ahead while the runner delivers
 // the previous chunk.
-constexpr DWORD PipeBufferSize = 64 * 1024;
+constexpr DWORD PipeBufferSize = TransferBufferSize;
 constexpr DWORD TerminateWaitMs = 3000;
 
 // Both ends of one pipe. Like the system's anonymous pipes, the reading end
@@ -78,8 +78,8 @@ public:
     {
         FFile = File;
         FOverlapped = OVERLAPPED{};
+        // ReadFile and WriteFile reset the event themselves.
         FOverlapped.hEvent = FEvent.get();
-        ::ResetEvent(FEvent.get());
         return &FOverlapped;
     }
     // After a call that returned FALSE: true when the transfer is in flight.
