@@ -29,6 +29,7 @@ constexpr DWORD InputRegion = TransferBufferSize / 4;
 // the previous chunk.
 constexpr DWORD PipeBufferSize = TransferBufferSize;
 constexpr DWORD TerminateWaitMs = 3000;
+constexpr int ImmediateReadsPerTurn = 8;
 
 // Both ends of one pipe. Like the system's anonymous pipes, the reading end
 // is the pipe's server and the writing end its client; unlike them, the
@@ -133,12 +134,26 @@ public:
 
     bool Open() const noexcept { return FPipe.valid(); }
     HANDLE Event() const noexcept { return FTransfer.Event(); }
-    bool Pending() const noexcept { return FTransfer.Pending(); }
+    // True while the reader needs its event watched: a read is in flight,
+    // or it has handed control back to the wait loop to go on later.
+    bool Watched() const noexcept { return FTransfer.Pending() || FResume; }
 
     // Reads until a read has to wait; what completes at once is delivered.
+    // A child that writes faster than it is read would keep this loop busy
+    // for ever, so after a few rounds it returns to the wait loop, which
+    // also watches the deadline, and resumes from there.
     void Start()
     {
-        while (Open()) {
+        for (int Round = 0; Open(); ++Round) {
+            if (FAfterExit >= FBudget) {
+                Close(); // the rest is not the child's own output
+                return;
+            }
+            if (Round == ImmediateReadsPerTurn) {
+                FResume = true;
+                ::SetEvent(FTransfer.Event());
+                return;
+            }
             DWORD Count = 0;
             OVERLAPPED* Overlapped = FTransfer.Begin(FPipe.get());
             if (::ReadFile(FPipe.get(), FRegion, FRegionSize, &Count, Overlapped)) {
@@ -153,6 +168,11 @@ public:
     // The read in flight has finished (its event is set).
     void Complete()
     {
+        if (FResume) {
+            FResume = false;
+            Start();
+            return;
+        }
         DWORD Count;
         switch (FTransfer.Finish(Count, false)) {
         case TTransfer::TOutcome::Incomplete:
@@ -172,7 +192,11 @@ public:
     // pipe open; what that process writes later is not the child's output).
     bool Drained()
     {
-        if (!Open() || !Pending() || FAfterExit >= FBudget)
+        if (!Open() || FAfterExit >= FBudget)
+            return true;
+        if (FResume)
+            return false;
+        if (!FTransfer.Pending())
             return true;
         DWORD Available = 0;
         if (!::PeekNamedPipe(FPipe.get(), nullptr, 0, nullptr, &Available, nullptr))
@@ -192,7 +216,7 @@ public:
     // Gives up the pipe; a read that completed meanwhile is still delivered.
     void Stop()
     {
-        if (Pending()) {
+        if (FTransfer.Pending()) {
             DWORD Count = 0;
             ::CancelIoEx(FPipe.get(), nullptr);
             if (FTransfer.Finish(Count, true) == TTransfer::TOutcome::Done)
@@ -227,6 +251,7 @@ private:
     HANDLE FProcess;
     std::uint64_t FBudget = UINT64_MAX;
     std::uint64_t FAfterExit = 0;
+    bool FResume = false;
 };
 
 // Feeds the caller's input stream to the child, one region at a time, and
@@ -440,9 +465,9 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
             Handles[Count] = Event;
             Sources[Count++] = Source;
         };
-        if (OutputReader.Pending())
+        if (OutputReader.Watched())
             Watch(OutputReader.Event(), TSource::Output);
-        if (ErrorReader.Pending())
+        if (ErrorReader.Watched())
             Watch(ErrorReader.Event(), TSource::Errors);
         if (Exited) {
             // Whatever the child wrote is in a finished read or still in the
@@ -464,7 +489,10 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         if (Writer.Pending())
             Watch(Writer.Event(), TSource::Input);
         Handles[Count] = Process.get();
-        const DWORD Result = ::WaitForMultipleObjects(Count + 1, Handles, FALSE, TimeLeft(Deadline));
+        // Checked here too: while output keeps coming, some pipe event is
+        // always signalled and the wait below never times out.
+        const DWORD Left = TimeLeft(Deadline);
+        const DWORD Result = Left == 0 ? WAIT_TIMEOUT : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, Left);
         if (Result < WAIT_OBJECT_0 + Count) {
             Complete(Sources[Result - WAIT_OBJECT_0]);
             continue;

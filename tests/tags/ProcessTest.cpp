@@ -195,6 +195,19 @@ TEST(RunProcess, DeadlineTerminatesTheChildAndKeepsWhatItWrote)
     EXPECT_LT(Seconds(Start), 10.0);
     EXPECT_EQ(ExitCode, 258u);
     EXPECT_EQ(Output, TStrings{L"before"});
+
+    // A child that never stops writing keeps some pipe busy all the time;
+    // the deadline must still be seen.
+    TScript Endless(Dir, "chunk 65536\ntagbytes 4000000000\n");
+    std::uint64_t Seen = 0;
+    TMemoryStream Errors;
+    const auto CountOutput = [&](HANDLE, const void*, std::uint32_t Count) { Seen += Count; };
+    const auto Begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunProcess(QuotedStr(FakeCtags()), nullptr, nullptr, &Errors, ExitCode, SW_HIDE, 0, CountOutput, {},
+                           Now() + 0.5 / 86400));
+    EXPECT_LT(Seconds(Begin), 10.0);
+    EXPECT_EQ(ExitCode, 258u);
+    EXPECT_GT(Seen, 0u);
 }
 
 TEST(RunProcess, EndsWhenTheChildExitsEvenIfItsOwnChildHoldsThePipe)
