@@ -39,7 +39,7 @@ struct TPipe {
     TFileHandle Write;
 };
 
-bool CreatePipe(TPipe& Pipe, bool RunnerReads)
+bool CreateRunnerPipe(TPipe& Pipe, bool RunnerReads)
 {
     static std::atomic<unsigned> Serial{0};
     wchar_t Name[96];
@@ -399,8 +399,8 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
     TPipe InputPipe;
     TPipe OutputPipe;
     TPipe ErrorPipe;
-    if (UsePipes && (!CreatePipe(InputPipe, false) || !CreatePipe(OutputPipe, true) ||
-                     (!SharedOutput && !CreatePipe(ErrorPipe, true))))
+    if (UsePipes && (!CreateRunnerPipe(InputPipe, false) || !CreateRunnerPipe(OutputPipe, true) ||
+                     (!SharedOutput && !CreateRunnerPipe(ErrorPipe, true))))
         return false;
 
     STARTUPINFOEXW Startup{};

@@ -2,6 +2,7 @@
 // folder deletion.
 #include "TagsTestUtil.h"
 
+#include "uLibrary.h"
 #include "uSystem.h"
 
 #include <string>
@@ -87,10 +88,13 @@ TEST_F(TempFilesTest, MakeTempFileNameExtKeepsTheExtensionAndSkipsTakenNames)
     EXPECT_EQ(TempFiles()->back(), Dir / L"2.c");
 }
 
+// Through the library's own start and stop, as the host's load and unload
+// run them.
 TEST(TempFilesUnload, DeletesRegisteredFilesAndFoldersAndSkipsWhatIsGone)
 {
     TScratchDir Dir;
-    SystemInitializeUnit();
+    LibraryInitialize();
+    ASSERT_NE(TempFiles(), nullptr);
     const std::wstring File = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L".c");
     WriteFileBytes(File, "int main;");
     const std::wstring Folder = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L"");
@@ -101,7 +105,7 @@ TEST(TempFilesUnload, DeletesRegisteredFilesAndFoldersAndSkipsWhatIsGone)
     const std::wstring Gone = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L".h");
     WriteFileBytes(Dir / L"unrelated.txt", "stays");
 
-    SystemFinalizeUnit();
+    LibraryFinalize();
     EXPECT_EQ(TempFiles(), nullptr);
     EXPECT_FALSE(FileExists(File));
     EXPECT_FALSE(DirectoryExists(Folder));
