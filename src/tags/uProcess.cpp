@@ -455,6 +455,9 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         }
     };
     bool Exited = false;
+    // Rounds in a row in which bytes were announced but no read finished;
+    // a pipe that never delivers must not hold the run for ever.
+    int Settling = 0;
     for (;;) {
         // Pipe events come first: WaitForMultipleObjects reports the lowest
         // signalled index, so data is always taken before the exit.
@@ -477,10 +480,11 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
                 break;
             const DWORD Ready = ::WaitForMultipleObjects(Count, Handles, FALSE, 0);
             if (Ready < WAIT_OBJECT_0 + Count) {
+                Settling = 0;
                 Complete(Sources[Ready - WAIT_OBJECT_0]);
                 continue;
             }
-            if (OutputReader.Drained() && ErrorReader.Drained())
+            if ((OutputReader.Drained() && ErrorReader.Drained()) || ++Settling > 100)
                 break;
             // Bytes are on their way into a read; let it finish.
             ::WaitForMultipleObjects(Count, Handles, FALSE, 10);
@@ -499,7 +503,7 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         }
         Exited = true;
         Writer.Close();
-        if (Result == WAIT_OBJECT_0 + Count) {
+        if (Result == WAIT_OBJECT_0 + Count || ::WaitForSingleObject(Process.get(), 0) == WAIT_OBJECT_0) {
             DWORD Code = 0;
             ::GetExitCodeProcess(Process.get(), &Code);
             ExitCode = Code;
