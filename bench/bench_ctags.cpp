@@ -24,7 +24,7 @@ int main()
     std::size_t Bytes = 0;
     double Runner = 1e30;
     double Load = 1e30;
-    for (int Run = 0; Run < 10; ++Run) {
+    for (int Run = 0; Run < 20; ++Run) {
         Runner = std::min(Runner, Best(1, [&] {
                               TMemoryStream Output;
                               std::uint32_t ExitCode = 0;

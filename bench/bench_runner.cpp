@@ -21,9 +21,11 @@ std::size_t RunWithRunner()
 {
     TMemoryStream Output;
     std::uint32_t ExitCode = 0;
-    if (!RunProcess(CommandLine(), nullptr, &Output, nullptr, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS) ||
-        ExitCode != 0) {
-        std::printf("fakectags failed to run\n");
+    const bool Started =
+        RunProcess(CommandLine(), nullptr, &Output, nullptr, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS);
+    if (!Started || ExitCode != 0) {
+        std::printf("fakectags failed to run (started %d, exit code %u, error %lu)\n", Started, ExitCode,
+                    ::GetLastError());
         std::exit(1);
     }
     return Output.Bytes().size();

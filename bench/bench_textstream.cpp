@@ -24,7 +24,7 @@ int main()
 
     double Text = 1e30;
     double Raw = 1e30;
-    for (int Run = 0; Run < 5; ++Run) {
+    for (int Run = 0; Run < 9; ++Run) {
         Text = std::min(Text, Best(1, [&] {
                             auto Stream = TTextStream::Create(TextPath, fmCreate);
                             for (const std::wstring& Line : Lines)

@@ -42,17 +42,26 @@ struct TPipe {
 bool CreateRunnerPipe(TPipe& Pipe, bool RunnerReads)
 {
     static std::atomic<unsigned> Serial{0};
-    wchar_t Name[96];
-    std::swprintf(Name, std::size(Name), L"\\\\.\\pipe\\Lodestar.%08lx.%08lx.%08x", ::GetCurrentProcessId(),
-                  ::GetCurrentThreadId(), Serial.fetch_add(1));
     // The child's end is inheritable; the runner's never is, so no other
     // child started meanwhile can hold it and delay the end of the output.
     SECURITY_ATTRIBUTES ReadSecurity{sizeof(SECURITY_ATTRIBUTES), nullptr, RunnerReads ? FALSE : TRUE};
     SECURITY_ATTRIBUTES WriteSecurity{sizeof(SECURITY_ATTRIBUTES), nullptr, RunnerReads ? TRUE : FALSE};
-    Pipe.Read.reset(::CreateNamedPipeW(
-        Name, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | (RunnerReads ? FILE_FLAG_OVERLAPPED : 0),
-        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, PipeBufferSize, 0,
-        &ReadSecurity));
+    wchar_t Name[96];
+    for (int Attempt = 0; Attempt < 16; ++Attempt) {
+        // Process ids come back soon: a process started by an earlier
+        // process of the same id may still hold a pipe of that name, so the
+        // clock goes into the name too, and a taken name is tried again.
+        LARGE_INTEGER Clock;
+        ::QueryPerformanceCounter(&Clock);
+        std::swprintf(Name, std::size(Name), L"\\\\.\\pipe\\Lodestar.%08lx.%08x.%016llx", ::GetCurrentProcessId(),
+                      Serial.fetch_add(1), static_cast<unsigned long long>(Clock.QuadPart));
+        Pipe.Read.reset(::CreateNamedPipeW(
+            Name, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | (RunnerReads ? FILE_FLAG_OVERLAPPED : 0),
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, PipeBufferSize, 0,
+            &ReadSecurity));
+        if (Pipe.Read || (::GetLastError() != ERROR_ACCESS_DENIED && ::GetLastError() != ERROR_PIPE_BUSY))
+            break;
+    }
     if (!Pipe.Read)
         return false;
     Pipe.Write.reset(::CreateFileW(Name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &WriteSecurity, OPEN_EXISTING,
