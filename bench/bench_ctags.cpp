@@ -8,7 +8,9 @@
 
 using namespace bench;
 
-int main()
+namespace {
+
+int Run()
 {
     TScratch Dir;
     const std::wstring Source = Dir / L"source.c";
@@ -42,4 +44,16 @@ int main()
     const double Large = Best(3, [&] { Tags.LoadFromFile(Source); });
     std::printf("ctags, 100,000 tags: LoadFromFile %.3f s (%d tags)\n", Large, Tags.Count());
     return 0;
+}
+
+} // namespace
+
+int main()
+{
+    try {
+        return Run();
+    } catch (const Exception& E) {
+        std::printf("ctags benchmark failed: %ls: %ls\n", E.ClassName(), E.Message().c_str());
+        return 1;
+    }
 }
