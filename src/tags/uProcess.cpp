@@ -431,10 +431,19 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         Flags |= EXTENDED_STARTUPINFO_PRESENT;
     }
 
-    std::wstring WritableCommandLine = CommandLine;
     PROCESS_INFORMATION Info{};
-    if (!::CreateProcessW(nullptr, WritableCommandLine.data(), nullptr, nullptr, UsePipes ? TRUE : FALSE, Flags,
-                          nullptr, nullptr, &Startup.StartupInfo, &Info))
+    bool Created = false;
+    // ERROR_INTERNAL_ERROR means the new process died while the system was
+    // still starting it (seen now and then on a loaded machine): that is no
+    // missing program, so it is tried again. Every other failure is final.
+    for (int Attempt = 0; !Created && Attempt < 3; ++Attempt) {
+        if (Attempt > 0 && ::GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+        std::wstring WritableCommandLine = CommandLine;
+        Created = ::CreateProcessW(nullptr, WritableCommandLine.data(), nullptr, nullptr, UsePipes ? TRUE : FALSE,
+                                   Flags, nullptr, nullptr, &Startup.StartupInfo, &Info) != FALSE;
+    }
+    if (!Created)
         return false;
     TKernelHandle Process(Info.hProcess);
     TKernelHandle Thread(Info.hThread);
