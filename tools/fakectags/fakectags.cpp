@@ -12,6 +12,7 @@
 //   tagbytes N      generated tag lines until N bytes are written
 //   chunk N         write in pieces of N bytes from here on (default 4096)
 //   nul             standard output goes to NUL from here on
+//   stdout          standard output goes to standard output again
 //   stdin           copy standard input to standard output
 //   args [err]      write the command line, then a line break (to standard
 //                   error with "err")
@@ -273,6 +274,8 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
         } else if (Verb == "nul") {
             Out.SetHandle(::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
+        } else if (Verb == "stdout") {
+            Out.SetHandle(::GetStdHandle(STD_OUTPUT_HANDLE));
         } else if (Verb == "stdin") {
             while (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
                 Out.Write(std::string(Buffer, Done));
