@@ -2,14 +2,19 @@
 
 #include "uFarModule.h"
 #include "uPlugin.h"
+#include "uSystem.h"
 
 void LibraryInitialize()
 {
     TFarModule::InitializeUnit();
+    SystemInitializeUnit();
     PluginInitialize();
 }
 
 void LibraryFinalize() noexcept
 {
+    // Leftover temporary files go before the plugin object, which
+    // TFarModule frees last of all.
+    SystemFinalizeUnit();
     TFarModule::FinalizeUnit();
 }

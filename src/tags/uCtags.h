@@ -1,0 +1,79 @@
+// Tag extraction: runs ctags on one source file and keeps its tags sorted by
+// name without regard to case, then by line.
+#pragma once
+
+#include "Exception.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// ctags failures; the error code of EInOutError stays 0.
+class ECtagsError : public EInOutError {
+public:
+    explicit ECtagsError(std::wstring Message) : EInOutError(std::move(Message), 0) {}
+    const wchar_t* ClassName() const noexcept override { return L"ECtagsError"; }
+};
+
+LODESTAR_DECLARE_EXCEPTION(ECtagsError_CtagsNotFound, ECtagsError);
+
+class ECtagsError_ExecutionFailed : public ECtagsError {
+public:
+    ECtagsError_ExecutionFailed(std::int32_t ExitCode, std::wstring Message)
+        : ECtagsError(std::move(Message)), FExitCode(ExitCode) {}
+    const wchar_t* ClassName() const noexcept override { return L"ECtagsError_ExecutionFailed"; }
+    std::int32_t ExitCode() const noexcept { return FExitCode; }
+
+private:
+    std::int32_t FExitCode;
+};
+
+class TCtagsItem {
+public:
+    TCtagsItem(std::wstring Name, std::wstring Kind, std::int32_t Line)
+        : Name(std::move(Name)), Kind(std::move(Kind)), Line(Line) {}
+
+    std::wstring Name; // never empty
+    std::wstring Kind; // never empty, spelled in full ("function")
+    std::int32_t Line; // from 1 as ctags counts; never negative
+};
+
+class TCtags {
+public:
+    // What ctags is started with, after the executable.
+    static constexpr std::wstring_view Arguments = L" -f - --fields=K -n --format=2 ";
+
+    TCtags() = default;
+    TCtags(const TCtags&) = delete;
+    TCtags& operator=(const TCtags&) = delete;
+
+    const std::wstring& GetExecutableName() const noexcept { return FExecutableName; }
+    void SetExecutableName(std::wstring Value) { FExecutableName = std::move(Value); }
+
+    // Runs ctags on FileName and replaces the items. Raises
+    // ECtagsError_CtagsNotFound or ECtagsError_ExecutionFailed, leaving the
+    // items as they were; the current directory is restored on every path.
+    void LoadFromFile(const std::wstring& FileName);
+
+    int Count() const noexcept { return static_cast<int>(FItems.size()); }
+    // Valid until the next LoadFromFile; raises EArgumentOutOfRangeException
+    // outside 0 .. Count() - 1.
+    TCtagsItem* GetItem(int Index) const;
+    TCtagsItem* operator[](int Index) const { return GetItem(Index); }
+
+    // One line of ctags output as an item, or null when the line breaks the
+    // format (four TAB-separated fields: name, file, line number followed by
+    // ;" and kind; one TAB after the kind is tolerated).
+    static std::unique_ptr<TCtagsItem> ParseTagLine(std::wstring_view Text);
+    // The order of the list: names without regard to case as the user's
+    // locale compares them, then lines.
+    static bool ItemLess(const TCtagsItem& A, const TCtagsItem& B);
+
+private:
+    void Sort();
+
+    std::wstring FExecutableName = L"ctags.exe";
+    std::vector<std::unique_ptr<TCtagsItem>> FItems;
+};

@@ -1,0 +1,249 @@
+#include "uStrings.h"
+
+#include <windows.h>
+
+#include <climits>
+
+namespace {
+
+[[noreturn]] void ConversionFailed()
+{
+    throw EStringError(L"Conversion failed.");
+}
+
+bool IsAscii(std::wstring_view Text)
+{
+    for (const wchar_t C : Text)
+        if (C >= 0x80)
+            return false;
+    return true;
+}
+
+// The most bytes one UTF-16 code unit can take in CodePage.
+int MaxBytesPerUnit(unsigned CodePage)
+{
+    if (CodePage == CP_UTF8)
+        return 3;
+    CPINFO Info;
+    if (::GetCPInfo(CodePage, &Info) && Info.MaxCharSize > 0)
+        return static_cast<int>(Info.MaxCharSize);
+    return 4;
+}
+
+} // namespace
+
+std::string AnsiToOem(std::string_view Bytes)
+{
+    std::string Result(Bytes);
+    if (Result.empty())
+        return Result;
+    if (Result.size() > MAXDWORD || !::CharToOemBuffA(Result.data(), Result.data(), static_cast<DWORD>(Result.size())))
+        ConversionFailed();
+    return Result;
+}
+
+void AppendWideToCodePage(unsigned CodePage, std::wstring_view Text, std::string& Out)
+{
+    if (Text.empty())
+        return;
+    // Most of what the program writes is plain ASCII, which UTF-8 keeps as it
+    // is: skipping the system call makes line-by-line writing cheap.
+    if (CodePage == CP_UTF8 && IsAscii(Text)) {
+        const size_t Start = Out.size();
+        Out.resize(Start + Text.size());
+        for (size_t I = 0; I < Text.size(); ++I)
+            Out[Start + I] = static_cast<char>(Text[I]);
+        return;
+    }
+    if (Text.size() > INT_MAX / 4)
+        ConversionFailed();
+    const int Capacity = static_cast<int>(Text.size()) * MaxBytesPerUnit(CodePage);
+    const size_t Start = Out.size();
+    Out.resize(Start + static_cast<size_t>(Capacity));
+    const int Done = ::WideCharToMultiByte(CodePage, 0, Text.data(), static_cast<int>(Text.size()),
+                                           Out.data() + Start, Capacity, nullptr, nullptr);
+    if (Done <= 0) {
+        Out.resize(Start);
+        ConversionFailed();
+    }
+    Out.resize(Start + static_cast<size_t>(Done));
+}
+
+std::string WideToCodePage(unsigned CodePage, std::wstring_view Text)
+{
+    std::string Result;
+    AppendWideToCodePage(CodePage, Text, Result);
+    return Result;
+}
+
+std::string WideToUtf8(std::wstring_view Text)
+{
+    return WideToCodePage(CP_UTF8, Text);
+}
+
+namespace {
+
+// UTF-8 and the system's code pages never take more UTF-16 units than bytes,
+// so one allocation and one pass serve.
+bool TryDecode(unsigned CodePage, DWORD Flags, std::string_view Bytes, std::wstring& Text)
+{
+    Text.clear();
+    if (Bytes.empty())
+        return true;
+    if (Bytes.size() > INT_MAX)
+        return false;
+    Text.resize(Bytes.size());
+    const int Done = ::MultiByteToWideChar(CodePage, Flags, Bytes.data(), static_cast<int>(Bytes.size()),
+                                           Text.data(), static_cast<int>(Text.size()));
+    Text.resize(static_cast<size_t>(Done > 0 ? Done : 0));
+    return Done > 0;
+}
+
+} // namespace
+
+std::wstring CodePageToWide(unsigned CodePage, std::string_view Bytes)
+{
+    std::wstring Result;
+    TryDecode(CodePage, 0, Bytes, Result);
+    return Result;
+}
+
+bool IsValidUtf8(std::string_view Bytes)
+{
+    if (Bytes.empty())
+        return true;
+    if (Bytes.size() > INT_MAX)
+        return false;
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes.data(), static_cast<int>(Bytes.size()),
+                                 nullptr, 0) > 0;
+}
+
+std::wstring DecodeText(std::string_view Bytes)
+{
+    std::wstring Text;
+    const auto Starts = [&](std::string_view Mark) { return Bytes.substr(0, Mark.size()) == Mark; };
+    if (Starts("\xEF\xBB\xBF")) {
+        Text = CodePageToWide(CP_UTF8, Bytes.substr(3));
+    } else if (Starts("\xFF\xFE") || Starts("\xFE\xFF")) {
+        const bool BigEndian = Bytes[0] == '\xFE';
+        Bytes.remove_prefix(2);
+        Text.resize(Bytes.size() / 2);
+        for (size_t I = 0; I < Text.size(); ++I) {
+            const auto B0 = static_cast<unsigned char>(Bytes[2 * I]);
+            const auto B1 = static_cast<unsigned char>(Bytes[2 * I + 1]);
+            Text[I] = static_cast<wchar_t>(BigEndian ? (B0 << 8 | B1) : (B1 << 8 | B0));
+        }
+    } else {
+        // ctags writes names in the bytes of the source file, and the editor's
+        // snapshot is UTF-8: reading valid UTF-8 as ANSI would garble every
+        // non-ASCII name.
+        if (!TryDecode(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes, Text))
+            Text = CodePageToWide(CP_ACP, Bytes);
+    }
+    const size_t Nul = Text.find(L'\0');
+    if (Nul != std::wstring::npos)
+        Text.resize(Nul);
+    return Text;
+}
+
+std::vector<std::wstring> SplitTextLines(std::wstring_view Text)
+{
+    std::vector<std::wstring> Lines;
+    size_t Pos = 0;
+    while (Pos < Text.size()) {
+        const size_t Break = Text.find_first_of(L"\r\n", Pos);
+        if (Break == std::wstring_view::npos) {
+            Lines.emplace_back(Text.substr(Pos));
+            break;
+        }
+        Lines.emplace_back(Text.substr(Pos, Break - Pos));
+        Pos = Break + 1;
+        if (Text[Break] == L'\r' && Pos < Text.size() && Text[Pos] == L'\n')
+            ++Pos;
+    }
+    return Lines;
+}
+
+std::wstring TrimText(std::wstring_view Text)
+{
+    size_t First = 0;
+    size_t Last = Text.size();
+    while (First < Last && Text[First] <= L' ')
+        ++First;
+    while (Last > First && Text[Last - 1] <= L' ')
+        --Last;
+    return std::wstring(Text.substr(First, Last - First));
+}
+
+bool TryStrToInt32(std::wstring_view Text, std::int32_t& Value)
+{
+    size_t I = 0;
+    while (I < Text.size() && Text[I] == L' ')
+        ++I;
+    bool Negative = false;
+    if (I < Text.size() && (Text[I] == L'+' || Text[I] == L'-')) {
+        Negative = Text[I] == L'-';
+        ++I;
+    }
+    unsigned Base = 10;
+    if (I < Text.size() && (Text[I] == L'$' || Text[I] == L'x' || Text[I] == L'X')) {
+        Base = 16;
+        ++I;
+    } else if (I + 1 < Text.size() && Text[I] == L'0' && (Text[I + 1] == L'x' || Text[I + 1] == L'X')) {
+        Base = 16;
+        I += 2;
+    }
+    if (I == Text.size())
+        return false;
+    // Accumulated as a magnitude in 64 bits, so that the limit test is exact
+    // for both signs.
+    std::uint64_t Magnitude = 0;
+    for (; I < Text.size(); ++I) {
+        const wchar_t C = Text[I];
+        unsigned Digit;
+        if (C >= L'0' && C <= L'9')
+            Digit = static_cast<unsigned>(C - L'0');
+        else if (Base == 16 && C >= L'a' && C <= L'f')
+            Digit = static_cast<unsigned>(C - L'a' + 10);
+        else if (Base == 16 && C >= L'A' && C <= L'F')
+            Digit = static_cast<unsigned>(C - L'A' + 10);
+        else
+            return false;
+        Magnitude = Magnitude * Base + Digit;
+        if (Magnitude > 0x80000000ull)
+            return false;
+    }
+    if (!Negative && Magnitude > 0x7FFFFFFFull)
+        return false;
+    Value = Negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(Magnitude))
+                     : static_cast<std::int32_t>(Magnitude);
+    return true;
+}
+
+int CompareTextLocale(std::wstring_view A, std::wstring_view B)
+{
+    const int Result = ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.data(), static_cast<int>(A.size()),
+                                        B.data(), static_cast<int>(B.size()));
+    return Result == 0 ? 0 : Result - CSTR_EQUAL;
+}
+
+std::string SortKeyLocale(std::wstring_view Text)
+{
+    std::string Key;
+    if (Text.size() > INT_MAX / 8)
+        return Key;
+    const int Length = static_cast<int>(Text.size());
+    // Sort keys are counted in bytes and written through a wide-char pointer.
+    const int Size = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
+                                    nullptr, 0);
+    if (Size <= 0)
+        return Key;
+    Key.resize(static_cast<size_t>(Size));
+    const int Done = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
+                                    reinterpret_cast<wchar_t*>(Key.data()), Size);
+    Key.resize(static_cast<size_t>(Done > 0 ? Done : 0));
+    // The key ends in a NUL byte that only delimits it.
+    while (!Key.empty() && Key.back() == '\0')
+        Key.pop_back();
+    return Key;
+}

@@ -1,0 +1,306 @@
+// Tag extraction: the tag-line rules, the order of the list, and whole runs
+// of fakectags through LoadFromFile.
+#include "TagsTestUtil.h"
+
+#include "uCtags.h"
+#include "uStrings.h"
+#include "uSystem.h"
+
+#include <random>
+#include <string>
+
+using namespace tagstest;
+
+namespace {
+
+struct TExpected {
+    std::wstring Name;
+    std::wstring Kind;
+    std::int32_t Line;
+};
+
+std::vector<TExpected> Items(const TCtags& Tags)
+{
+    std::vector<TExpected> Result;
+    for (int I = 0; I < Tags.Count(); ++I)
+        Result.push_back({Tags[I]->Name, Tags[I]->Kind, Tags[I]->Line});
+    return Result;
+}
+
+bool operator==(const TExpected& A, const TExpected& B)
+{
+    return A.Name == B.Name && A.Kind == B.Kind && A.Line == B.Line;
+}
+
+void PrintTo(const TExpected& E, std::ostream* Out)
+{
+    *Out << ::testing::PrintToString(E.Name) << "/" << ::testing::PrintToString(E.Kind) << "/" << E.Line;
+}
+
+// The directory the test started in, restored when the test ends, whatever
+// a failing check left behind.
+class CtagsTest : public ::testing::Test {
+protected:
+    void SetUp() override { FSaved = GetCurrentDir(); }
+    void TearDown() override { SetCurrentDir(FSaved); }
+    std::wstring FSaved;
+};
+
+} // namespace
+
+TEST(ParseTagLine, AcceptsExactlyFourFieldsWithALineAddress)
+{
+    const auto Parse = [](const wchar_t* Line) { return TCtags::ParseTagLine(Line); };
+    auto Item = Parse(L"main\tfile.c\t12;\"\tfunction");
+    ASSERT_TRUE(Item);
+    EXPECT_EQ(Item->Name, L"main");
+    EXPECT_EQ(Item->Kind, L"function");
+    EXPECT_EQ(Item->Line, 12);
+
+    EXPECT_TRUE(Parse(L"main\tfile.c\t12;\"\tfunction\t"));     // one TAB after the kind
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\tx"));   // a fifth field
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\t\t"));  // an empty fifth field
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\""));                // three fields
+    EXPECT_FALSE(Parse(L""));
+    EXPECT_FALSE(Parse(L"\tfile.c\t12;\"\tfunction"));          // empty name
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\t"));              // empty kind
+    EXPECT_FALSE(Parse(L"main\tfile.c\t;\"\tfunction"));        // no number
+    EXPECT_FALSE(Parse(L"main\tfile.c\tabc;\"\tfunction"));
+    EXPECT_FALSE(Parse(L"main\tfile.c\t-3;\"\tfunction"));
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12\tfunction"));         // no ;"
+    EXPECT_FALSE(Parse(L"main\tfile.c\t/^int main$/;\"\tfunction"));
+    EXPECT_FALSE(Parse(L"main\tfile.c\t2147483648;\"\tfunction"));
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12 ;\"\tfunction"));
+
+    EXPECT_EQ(Parse(L"main\t\t0;\"\tfunction")->Line, 0);  // an empty file name is fine
+    EXPECT_EQ(Parse(L"m\tf\t  +7;\"\tk")->Line, 7);
+    EXPECT_EQ(Parse(L"m\tf\t$1F;\"\tk")->Line, 31);
+    EXPECT_EQ(Parse(L"m\tf\t0x10;\"\tk")->Line, 16);
+    EXPECT_EQ(Parse(L"m\tf\tX10;\"\tk")->Line, 16);
+    EXPECT_EQ(Parse(L"m\tf\t-0;\"\tk")->Line, 0);
+    EXPECT_EQ(Parse(L"m\tf\t2147483647;\"\tk")->Line, 2147483647);
+    EXPECT_EQ(Parse(L"operator ()\tf\t5;\"\tfunction")->Name, L"operator ()");
+}
+
+// Random and mutated lines never crash the parser, and whatever it accepts
+// obeys the rules and reads back the same.
+TEST(ParseTagLine, HoldsItsRulesOnRandomAndMutatedLines)
+{
+    std::mt19937 Random(20240607);
+    const std::wstring Alphabet = L"\t\t\t;;\"\"0123456789-+$xX abcZ\u00E9\u20AC\r";
+    const std::vector<std::wstring> Seeds = {L"main\tfile.c\t12;\"\tfunction", L"a\tb\t0;\"\tc\t",
+                                             L"Foo\tx.h\t$7f;\"\tclass"};
+    const auto Pick = [&](size_t Size) { return static_cast<size_t>(Random() % Size); };
+    int Accepted = 0;
+    for (int Round = 0; Round < 30000; ++Round) {
+        std::wstring Line;
+        if (Round % 2 == 0) {
+            const size_t Length = Pick(24);
+            for (size_t I = 0; I < Length; ++I)
+                Line += Alphabet[Pick(Alphabet.size())];
+        } else {
+            Line = Seeds[Pick(Seeds.size())];
+            for (size_t Edits = 1 + Pick(3); Edits > 0; --Edits) {
+                const size_t At = Pick(Line.size() + 1);
+                switch (Pick(3)) {
+                case 0:
+                    Line.insert(At, 1, Alphabet[Pick(Alphabet.size())]);
+                    break;
+                case 1:
+                    if (At < Line.size())
+                        Line.erase(At, 1);
+                    break;
+                default:
+                    if (At < Line.size())
+                        Line[At] = Alphabet[Pick(Alphabet.size())];
+                }
+            }
+        }
+        const auto Item = TCtags::ParseTagLine(Line);
+        if (!Item)
+            continue;
+        ++Accepted;
+        ASSERT_FALSE(Item->Name.empty()) << ::testing::PrintToString(Line);
+        ASSERT_FALSE(Item->Kind.empty()) << ::testing::PrintToString(Line);
+        ASSERT_GE(Item->Line, 0) << ::testing::PrintToString(Line);
+        ASSERT_EQ(Item->Name.find(L'\t'), std::wstring::npos);
+        ASSERT_EQ(Item->Kind.find(L'\t'), std::wstring::npos);
+        // Accepted lines start with the name and end with the kind (and at
+        // most one TAB).
+        ASSERT_EQ(Line.rfind(Item->Name + L"\t", 0), 0u) << ::testing::PrintToString(Line);
+        const std::wstring Tail = Item->Kind + (Line.back() == L'\t' ? L"\t" : L"");
+        ASSERT_EQ(Line.substr(Line.size() - Tail.size()), Tail) << ::testing::PrintToString(Line);
+        const auto Again = TCtags::ParseTagLine(Item->Name + L"\tf\t" + std::to_wstring(Item->Line) + L";\"\t" +
+                                                Item->Kind);
+        ASSERT_TRUE(Again);
+        ASSERT_EQ(Again->Line, Item->Line);
+    }
+    EXPECT_GT(Accepted, 100); // the mutations do reach the accepting paths
+}
+
+TEST(TCtagsOrder, NamesWithoutCaseThenLines)
+{
+    const TCtagsItem Foo30(L"Foo", L"function", 30), Foo10(L"foo", L"function", 10);
+    EXPECT_TRUE(TCtags::ItemLess(Foo10, Foo30));
+    EXPECT_FALSE(TCtags::ItemLess(Foo30, Foo10));
+    EXPECT_TRUE(TCtags::ItemLess(TCtagsItem(L"alpha", L"k", 9), TCtagsItem(L"Beta", L"k", 1)));
+    EXPECT_FALSE(TCtags::ItemLess(TCtagsItem(L"Beta", L"k", 1), TCtagsItem(L"alpha", L"k", 9)));
+}
+
+// The list is sorted by sort keys for speed; they must order names exactly
+// as the comparison does, including ties.
+TEST(TCtagsOrder, SortKeysAgreeWithTheComparison)
+{
+    std::mt19937 Random(7);
+    const std::wstring Alphabet = L"aAbBzZ09_-'~.\u00E9\u00C9\u00DF\u00E6\u00E4\u0416\u0436 ";
+    const auto Name = [&] {
+        std::wstring Result;
+        for (size_t Length = 1 + Random() % 6; Length > 0; --Length)
+            Result += Alphabet[Random() % Alphabet.size()];
+        return Result;
+    };
+    const auto Sign = [](int Value) { return (Value > 0) - (Value < 0); };
+    for (int Round = 0; Round < 20000; ++Round) {
+        const std::wstring A = Name();
+        const std::wstring B = Round % 4 == 0 ? A : Name();
+        ASSERT_EQ(Sign(CompareTextLocale(A, B)), Sign(SortKeyLocale(A).compare(SortKeyLocale(B))))
+            << ::testing::PrintToString(A) << " " << ::testing::PrintToString(B);
+    }
+}
+
+TEST_F(CtagsTest, LoadsParsesAndSortsTheTagsOfARealRun)
+{
+    TScratchDir Dir;
+    WriteFileBytes(Dir / L"src.c", "int main(void)\r\n{\r\n}\r\nstruct Alpha {\r\n#define beta 1\r\n"
+                                   "static int Zeta(int x)\r\n");
+    TCtags Tags;
+    EXPECT_EQ(Tags.GetExecutableName(), L"ctags.exe");
+    EXPECT_EQ(Tags.Count(), 0);
+    Tags.SetExecutableName(FakeCtags());
+    // A relative name means the caller's directory, though ctags runs in
+    // its own.
+    SetCurrentDir(Dir.Path());
+    Tags.LoadFromFile(L"src.c");
+    EXPECT_EQ(GetCurrentDir(), Dir.Path());
+    EXPECT_EQ(Items(Tags), (std::vector<TExpected>{{L"Alpha", L"struct", 4},
+                                                   {L"beta", L"macro", 5},
+                                                   {L"main", L"function", 1},
+                                                   {L"Zeta", L"function", 6}}));
+    EXPECT_THROW(Tags.GetItem(4), EArgumentOutOfRangeException);
+    EXPECT_THROW(Tags.GetItem(-1), EArgumentOutOfRangeException);
+}
+
+TEST_F(CtagsTest, SkipsBrokenLinesDecodesUtf8AndSortsCaseBlind)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "out Foo\\tx.c\\t30;\"\\tfunction\\r\\n"
+                        "broken line\\r\\n"
+                        "foo\\tx.c\\t10;\"\\tfunction\\r\\n"
+                        "\\r\\n"
+                        "Beta\\tx.c\\t2;\"\\tclass\\r\\n"
+                        "gr\\xC3\\xB6\\xC3\\x9Fe\\tx.c\\t7;\"\\tvariable\\r\\n"
+                        "alpha\\tx.c\\t5;\"\\tfunction\\t\\r\\n"
+                        "bad\\tx.c\\t-1;\"\\tfunction\\r\\n\n"
+                        "err warnings of a successful run are dropped\\n\n");
+    TCtags Tags;
+    Tags.SetExecutableName(FakeCtags());
+    Tags.LoadFromFile(Dir / L"x.c");
+    EXPECT_EQ(Items(Tags), (std::vector<TExpected>{{L"alpha", L"function", 5},
+                                                   {L"Beta", L"class", 2},
+                                                   {L"foo", L"function", 10},
+                                                   {L"Foo", L"function", 30},
+                                                   {L"gr\u00F6\u00DFe", L"variable", 7}}));
+}
+
+TEST_F(CtagsTest, ManyTagsComeOutInTheOrderOfTheComparison)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "tags 3000\nout same\tx.c\t9;\"\tk\\nSAME\tx.c\t8;\"\tk\\n\n");
+    TCtags Tags;
+    Tags.SetExecutableName(FakeCtags());
+    Tags.LoadFromFile(Dir / L"x.c");
+    ASSERT_EQ(Tags.Count(), 3002);
+    for (int I = 1; I < Tags.Count(); ++I)
+        ASSERT_FALSE(TCtags::ItemLess(*Tags[I], *Tags[I - 1])) << I;
+}
+
+TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "args err\ncwd err\nexit 1\n");
+    TCtags Tags;
+    Tags.SetExecutableName(FakeCtags());
+    SetCurrentDir(Dir.Path());
+    try {
+        Tags.LoadFromFile(L"some \"file\".c");
+        FAIL() << "no exception";
+    } catch (const ECtagsError_ExecutionFailed& E) {
+        EXPECT_EQ(E.ExitCode(), 1);
+        EXPECT_EQ(E.Message(), L"\"" + FakeCtags() + L"\" -f - --fields=K -n --format=2 \"" + Dir.Path() +
+                                   L"\\some \"\"file\"\".c\"\r\n" + ModuleDir());
+    }
+    EXPECT_EQ(GetCurrentDir(), Dir.Path());
+
+    // A name that is no file here is left to the system's search (which
+    // looks beside the test program first), and ctags then runs in the
+    // caller's directory.
+    Tags.SetExecutableName(L"fakectags");
+    try {
+        Tags.LoadFromFile(L"x.c");
+        FAIL() << "no exception";
+    } catch (const ECtagsError_ExecutionFailed& E) {
+        EXPECT_EQ(E.Message().substr(0, 12), L"\"fakectags\" ");
+        EXPECT_EQ(E.Message().substr(E.Message().size() - Dir.Path().size()), Dir.Path());
+    }
+    EXPECT_EQ(GetCurrentDir(), Dir.Path());
+}
+
+TEST_F(CtagsTest, FailuresKeepTheOldTagsAndTheDirectory)
+{
+    TScratchDir Dir;
+    TCtags Tags;
+    Tags.SetExecutableName(FakeCtags());
+    {
+        TScript Script(Dir, "out main\\tx.c\\t3;\"\\tfunction\\n\n");
+        Tags.LoadFromFile(L"x.c");
+        ASSERT_EQ(Tags.Count(), 1);
+    }
+    SetCurrentDir(Dir.Path());
+    {
+        TScript Script(Dir, "out half\\tx.c\\t1;\"\\tfunction\\n\nerr \\r\\n  ctags: bad things\\r\\nsecond line \\n\\n\nexit 2\n");
+        try {
+            Tags.LoadFromFile(L"x.c");
+            FAIL() << "no exception";
+        } catch (const ECtagsError_ExecutionFailed& E) {
+            EXPECT_EQ(E.ExitCode(), 2);
+            EXPECT_EQ(E.Message(), L"ctags: bad things\r\nsecond line");
+            EXPECT_EQ(E.ErrorCode(), 0);
+            EXPECT_STREQ(E.ClassName(), L"ECtagsError_ExecutionFailed");
+        }
+        EXPECT_EQ(GetCurrentDir(), Dir.Path());
+        ASSERT_EQ(Tags.Count(), 1);
+        EXPECT_EQ(Tags[0]->Name, L"main");
+    }
+    {
+        TScript Script(Dir, "exit 3\n");
+        try {
+            Tags.LoadFromFile(L"x.c");
+            FAIL() << "no exception";
+        } catch (const ECtagsError_ExecutionFailed& E) {
+            EXPECT_EQ(E.ExitCode(), 3);
+            EXPECT_EQ(E.Message(), L"");
+        }
+    }
+    Tags.SetExecutableName(Dir / L"no-ctags-here.exe");
+    try {
+        Tags.LoadFromFile(L"x.c");
+        FAIL() << "no exception";
+    } catch (const ECtagsError_CtagsNotFound& E) {
+        EXPECT_EQ(E.Message(), L"ctags.exe not found: " + Dir / L"no-ctags-here.exe");
+        EXPECT_STREQ(E.ClassName(), L"ECtagsError_CtagsNotFound");
+        const ECtagsError* Base = &E; // the caller catches the family
+        EXPECT_NE(dynamic_cast<const EInOutError*>(Base), nullptr);
+    }
+    EXPECT_EQ(GetCurrentDir(), Dir.Path());
+    EXPECT_EQ(Tags.Count(), 1);
+}

@@ -1,0 +1,286 @@
+// The process runner against real child processes (fakectags) and real pipes.
+#include "TagsTestUtil.h"
+
+#include "uStrings.h"
+#include "uSystem.h"
+
+#include <chrono>
+#include <string>
+
+using namespace tagstest;
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point Since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Since).count();
+}
+
+std::string Bytes(const TMemoryStream& Stream)
+{
+    return std::string(reinterpret_cast<const char*>(Stream.Bytes().data()), Stream.Bytes().size());
+}
+
+} // namespace
+
+TEST(RunProcess, SilentChildGivesEmptyListsAndSeesTheEndOfItsInputAtOnce)
+{
+    TScratchDir Dir;
+    // A child that copies its input would wait forever on an open console.
+    TScript Script(Dir, "stdin\nexit 0\n");
+    TStrings Output{L"stale"};
+    TStrings Errors{L"stale"};
+    std::uint32_t ExitCode = 1;
+    ASSERT_TRUE(RunFake(&Output, &Errors, ExitCode));
+    EXPECT_EQ(ExitCode, 0u);
+    EXPECT_TRUE(Output.empty());
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST(RunProcess, SeparatesOrInterleavesTheTwoStreams)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "chunk 1\nout one\\n\nerr two\\n\nout three\\n\nerr four\\n\nexit 5\n");
+    TStrings Output;
+    TStrings Errors;
+    std::uint32_t ExitCode = 0;
+    ASSERT_TRUE(RunFake(&Output, &Errors, ExitCode));
+    EXPECT_EQ(ExitCode, 5u);
+    EXPECT_EQ(Output, (TStrings{L"one", L"three"}));
+    EXPECT_EQ(Errors, (TStrings{L"two", L"four"}));
+
+    // One list for both: one pipe, so the order is the order of the writes.
+    TStrings Both;
+    ASSERT_TRUE(RunFake(&Both, &Both, ExitCode));
+    EXPECT_EQ(Both, (TStrings{L"one", L"two", L"three", L"four"}));
+
+    // Neither list: the output is still drained, so the child finishes.
+    ASSERT_TRUE(RunFake(nullptr, nullptr, ExitCode));
+    EXPECT_EQ(ExitCode, 5u);
+}
+
+TEST(RunProcess, CapturesEveryByteInOrderIncludingWhatIsLeftInThePipeAtExit)
+{
+    TScratchDir Dir;
+    // Small output that sits in the pipe when the child is already gone,
+    // and large output in big pieces written right before the exit.
+    for (const char* Script : {"out tail without line end\nexit 0\n", "chunk 1000000\ntagbytes 3000000\nexit 0\n"}) {
+        TScript Steer(Dir, Script);
+        TMemoryStream Output;
+        std::uint32_t ExitCode = 1;
+        ASSERT_TRUE(RunProcess(QuotedStr(FakeCtags()) + L" x.c", nullptr, &Output, nullptr, ExitCode, SW_HIDE, 0));
+        EXPECT_EQ(ExitCode, 0u);
+        if (std::string(Script).rfind("out", 0) == 0) {
+            EXPECT_EQ(Bytes(Output), "tail without line end");
+            continue;
+        }
+        // The same generator in-process gives the expected bytes.
+        TStrings Lines = SplitTextLines(DecodeText(Bytes(Output)));
+        ASSERT_GE(Output.Bytes().size(), 3000000u);
+        ASSERT_EQ(Lines.size() > 1000, true);
+        for (size_t I = 0; I < Lines.size(); I += 997)
+            EXPECT_NE(Lines[I].find(L"\tx.c\t" + std::to_wstring(I * 7 + 1) + L";\""), std::wstring::npos) << I;
+        EXPECT_EQ(Bytes(Output).back(), '\n');
+    }
+}
+
+TEST(RunProcess, FeedsLargeInputWhileDrainingLargeOutput)
+{
+    TScratchDir Dir;
+    // The child echoes its input: if feeding blocked the drains, the child
+    // would stall on a full output pipe and never read the rest.
+    TScript Script(Dir, "chunk 65536\nstdin\nexit 0\n");
+    std::string Data;
+    for (int I = 0; Data.size() < 4 * 1024 * 1024; ++I)
+        Data += "line " + std::to_string(I) + "\r\n";
+    TMemoryStream Input;
+    Input.WriteBuffer("skipped", 7);
+    Input.WriteBuffer(Data.data(), static_cast<std::int32_t>(Data.size()));
+    Input.SetPosition(7); // only what follows the position is fed
+    TMemoryStream Output;
+    Output.WriteBuffer("kept:", 5); // appended at the position
+    std::uint32_t ExitCode = 1;
+    ASSERT_TRUE(RunProcess(QuotedStr(FakeCtags()), &Input, &Output, nullptr, ExitCode, SW_HIDE, 0));
+    EXPECT_EQ(ExitCode, 0u);
+    EXPECT_TRUE(Bytes(Output) == "kept:" + Data);
+
+    // The list form writes each line with CR LF.
+    TStrings Lines{L"alpha", L"", L"gamma"};
+    TStrings Echo;
+    ASSERT_TRUE(RunFake(&Echo, nullptr, ExitCode, &Lines));
+    EXPECT_EQ(Echo, Lines);
+}
+
+TEST(RunProcess, EventsFireOnTheCallersThreadAfterEachChunkIsStored)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "chunk 4096\ntagbytes 200000\nerr warning\\n\nexit 0\n");
+    TMemoryStream Output;
+    TMemoryStream Errors;
+    std::string Seen;
+    std::string SeenErrors;
+    bool StoredFirst = true;
+    bool SameThread = true;
+    bool ProcessGiven = true;
+    const DWORD Caller = ::GetCurrentThreadId();
+    const TProcessOutputEvent OnOutput = [&](HANDLE Process, const void* Data, std::uint32_t Count) {
+        SameThread = SameThread && ::GetCurrentThreadId() == Caller;
+        ProcessGiven = ProcessGiven && ::GetProcessId(Process) != 0;
+        EXPECT_GT(Count, 0u);
+        Seen.append(static_cast<const char*>(Data), Count);
+        StoredFirst = StoredFirst && Output.Bytes().size() == Seen.size();
+    };
+    const TProcessOutputEvent OnError = [&](HANDLE, const void* Data, std::uint32_t Count) {
+        SameThread = SameThread && ::GetCurrentThreadId() == Caller;
+        SeenErrors.append(static_cast<const char*>(Data), Count);
+    };
+    std::uint32_t ExitCode = 1;
+    ASSERT_TRUE(
+        RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, &Errors, ExitCode, SW_HIDE, 0, OnOutput, OnError));
+    EXPECT_TRUE(SameThread);
+    EXPECT_TRUE(ProcessGiven);
+    EXPECT_TRUE(StoredFirst);
+    EXPECT_TRUE(Seen == Bytes(Output));
+    EXPECT_EQ(SeenErrors, "warning\n");
+    EXPECT_EQ(Bytes(Errors), "warning\n");
+}
+
+TEST(RunProcess, AnEventThatRaisesEndsTheRunCleanly)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "chunk 4096\ntagbytes 100000\nexit 0\n");
+    TMemoryStream Output;
+    std::uint32_t ExitCode = 0;
+    const TProcessOutputEvent OnOutput = [](HANDLE, const void*, std::uint32_t) { throw EAbort(L"stop"); };
+    // Reads still in flight must be cancelled before their buffer goes.
+    EXPECT_THROW(RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, nullptr, ExitCode, SW_HIDE, 0, OnOutput),
+                 EAbort);
+    TStrings Lines;
+    ASSERT_TRUE(RunFake(&Lines, nullptr, ExitCode));
+    EXPECT_GT(Lines.size(), 1000u);
+}
+
+TEST(RunProcess, MissingProgramIsReportedByTheResult)
+{
+    TStrings Output{L"stale"};
+    TStrings Errors{L"stale"};
+    std::uint32_t ExitCode = 0;
+    EXPECT_FALSE(RunProcess(L"\"lodestar-no-such-program.exe\" -x", static_cast<const TStrings*>(nullptr), &Output,
+                            &Errors, ExitCode, SW_HIDE, 0));
+    EXPECT_EQ(ExitCode, 0xFFFFFFu);
+    EXPECT_TRUE(Output.empty());
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST(RunProcess, ExitCodeIsTakenFromTheProcessNotGuessedFromStillActive)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "out done\\n\nexit 259\n");
+    TStrings Output;
+    std::uint32_t ExitCode = 0;
+    // A runner that polled for STILL_ACTIVE would run into the deadline.
+    ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode, nullptr, Now() + 20.0 / 86400));
+    EXPECT_EQ(ExitCode, 259u);
+    EXPECT_EQ(Output, TStrings{L"done"});
+}
+
+TEST(RunProcess, DeadlineTerminatesTheChildAndKeepsWhatItWrote)
+{
+    TScratchDir Dir;
+    TScript Script(Dir, "out before\\n\nsleep 30000\nout after\\n\n");
+    TStrings Output;
+    std::uint32_t ExitCode = 0;
+    const auto Start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode, nullptr, Now() + 0.3 / 86400));
+    EXPECT_LT(Seconds(Start), 10.0);
+    EXPECT_EQ(ExitCode, 258u);
+    EXPECT_EQ(Output, TStrings{L"before"});
+
+    // A child that never stops writing keeps some pipe busy all the time;
+    // the deadline must still be seen.
+    TScript Endless(Dir, "chunk 65536\ntagbytes 4000000000\n");
+    std::uint64_t Seen = 0;
+    TMemoryStream Errors;
+    const auto CountOutput = [&](HANDLE, const void*, std::uint32_t Count) { Seen += Count; };
+    const auto Begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunProcess(QuotedStr(FakeCtags()), nullptr, nullptr, &Errors, ExitCode, SW_HIDE, 0, CountOutput, {},
+                           Now() + 0.5 / 86400));
+    EXPECT_LT(Seconds(Begin), 10.0);
+    EXPECT_EQ(ExitCode, 258u);
+    EXPECT_GT(Seen, 0u);
+}
+
+TEST(RunProcess, EndsWhenTheChildExitsEvenIfItsOwnChildHoldsThePipe)
+{
+    TScratchDir Dir;
+    const std::wstring Hold = Dir / L"hold";
+    WriteFileBytes(Hold, "");
+    const auto Narrow = [](const std::wstring& Text) { return std::string(Text.begin(), Text.end()); };
+    // The grandchild shares the output pipe and waits until the test lets
+    // it go, which is only after the run has returned.
+    TScript Grandchild(Dir, "waitwhile " + Narrow(Hold) + "\nout late\\n\n", L"grandchild.txt");
+    TScript Script(Dir, "out mine\\n\nspawn " + Narrow(Grandchild.Path()) + "\nsleep 100\nout also mine\\n\nexit 3\n");
+    TStrings Output;
+    std::uint32_t ExitCode = 0;
+    const auto Start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode));
+    EXPECT_LT(Seconds(Start), 20.0); // the grandchild gives up after 30
+    ::DeleteFileW(Hold.c_str());
+    EXPECT_EQ(ExitCode, 3u);
+    EXPECT_EQ(Output, (TStrings{L"mine", L"also mine"}));
+}
+
+TEST(RunProcess, ChildInheritsOnlyItsStandardHandles)
+{
+    TScratchDir Dir;
+    SECURITY_ATTRIBUTES Inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    TKernelHandle Event(::CreateEventW(&Inheritable, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(Event.valid());
+    char Value[32];
+    std::snprintf(Value, sizeof(Value), "%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(Event.get())));
+    TScript Script(Dir, std::string("handle ") + Value + "\n");
+    TStrings Output;
+    std::uint32_t ExitCode = 1;
+    ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode));
+    EXPECT_EQ(Output, TStrings{L"invalid"});
+}
+
+TEST(RunProcess, DecodesByMarkThenUtf8ThenAnsiAndSplitsAtEveryLineEnd)
+{
+    TScratchDir Dir;
+    TStrings Output;
+    std::uint32_t ExitCode = 1;
+    {
+        TScript Script(Dir, "out gr\\xC3\\xB6\\xC3\\x9Fe\\r\\nb\\nc\\rd\n");
+        ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode));
+        EXPECT_EQ(Output, (TStrings{L"gr\u00F6\u00DFe", L"b", L"c", L"d"}));
+    }
+    {
+        // Not valid UTF-8: the ANSI code page decides.
+        TScript Script(Dir, "out caf\\xE9\\n\n");
+        ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode));
+        EXPECT_EQ(Output, TStrings{CodePageToWide(CP_ACP, "caf\xE9")});
+    }
+    {
+        TScript Script(Dir, "out \\xFF\\xFEa\\x00\\n\\x00b\\x00\n");
+        ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode));
+        EXPECT_EQ(Output, (TStrings{L"a", L"b"}));
+    }
+}
+
+TEST(DecodeText, MarksUtf8AnsiAndTheEndAtNul)
+{
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBF" "caf\xC3\xA9"), L"caf\u00E9");
+    EXPECT_EQ(DecodeText("caf\xC3\xA9"), L"caf\u00E9");
+    EXPECT_EQ(DecodeText("caf\xE9"), CodePageToWide(CP_ACP, "caf\xE9"));
+    // A mark wins over what the bytes would look like without it.
+    EXPECT_EQ(DecodeText(std::string("\xFE\xFF\x00\x41\x20\xAC", 6)), L"A\u20AC");
+    EXPECT_EQ(DecodeText(std::string("\xFF\xFE\x41\x00\xAC\x20", 6)), L"A\u20AC");
+    EXPECT_EQ(DecodeText(std::string("ab\0cd", 5)), L"ab");
+    EXPECT_EQ(DecodeText(""), L"");
+
+    EXPECT_EQ(SplitTextLines(L"a\r\nb\nc\rd\r\n"), (TStrings{L"a", L"b", L"c", L"d"}));
+    EXPECT_EQ(SplitTextLines(L"\r\n\r\n"), (TStrings{L"", L""}));
+    EXPECT_EQ(SplitTextLines(L"\n\r"), (TStrings{L"", L""}));
+    EXPECT_TRUE(SplitTextLines(L"").empty());
+}
