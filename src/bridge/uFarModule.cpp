@@ -1,6 +1,7 @@
 #include "uFarModule.h"
 
 #include "uFarPlugin.h"
+#include "uStrings.h"
 
 #include <cxxabi.h>
 
@@ -135,20 +136,8 @@ void TFarModule::LogFmt(std::wstring_view Fmt, std::initializer_list<TFormatArg>
 
 std::vector<std::wstring> TFarModule::SplitLines(std::wstring_view Text)
 {
-    std::vector<std::wstring> Lines;
-    size_t Pos = 0;
-    while (Pos < Text.size()) {
-        const size_t Break = Text.find_first_of(L"\r\n", Pos);
-        if (Break == std::wstring_view::npos) {
-            Lines.emplace_back(Text.substr(Pos));
-            break;
-        }
-        Lines.emplace_back(Text.substr(Pos, Break - Pos));
-        Pos = Break + 1;
-        if (Text[Break] == L'\r' && Pos < Text.size() && Text[Pos] == L'\n')
-            ++Pos;
-    }
-    return Lines;
+    // The report splits exactly as captured program output is split.
+    return SplitTextLines(Text);
 }
 
 void TFarModule::ReportFailure(const std::wstring& ClassName, const std::wstring& Text,
