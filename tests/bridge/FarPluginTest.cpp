@@ -1,6 +1,7 @@
 // The plugin framework as the host sees it: exports, failure reports, the
 // singleton and the cached plugin information.
 #include "PluginTestSupport.h"
+#include "uMessages.h"
 #include "uPlugin.h"
 
 #include <cstring>
@@ -161,6 +162,13 @@ TEST_F(FarPluginTest, PluginInfoIsBuiltOnceFromTheLanguageOfTheFirstCall)
 
 TEST_F(FarPluginTest, StandardTextsComeFromTheLanguageFile)
 {
+    // Id -1 is the empty text, never asked of the host (which would show an
+    // error box for it).
+    const size_t GetMsgCalls = Host->CallCount("GetMsg");
+    EXPECT_EQ(GetMsg(MNone), L"");
+    EXPECT_EQ(Host->CallCount("GetMsg"), GetMsgCalls);
+    EXPECT_EQ(GetMsg(MCtagsExitCode), L"Exit code: %d");
+
     Host->SetLanguage(L"Russian");
     EXPECT_EQ(Plugin->GetStandardMessage(TStandardMessage::smOk), L"&ОК");
     EXPECT_EQ(Plugin->GetStandardMessage(TStandardMessage::smNo), L"&Нет");
