@@ -17,9 +17,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved
         break;
     case DLL_PROCESS_DETACH:
         // At process exit other threads are already gone and their locks
-        // may be held; freeing would be both pointless and risky.
+        // may be held; freeing memory would be both pointless and risky, but
+        // temporary files would outlive the process.
         if (Reserved == nullptr)
             LibraryFinalize();
+        else
+            LibraryProcessExit();
         break;
     }
     return TRUE;

@@ -18,3 +18,8 @@ void LibraryFinalize() noexcept
     SystemFinalizeUnit();
     TFarModule::FinalizeUnit();
 }
+
+void LibraryProcessExit() noexcept
+{
+    DeleteTempFiles();
+}

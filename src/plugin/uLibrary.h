@@ -5,3 +5,5 @@
 
 void LibraryInitialize();
 void LibraryFinalize() noexcept;
+// The process is ending: only what outlives it (temporary files) is undone.
+void LibraryProcessExit() noexcept;
