@@ -2,6 +2,7 @@
 // fakectags steered by a script.
 #pragma once
 
+#include "ToolSupport.h"
 #include "uSystem.h"
 
 #include <windows.h>
@@ -39,41 +40,12 @@ inline double Best(int Runs, const std::function<void()>& Fn)
     return Result;
 }
 
-inline std::wstring ModuleDir()
-{
-    wchar_t Path[MAX_PATH];
-    const DWORD Length = ::GetModuleFileNameW(nullptr, Path, MAX_PATH);
-    std::wstring Result(Path, Length);
-    return Result.substr(0, Result.find_last_of(L'\\'));
-}
-
-inline std::wstring FakeCtags()
-{
-    return ModuleDir() + L"\\fakectags.exe";
-}
-
-class TScratch {
-public:
-    TScratch()
-    {
-        wchar_t Base[MAX_PATH + 1];
-        ::GetTempPathW(MAX_PATH + 1, Base);
-        FPath = std::wstring(Base) + L"lodestar-bench-" + std::to_wstring(::GetCurrentProcessId());
-        ::CreateDirectoryW(FPath.c_str(), nullptr);
-    }
-    ~TScratch() { DeleteDirectoryTree(FPath); }
-    std::wstring operator/(const std::wstring& Name) const { return FPath + L"\\" + Name; }
-
-private:
-    std::wstring FPath;
-};
+using toolsupport::FakeCtags;
+using TScratch = toolsupport::TScratchDir;
 
 inline void WriteFileBytes(const std::wstring& Path, const std::string& Bytes)
 {
-    HANDLE H = ::CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD Done = 0;
-    ::WriteFile(H, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr);
-    ::CloseHandle(H);
+    toolsupport::WriteBytes(Path, Bytes);
 }
 
 // Makes every fakectags started from now on run Script.

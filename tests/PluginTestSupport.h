@@ -33,12 +33,6 @@ inline std::wstring TestProgramPath()
     return Path;
 }
 
-inline std::wstring TestProgramFolder()
-{
-    const std::wstring Path = TestProgramPath();
-    return Path.substr(0, Path.find_last_of(L'\\'));
-}
-
 // Registers Plugin (or, when null, leaves registration to the caller) and
 // loads the linked exports into a fresh simulated host. Every test ends with
 // the plugin unloaded and no host error recorded.

@@ -1,5 +1,6 @@
 // Loads the built Lodestar.dll exactly as the real host does.
 #include "FarHost.h"
+#include "ToolSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,9 +11,7 @@ namespace {
 
 std::wstring DllPath()
 {
-    std::wstring Path(MAX_PATH, L'\0');
-    Path.resize(::GetModuleFileNameW(nullptr, Path.data(), MAX_PATH));
-    return Path.substr(0, Path.find_last_of(L'\\')) + L"\\Lodestar.dll";
+    return toolsupport::ProgramFolder() + L"\\Lodestar.dll";
 }
 
 } // namespace

@@ -237,7 +237,7 @@ TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
     } catch (const ECtagsError_ExecutionFailed& E) {
         EXPECT_EQ(E.ExitCode(), 1);
         EXPECT_EQ(E.Message(), L"\"" + FakeCtags() + L"\" -f - --fields=K -n --format=2 \"" + Dir.Path() +
-                                   L"\\some \"\"file\"\".c\"\r\n" + ModuleDir());
+                                   L"\\some \"\"file\"\".c\"\r\n" + toolsupport::ProgramFolder());
     }
     EXPECT_EQ(GetCurrentDir(), Dir.Path());
 
