@@ -1,6 +1,7 @@
 #include "uFarModule.h"
 
 #include "uFarPlugin.h"
+#include "uFarSynchro.h"
 #include "uStrings.h"
 
 #include <cxxabi.h>
@@ -48,7 +49,7 @@ std::wstring Widen(const char* Text)
     return Result;
 }
 
-std::wstring TypeName(const std::type_info& Type)
+std::wstring DemangledName(const std::type_info& Type)
 {
     int Status = 0;
     char* Demangled = abi::__cxa_demangle(Type.name(), nullptr, nullptr, &Status);
@@ -195,7 +196,7 @@ void TFarModule::HandleException(const Exception& E, const std::wstring& Functio
 void TFarModule::HandleException(const std::exception& E, const std::wstring& FunctionName) noexcept
 {
     try {
-        ReportFailure(TypeName(typeid(E)), Widen(E.what()), FunctionName);
+        ReportFailure(DemangledName(typeid(E)), Widen(E.what()), FunctionName);
     } catch (...) {
     }
 }
@@ -206,6 +207,11 @@ void TFarModule::HandleUnknownException(const std::wstring& FunctionName) noexce
         ReportFailure(L"Unknown exception", L"", FunctionName);
     } catch (...) {
     }
+}
+
+std::wstring TFarModule::TypeName(const std::type_info& Type)
+{
+    return DemangledName(Type);
 }
 
 std::wstring TFarModule::FromPointer(const wchar_t* Text, intptr_t Length)
@@ -266,10 +272,12 @@ void TFarModule::InitializeUnit()
 {
     if (!GRedrawRegistry)
         GRedrawRegistry = new TRedrawRegistry();
+    TFarSynchro::InitializeUnit();
 }
 
 void TFarModule::FinalizeUnit()
 {
+    TFarSynchro::FinalizeUnit();
     delete GRedrawRegistry;
     GRedrawRegistry = nullptr;
     TFarPlugin::FreeInstance();

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 class TFarPlugin;
@@ -54,6 +55,9 @@ public:
     // Lines of a text split at CR, LF or CR LF; a break at the very end does
     // not start another line.
     static std::vector<std::wstring> SplitLines(std::wstring_view Text);
+
+    // A class name as people read it ("TOptionsDialog"), for reports.
+    static std::wstring TypeName(const std::type_info& Type);
 
     // String conversions at the host boundary.
     static std::wstring FromPointer(const wchar_t* Text, intptr_t Length);

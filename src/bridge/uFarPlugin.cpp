@@ -1,5 +1,7 @@
 #include "uFarPlugin.h"
 
+#include "uFarSynchro.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -56,7 +58,10 @@ void TFarPlugin::Startup() {}
 void TFarPlugin::Exit() {}
 bool TFarPlugin::Configure(const GUID*) { return false; }
 void TFarPlugin::Log(const std::wstring&) {}
-void TFarPlugin::ProcessSynchroEvent(void*) {}
+void TFarPlugin::ProcessSynchroEvent(void* Param)
+{
+    TFarSynchro::Dispatch(Param);
+}
 
 std::wstring TFarPlugin::GetStandardMessage(TStandardMessage Kind)
 {

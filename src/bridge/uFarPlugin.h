@@ -43,7 +43,7 @@ public:
     virtual std::wstring GetStandardMessage(TStandardMessage Kind);
     virtual far3::VersionInfo GetVersion();
     // Work a plugin thread asked for with ACTL_SYNCHRO, now on the host's
-    // main thread.
+    // main thread; by default the framework's own requests (TFarSynchro).
     virtual void ProcessSynchroEvent(void* Param);
 
     // What the exports do, one operation each.
