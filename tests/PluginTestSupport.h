@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FarHost.h"
+#include "uFarDialog.h"
 #include "uFarExports.h"
 #include "uFarPlugin.h"
 
@@ -43,6 +44,7 @@ protected:
     void StartWith(std::unique_ptr<TFarPlugin> Plugin)
     {
         TFarModule::InitializeUnit();
+        TFarDialog::InitializeUnit();
         TFarPlugin::RegisterInstance(std::move(Plugin));
         Host = std::make_unique<TFarHost>();
         ASSERT_TRUE(Host->LoadStatic(LinkedExports(), TestProgramPath()));
@@ -55,6 +57,7 @@ protected:
             EXPECT_THAT(Host->Errors(), ::testing::IsEmpty());
             Host.reset();
         }
+        TFarDialog::FinalizeUnit();
         TFarModule::FinalizeUnit();
     }
 };

@@ -1,5 +1,6 @@
 #include "uLibrary.h"
 
+#include "uFarDialog.h"
 #include "uFarModule.h"
 #include "uPlugin.h"
 #include "uSystem.h"
@@ -7,6 +8,7 @@
 void LibraryInitialize()
 {
     TFarModule::InitializeUnit();
+    TFarDialog::InitializeUnit();
     SystemInitializeUnit();
     PluginInitialize();
 }
@@ -16,6 +18,7 @@ void LibraryFinalize() noexcept
     // Leftover temporary files go before the plugin object, which
     // TFarModule frees last of all.
     SystemFinalizeUnit();
+    TFarDialog::FinalizeUnit();
     TFarModule::FinalizeUnit();
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -162,6 +163,16 @@ std::vector<std::wstring> SplitTextLines(std::wstring_view Text)
             ++Pos;
     }
     return Lines;
+}
+
+std::wstring UpperCaseText(std::wstring_view Text)
+{
+    std::wstring Result(Text);
+    // CharUpperBuffW counts in DWORD; a longer text goes in pieces.
+    constexpr size_t Piece = 1u << 30;
+    for (size_t Done = 0; Done < Result.size(); Done += Piece)
+        ::CharUpperBuffW(Result.data() + Done, static_cast<DWORD>(std::min(Piece, Result.size() - Done)));
+    return Result;
 }
 
 std::wstring TrimText(std::wstring_view Text)

@@ -38,6 +38,9 @@ std::wstring DecodeText(std::string_view Bytes);
 // does not start another line.
 std::vector<std::wstring> SplitTextLines(std::wstring_view Text);
 
+// Text upper-cased as the system's locale does it (CharUpperBuffW).
+std::wstring UpperCaseText(std::wstring_view Text);
+
 // Text without the characters 0 to 32 at either end.
 std::wstring TrimText(std::wstring_view Text);
 

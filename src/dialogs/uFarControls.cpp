@@ -1,0 +1,588 @@
+#include "uFarControls.h"
+
+#include "Handle.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using far3::FARDIALOGITEMFLAGS;
+
+std::unique_ptr<wchar_t[]> CopyOrNull(const std::wstring& Value)
+{
+    return Value.empty() ? nullptr : TFarModule::NewString(Value);
+}
+
+constexpr FARDIALOGITEMFLAGS AlignmentFlags = far3::DIF_CENTERTEXT | far3::DIF_LEFTTEXT | far3::DIF_RIGHTTEXT;
+
+} // namespace
+
+// --- TControl -----------------------------------------------------------------------------
+
+TFarDialog::TControl::TControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type)
+    : FDialog(&Dialog), FIndex(Dialog.AddControl(this))
+{
+    far3::FarDialogItem& Item = DialogItem();
+    Item = far3::FarDialogItem{};
+    Item.Type = Type;
+}
+
+TFarDialog::TControl::~TControl()
+{
+    FText.reset();
+    FHistory.reset();
+    // Only ClearControls and Free get here, both with the dialog inactive.
+    if (FDialog && !FDialog->IsActive())
+        FDialog->RemoveControl(this);
+    FDialog = nullptr;
+}
+
+void TFarDialog::TControl::Free()
+{
+    if (FDialog && FDialog->IsActive())
+        throw EFarDialogError(L"Can't remove controls from an active dialog");
+    delete this;
+}
+
+far3::FarDialogItem& TFarDialog::TControl::DialogItem() const
+{
+    return FDialog->ItemRecord(FIndex);
+}
+
+int TFarDialog::TControl::GetPreferredWidth()
+{
+    return GetWidth();
+}
+
+int TFarDialog::TControl::GetMaxHeight()
+{
+    return 1;
+}
+
+void TFarDialog::TControl::InitControl() {}
+
+void TFarDialog::TControl::GetBounds(int& Left, int& Top, int& Width, int& Height) const
+{
+    const far3::FarDialogItem& Item = DialogItem();
+    SMALL_RECT Rect{static_cast<SHORT>(Item.X1), static_cast<SHORT>(Item.Y1), static_cast<SHORT>(Item.X2),
+                    static_cast<SHORT>(Item.Y2)};
+    if (FDialog->IsActive()) {
+        SMALL_RECT Live{};
+        if (FDialog->SendMessage(far3::DM_GETITEMPOSITION, FIndex, &Live) != 0)
+            Rect = Live;
+    }
+    Left = Rect.Left;
+    Top = Rect.Top;
+    Width = Rect.Right - Rect.Left + 1;
+    Height = Rect.Bottom - Rect.Top + 1;
+}
+
+int TFarDialog::TControl::GetLeft() const
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    return Left;
+}
+
+int TFarDialog::TControl::GetTop() const
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    return Top;
+}
+
+int TFarDialog::TControl::GetWidth() const
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    return Width;
+}
+
+int TFarDialog::TControl::GetHeight() const
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    return Height;
+}
+
+void TFarDialog::TControl::SetBounds(int Left, int Top, int Width, int Height)
+{
+    SetBoundsLimited(Left, Top, Width, Height, GetMaxHeight());
+}
+
+void TFarDialog::TControl::SetBoundsLimited(int Left, int Top, int Width, int Height, int MaxHeight)
+{
+    if (MaxHeight > 0 && MaxHeight < Height)
+        Height = MaxHeight;
+    far3::FarDialogItem& Item = DialogItem();
+    Item.X1 = Left;
+    Item.Y1 = Top;
+    Item.X2 = Width > 0 ? Left + Width - 1 : 0;
+    Item.Y2 = Height > 0 ? Top + Height - 1 : 0;
+    if (!FDialog->IsActive())
+        return;
+    SMALL_RECT Rect{static_cast<SHORT>(Item.X1), static_cast<SHORT>(Item.Y1), static_cast<SHORT>(Item.X2),
+                    static_cast<SHORT>(Item.Y2)};
+    FDialog->SendMessage(far3::DM_SETITEMPOSITION, FIndex, &Rect);
+}
+
+void TFarDialog::TControl::SetLeft(int Value)
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    SetBounds(Value, Top, Width, Height);
+}
+
+void TFarDialog::TControl::SetTop(int Value)
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    SetBounds(Left, Value, Width, Height);
+}
+
+void TFarDialog::TControl::SetWidth(int Value)
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    SetBounds(Left, Top, Value, Height);
+}
+
+void TFarDialog::TControl::SetHeight(int Value)
+{
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    SetBounds(Left, Top, Width, Value);
+}
+
+void TFarDialog::TControl::SetIndex(int NewIndex)
+{
+    FDialog->MoveControl(FIndex, NewIndex);
+}
+
+void TFarDialog::TControl::PlaceAfter(const TControl& Other)
+{
+    SetIndex(Other.FIndex + 1);
+}
+
+std::wstring TFarDialog::TControl::GetText() const
+{
+    if (!FDialog->IsActive())
+        return TFarModule::FromPointer(DialogItem().Data);
+    const intptr_t Length = FDialog->SendMessage(far3::DM_GETTEXT, FIndex, nullptr);
+    if (Length <= 0)
+        return std::wstring();
+    std::vector<wchar_t> Buffer(static_cast<size_t>(Length) + 1, L'\0');
+    far3::FarDialogItemData Data{sizeof(far3::FarDialogItemData), static_cast<size_t>(Length), Buffer.data()};
+    const intptr_t Copied = FDialog->SendMessage(far3::DM_GETTEXT, FIndex, &Data);
+    return std::wstring(Buffer.data(), static_cast<size_t>(std::clamp<intptr_t>(Copied, 0, Length)));
+}
+
+void TFarDialog::TControl::SetText(const std::wstring& Value)
+{
+    FText = CopyOrNull(Value);
+    DialogItem().Data = FText.get();
+    if (!FDialog->IsActive())
+        return;
+    // The host copies the text; an empty text still needs a buffer to point at.
+    wchar_t Empty[1] = {L'\0'};
+    far3::FarDialogItemData Data{sizeof(far3::FarDialogItemData), Value.size(), FText ? FText.get() : Empty};
+    FDialog->SendMessage(far3::DM_SETTEXT, FIndex, &Data);
+}
+
+bool TFarDialog::TControl::GetChecked() const
+{
+    if (FDialog->IsActive())
+        return FDialog->SendMessage(far3::DM_GETCHECK, FIndex, nullptr) != 0;
+    return DialogItem().Selected != 0;
+}
+
+void TFarDialog::TControl::SetChecked(bool Value)
+{
+    DialogItem().Selected = Value ? 1 : 0;
+    if (FDialog->IsActive())
+        FDialog->SendMessage(far3::DM_SETCHECK, FIndex, reinterpret_cast<void*>(static_cast<intptr_t>(Value ? 1 : 0)));
+}
+
+bool TFarDialog::TControl::GetVisible() const
+{
+    if (FDialog->IsActive())
+        return FDialog->SendMessage(far3::DM_SHOWITEM, FIndex, reinterpret_cast<void*>(intptr_t{-1})) != 0;
+    return (GetFlags() & far3::DIF_HIDDEN) == 0;
+}
+
+void TFarDialog::TControl::SetEnabled(bool Value)
+{
+    SetFlag(far3::DIF_DISABLE, !Value);
+    if (FDialog->IsActive())
+        FDialog->SendMessage(far3::DM_ENABLE, FIndex, reinterpret_cast<void*>(static_cast<intptr_t>(Value ? 1 : 0)));
+}
+
+far3::FARDIALOGITEMTYPES TFarDialog::TControl::GetItemType() const
+{
+    return DialogItem().Type;
+}
+
+far3::FARDIALOGITEMFLAGS TFarDialog::TControl::GetFlags() const
+{
+    FARDIALOGITEMFLAGS Flags = DialogItem().Flags;
+    ReadLiveItem([&](far3::FarDialogItem& Item) { Flags = Item.Flags; });
+    return Flags;
+}
+
+void TFarDialog::TControl::SetFlags(far3::FARDIALOGITEMFLAGS Value)
+{
+    DialogItem().Flags = Value;
+    UpdateLiveItem([&](far3::FarDialogItem& Item) { Item.Flags = Value; });
+}
+
+void TFarDialog::TControl::SetFlag(far3::FARDIALOGITEMFLAGS Flag, bool On)
+{
+    const FARDIALOGITEMFLAGS Flags = GetFlags();
+    SetFlags(On ? Flags | Flag : Flags & ~Flag);
+}
+
+void TFarDialog::TControl::SetDefault(bool Value)
+{
+    const auto Apply = [Value](FARDIALOGITEMFLAGS& Flags) {
+        Flags = Value ? Flags | far3::DIF_DEFAULTBUTTON : Flags & ~far3::DIF_DEFAULTBUTTON;
+    };
+    Apply(DialogItem().Flags);
+    UpdateLiveItem([&](far3::FarDialogItem& Item) { Apply(Item.Flags); });
+}
+
+void TFarDialog::TControl::SetHistory(const std::wstring& Value)
+{
+    FHistory = TFarModule::NewString(Value);
+    const wchar_t* History = FHistory.get();
+    const auto Apply = [&](far3::FarDialogItem& Item) {
+        Item.Flags = Value.empty() ? Item.Flags & ~far3::DIF_HISTORY : Item.Flags | far3::DIF_HISTORY;
+        Item.History = History;
+    };
+    Apply(DialogItem());
+    UpdateLiveItem(Apply);
+}
+
+bool TFarDialog::TControl::AccessLiveItem(bool Modify, const TItemAction& Action) const
+{
+    if (!FDialog->IsActive())
+        return false;
+    const intptr_t Size = FDialog->SendMessage(far3::DM_GETDLGITEM, FIndex, nullptr);
+    if (Size <= 0)
+        return false;
+    // The host writes a FarDialogItem followed by its strings: keep the
+    // buffer aligned for the record.
+    std::vector<far3::FarDialogItem> Buffer((static_cast<size_t>(Size) + sizeof(far3::FarDialogItem) - 1) /
+                                            sizeof(far3::FarDialogItem));
+    far3::FarGetDialogItem Request{sizeof(far3::FarGetDialogItem), static_cast<size_t>(Size), Buffer.data()};
+    if (FDialog->SendMessage(far3::DM_GETDLGITEM, FIndex, &Request) == 0)
+        return false;
+    far3::FarDialogItem& Live = Buffer.front();
+    if (Live.Type != GetItemType())
+        throw EFarDialogError(L"Control type mismatch");
+    Action(Live);
+    if (!Modify)
+        return true;
+    if (Live.Type != GetItemType())
+        throw EFarDialogError(L"Can't modify control type");
+    return FDialog->SendMessage(far3::DM_SETDLGITEM, FIndex, &Live) != 0;
+}
+
+// --- label-like controls ---------------------------------------------------------------------
+
+TFarDialog::TLabelLikeControl::TLabelLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left,
+                                                 int Top, int Width, int Height, const std::wstring& Text,
+                                                 int MaxHeight)
+    : TControl(Dialog, Type)
+{
+    SetBoundsLimited(Left, Top, Width, Height, MaxHeight);
+    SetText(Text);
+    SetAlignment(laCenter);
+    SetShowAmpersand(false);
+}
+
+int TFarDialog::TLabelLikeControl::GetPreferredWidth()
+{
+    const std::wstring Text = GetText();
+    int Width = static_cast<int>(Text.size());
+    // The hotkey marker takes no column.
+    if (!GetShowAmpersand() && Text.find(L'&') != std::wstring::npos)
+        --Width;
+    return Width;
+}
+
+void TFarDialog::TLabelLikeControl::SetAlignment(int Value)
+{
+    FARDIALOGITEMFLAGS Flag;
+    switch (Value) {
+    case laCenter: Flag = far3::DIF_CENTERTEXT; break;
+    case laLeft: Flag = far3::DIF_LEFTTEXT; break;
+    case laRight: Flag = far3::DIF_RIGHTTEXT; break;
+    default: return;
+    }
+    SetFlags((GetFlags() & ~AlignmentFlags) | Flag);
+}
+
+bool TFarDialog::TLabelLikeControl::GetShowAmpersand() const
+{
+    return (GetFlags() & far3::DIF_SHOWAMPERSAND) != 0;
+}
+
+void TFarDialog::TLabelLikeControl::SetShowAmpersand(bool Value)
+{
+    SetFlag(far3::DIF_SHOWAMPERSAND, Value);
+}
+
+TFarDialog::TDoubleBox::TDoubleBox(TFarDialog& Dialog, int Left, int Top, int Width, int Height,
+                                   const std::wstring& Title)
+    : TLabelLikeControl(Dialog, far3::DI_DOUBLEBOX, Left, Top, Width, Height, Title, MaxHeight)
+{
+}
+
+int TFarDialog::TDoubleBox::GetMaxHeight()
+{
+    return MaxHeight;
+}
+
+TFarDialog::TLabel::TLabel(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text,
+                           int Alignment)
+    : TLabelLikeControl(Dialog, far3::DI_TEXT, Left, Top, Width, 1, Text, 1)
+{
+    SetAlignment(Alignment);
+}
+
+TFarDialog::TSeparator::TSeparator(TFarDialog& Dialog, int Top) : TLabel(Dialog, 0, Top, 0, std::wstring(), laLeft)
+{
+    SetFlag(far3::DIF_SEPARATOR, true);
+}
+
+// --- button-like controls ----------------------------------------------------------------------
+
+TFarDialog::TButtonLikeControl::TButtonLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left,
+                                                   int Top, const std::wstring& Text)
+    : TControl(Dialog, Type)
+{
+    // Width 0: the host sizes buttons and check boxes by their text.
+    SetBoundsLimited(Left, Top, 0, 1, 1);
+    SetText(Text);
+    SetCenterGroup(false);
+    SetShowAmpersand(false);
+}
+
+int TFarDialog::TButtonLikeControl::GetPreferredWidth()
+{
+    // The host draws brackets and blanks around the text.
+    return static_cast<int>(GetText().size()) + 4;
+}
+
+void TFarDialog::TButtonLikeControl::SetCenterGroup(bool Value)
+{
+    SetFlag(far3::DIF_CENTERGROUP, Value);
+}
+
+bool TFarDialog::TButtonLikeControl::GetShowAmpersand() const
+{
+    return (GetFlags() & far3::DIF_SHOWAMPERSAND) != 0;
+}
+
+void TFarDialog::TButtonLikeControl::SetShowAmpersand(bool Value)
+{
+    SetFlag(far3::DIF_SHOWAMPERSAND, Value);
+}
+
+TFarDialog::TButton::TButton(TFarDialog& Dialog, int Left, int Top, const std::wstring& Text)
+    : TButtonLikeControl(Dialog, far3::DI_BUTTON, Left, Top, Text)
+{
+    SetNoClose(false);
+    SetCenterGroup(true);
+}
+
+void TFarDialog::TButton::SetNoClose(bool Value)
+{
+    SetFlag(far3::DIF_BTNNOCLOSE, Value);
+}
+
+TFarDialog::TCheckbox::TCheckbox(TFarDialog& Dialog, int Left, int Top, const std::wstring& Text, bool Checked)
+    : TButtonLikeControl(Dialog, far3::DI_CHECKBOX, Left, Top, Text)
+{
+    SetChecked(Checked);
+}
+
+TFarDialog::TRadioButton::TRadioButton(TFarDialog& Dialog, int Left, int Top, const std::wstring& Text,
+                                       bool StartsGroup)
+    : TButtonLikeControl(Dialog, far3::DI_RADIOBUTTON, Left, Top, Text)
+{
+    SetFlag(far3::DIF_GROUP, StartsGroup);
+}
+
+// --- edits ----------------------------------------------------------------------------------------
+
+// Waits for a pause in typing, then asks the host to run the edit's change
+// handler on the host's own thread: the handler talks to the dialog, which
+// only that thread may do.
+class TFarDialog::TCustomEdit::TDelayedChangeThread {
+public:
+    explicit TDelayedChangeThread(TCustomEdit& Edit)
+        : FEdit(Edit), FToken(Edit.FSynchroToken), FEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        if (!FEvent)
+            throw EFarDialogError(L"Cannot create the event of an edit's change notification");
+        FThread = std::thread([this] { Execute(); });
+    }
+
+    ~TDelayedChangeThread()
+    {
+        FTerminated.store(true);
+        ::SetEvent(FEvent.get());
+        if (FThread.joinable())
+            FThread.join();
+        // FEvent closes only now, after the loop that waits on it has ended.
+    }
+
+    void Signal() noexcept { ::SetEvent(FEvent.get()); }
+    // The host ran the request: the next pause may ask again.
+    void RequestDone() noexcept { FPending.store(false); }
+
+private:
+    void Execute() noexcept
+    {
+        while (!FTerminated.load()) {
+            if (::WaitForSingleObject(FEvent.get(), INFINITE) != WAIT_OBJECT_0 || FTerminated.load())
+                break;
+            ::ResetEvent(FEvent.get());
+            // Each further change restarts the full delay.
+            bool Paused = true;
+            for (std::uint32_t Delay; (Delay = FEdit.GetChangeDelay()) > 0;) {
+                const DWORD Wait = ::WaitForSingleObject(FEvent.get(), Delay);
+                if (FTerminated.load() || (Wait != WAIT_OBJECT_0 && Wait != WAIT_TIMEOUT)) {
+                    Paused = false;
+                    break;
+                }
+                if (Wait == WAIT_TIMEOUT)
+                    break;
+                ::ResetEvent(FEvent.get());
+            }
+            if (!Paused)
+                break;
+            // At most one request waits for the host; it reads the edit's
+            // text when it runs, so it covers the changes made meanwhile.
+            if (!FPending.exchange(true))
+                TFarSynchro::Post(FToken);
+        }
+    }
+
+    TCustomEdit& FEdit;
+    const std::uintptr_t FToken;
+    TKernelHandle FEvent;
+    std::atomic<bool> FTerminated{false};
+    std::atomic<bool> FPending{false};
+    std::thread FThread;
+};
+
+TFarDialog::TCustomEdit::TCustomEdit(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text)
+    : TControl(Dialog, far3::DI_EDIT)
+{
+    SetBoundsLimited(Left, Top, Width, 1, 1);
+    SetText(Text);
+    SetEditor(false);
+    SetReadOnly(false);
+    FUnchanged = true;
+}
+
+TFarDialog::TCustomEdit::~TCustomEdit()
+{
+    StopChangeThread();
+}
+
+void TFarDialog::TCustomEdit::InitControl()
+{
+    if (GetDialog().IsActive() && !FUnchanged)
+        SetUnchanged(false);
+}
+
+void TFarDialog::TCustomEdit::SetUnchanged(bool Value)
+{
+    FUnchanged = Value;
+    if (GetDialog().IsActive())
+        GetDialog().SendMessage(far3::DM_EDITUNCHANGEDFLAG, GetIndex(),
+                                reinterpret_cast<void*>(static_cast<intptr_t>(Value ? 1 : 0)));
+}
+
+void TFarDialog::TCustomEdit::SetEditor(bool Value)
+{
+    SetFlag(far3::DIF_EDITOR, Value);
+}
+
+void TFarDialog::TCustomEdit::SetReadOnly(bool Value)
+{
+    SetFlag(far3::DIF_READONLY, Value);
+}
+
+bool TFarDialog::TCustomEdit::DoChange()
+{
+    bool Result = true;
+    if (GetChangeDelay() > 0) {
+        // A failed delayed handler ends the delayed notifications for good.
+        if (!FDelayedFailure)
+            GetChangeThread()->Signal();
+        return true;
+    }
+    if (OnChange)
+        OnChange(*this, Result);
+    return Result;
+}
+
+TFarDialog::TCustomEdit::TDelayedChangeThread* TFarDialog::TCustomEdit::GetChangeThread()
+{
+    constexpr std::uintptr_t Making = 1;
+    std::uintptr_t Expected = 0;
+    if (FChangeThread.compare_exchange_strong(Expected, Making)) {
+        try {
+            FSynchroToken = TFarSynchro::Register(this);
+            auto* Thread = new TDelayedChangeThread(*this);
+            FChangeThread.store(reinterpret_cast<std::uintptr_t>(Thread));
+            return Thread;
+        } catch (...) {
+            TFarSynchro::Unregister(std::exchange(FSynchroToken, 0));
+            FChangeThread.store(0);
+            throw;
+        }
+    }
+    std::uintptr_t Current;
+    while ((Current = FChangeThread.load()) == Making)
+        std::this_thread::yield();
+    return reinterpret_cast<TDelayedChangeThread*>(Current);
+}
+
+void TFarDialog::TCustomEdit::StopChangeThread() noexcept
+{
+    // Unregistered first: a request already on its way finds nothing.
+    TFarSynchro::Unregister(std::exchange(FSynchroToken, 0));
+    const std::uintptr_t Current = FChangeThread.exchange(0);
+    if (Current > 1)
+        delete reinterpret_cast<TDelayedChangeThread*>(Current);
+}
+
+void TFarDialog::TCustomEdit::SynchroEvent()
+{
+    const std::uintptr_t Current = FChangeThread.load();
+    if (Current <= 1)
+        return;
+    reinterpret_cast<TDelayedChangeThread*>(Current)->RequestDone();
+    if (FDelayedFailure || !GetDialog().IsActive() || !OnChange)
+        return;
+    try {
+        bool Result = true;
+        OnChange(*this, Result);
+    } catch (...) {
+        // Nobody waits for this handler to report to; the failure is kept
+        // and the edit stops notifying, as a worker would after it.
+        FDelayedFailure = std::current_exception();
+    }
+}
+
+TFarDialog::TEdit::TEdit(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text)
+    : TCustomEdit(Dialog, Left, Top, Width, Text)
+{
+}

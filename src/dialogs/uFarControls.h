@@ -1,0 +1,208 @@
+// The controls of a TFarDialog. Each owns one host item record and keeps it
+// filled while the dialog is composed; once the host dialog exists, getters
+// read the live value from the host and setters update both the record and
+// the host. An edit can report its changes after a pause in typing.
+#pragma once
+
+#include "uFarDialog.h"
+#include "uFarSynchro.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TFarDialog::TControl {
+public:
+    using TKillFocusEvent = std::function<void(TControl& Sender, TControl*& NextControl)>;
+    using TGotFocusEvent = std::function<void(TControl& Sender)>;
+    using TKeyDownEvent =
+        std::function<void(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)>;
+
+    TControl(const TControl&) = delete;
+    TControl& operator=(const TControl&) = delete;
+
+    // Frees the control; refused while its dialog is active, since the
+    // host's items would no longer match the controls.
+    void Free();
+
+    TFarDialog& GetDialog() const noexcept { return *FDialog; }
+    int GetIndex() const noexcept { return FIndex; }
+    far3::FarDialogItem& DialogItem() const;
+
+    virtual int GetPreferredWidth();
+    virtual int GetMaxHeight();
+    virtual void InitControl();
+
+    void GetBounds(int& Left, int& Top, int& Width, int& Height) const;
+    int GetLeft() const;
+    int GetTop() const;
+    int GetWidth() const;
+    int GetHeight() const;
+    void SetBounds(int Left, int Top, int Width, int Height);
+    void SetLeft(int Value);
+    void SetTop(int Value);
+    void SetWidth(int Value);
+    void SetHeight(int Value);
+    void SetIndex(int NewIndex);
+    void PlaceAfter(const TControl& Other);
+
+    std::wstring GetText() const;
+    void SetText(const std::wstring& Value);
+    bool GetChecked() const;
+    void SetChecked(bool Value);
+    bool GetVisible() const;
+    void SetEnabled(bool Value);
+    far3::FARDIALOGITEMTYPES GetItemType() const;
+
+    far3::FARDIALOGITEMFLAGS GetFlags() const;
+    void SetFlags(far3::FARDIALOGITEMFLAGS Value);
+    void SetDefault(bool Value);
+    void SetHistory(const std::wstring& Value);
+
+    TKillFocusEvent OnKillFocus;
+    TGotFocusEvent OnGotFocus;
+    TKeyDownEvent OnKeyDown;
+
+protected:
+    TControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type);
+    virtual ~TControl();
+
+    // What the live item access does to the host's copy of the item.
+    using TItemAction = std::function<void(far3::FarDialogItem& Item)>;
+    bool AccessLiveItem(bool Modify, const TItemAction& Action) const;
+    bool ReadLiveItem(const TItemAction& Action) const { return AccessLiveItem(false, Action); }
+    bool UpdateLiveItem(const TItemAction& Action) const { return AccessLiveItem(true, Action); }
+    void SetFlag(far3::FARDIALOGITEMFLAGS Flag, bool On);
+    // SetBounds with the height limit given: constructors cannot ask the
+    // virtual GetMaxHeight of the class being built.
+    void SetBoundsLimited(int Left, int Top, int Width, int Height, int MaxHeight);
+
+private:
+    friend class TFarDialog;
+
+    TFarDialog* FDialog;
+    int FIndex;
+    std::unique_ptr<wchar_t[]> FText;
+    std::unique_ptr<wchar_t[]> FHistory;
+};
+
+class TFarDialog::TLabelLikeControl : public TControl {
+public:
+    int GetPreferredWidth() override;
+    void SetAlignment(int Value);
+    bool GetShowAmpersand() const;
+    void SetShowAmpersand(bool Value);
+
+protected:
+    TLabelLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left, int Top, int Width, int Height,
+                      const std::wstring& Text, int MaxHeight);
+};
+
+class TFarDialog::TDoubleBox : public TLabelLikeControl {
+public:
+    static constexpr int MaxHeight = 2147483647;
+    TDoubleBox(TFarDialog& Dialog, int Left, int Top, int Width, int Height, const std::wstring& Title);
+    int GetMaxHeight() override;
+};
+
+class TFarDialog::TLabel : public TLabelLikeControl {
+public:
+    TLabel(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text, int Alignment);
+};
+
+class TFarDialog::TSeparator : public TLabel {
+public:
+    TSeparator(TFarDialog& Dialog, int Top);
+};
+
+class TFarDialog::TButtonLikeControl : public TControl {
+public:
+    int GetPreferredWidth() override;
+    void SetCenterGroup(bool Value);
+    bool GetShowAmpersand() const;
+    void SetShowAmpersand(bool Value);
+
+protected:
+    TButtonLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left, int Top,
+                       const std::wstring& Text);
+};
+
+class TFarDialog::TButton : public TButtonLikeControl {
+public:
+    using TClickEvent = std::function<void(TButton& Sender, bool& Handled)>;
+
+    TButton(TFarDialog& Dialog, int Left, int Top, const std::wstring& Text);
+    void SetNoClose(bool Value);
+
+    TClickEvent OnClick;
+};
+
+enum TCheckState : int { csUnchecked = 0, csChecked = 1, csUndefined = 2 };
+
+class TFarDialog::TCheckbox : public TButtonLikeControl {
+public:
+    using TClickEvent = std::function<void(TCheckbox& Sender, TCheckState State, bool& Allow)>;
+
+    TCheckbox(TFarDialog& Dialog, int Left, int Top, const std::wstring& Text, bool Checked);
+
+    TClickEvent OnClick;
+};
+
+// No dialog of the plugin uses radio buttons; a group starts at a button
+// created with StartsGroup, as the host groups them (DIF_GROUP).
+class TFarDialog::TRadioButton : public TButtonLikeControl {
+public:
+    using TCheckEvent = std::function<void(TRadioButton& Sender, bool& Allow)>;
+
+    TRadioButton(TFarDialog& Dialog, int Left, int Top, const std::wstring& Text, bool StartsGroup);
+
+    TCheckEvent OnCheck;
+    TCheckEvent OnUncheck;
+};
+
+class TFarDialog::TCustomEdit : public TControl, private TSynchroTarget {
+public:
+    using TChangeEvent = std::function<void(TCustomEdit& Sender, bool& Result)>;
+    class TDelayedChangeThread;
+
+    void InitControl() override;
+    // Called for every change the host reports. With a change delay the
+    // handler runs later, once typing has paused, on the host's thread.
+    virtual bool DoChange();
+
+    bool GetUnchanged() const noexcept { return FUnchanged; }
+    void SetUnchanged(bool Value);
+    void SetEditor(bool Value);
+    void SetReadOnly(bool Value);
+    std::uint32_t GetChangeDelay() const noexcept { return FChangeDelay.load(); }
+    void SetChangeDelay(std::uint32_t Value) noexcept { FChangeDelay.store(Value); }
+    bool HasChangeThread() const noexcept { return FChangeThread.load() > 1; }
+    // Whether a delayed handler failed, which ends the delayed notifications.
+    bool DelayedChangeFailed() const noexcept { return FDelayedFailure != nullptr; }
+
+    TChangeEvent OnChange;
+
+protected:
+    TCustomEdit(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text);
+    ~TCustomEdit() override;
+
+    TDelayedChangeThread* GetChangeThread();
+    void StopChangeThread() noexcept;
+
+private:
+    friend class TDelayedChangeThread;
+    void SynchroEvent() override;
+
+    bool FUnchanged = true;
+    std::atomic<std::uint32_t> FChangeDelay{0};
+    // Null, the marker 1 while the worker is being made, or the worker.
+    std::atomic<std::uintptr_t> FChangeThread{0};
+    std::uintptr_t FSynchroToken = 0;
+    std::exception_ptr FDelayedFailure;
+};
+
+class TFarDialog::TEdit : public TCustomEdit {
+public:
+    TEdit(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text);
+};

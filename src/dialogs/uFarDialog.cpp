@@ -1,0 +1,638 @@
+#include "uFarDialog.h"
+
+#include "uFarControls.h"
+#include "uFarListbox.h"
+#include "uFarPlugin.h"
+#include "uFarScreen.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int BlockSize = 64;
+
+// The dialogs the host may call back about, from library start to unload.
+struct TDialogRegistry {
+    CRITICAL_SECTION Lock;
+    std::vector<TFarDialog*> Items;
+
+    TDialogRegistry() { ::InitializeCriticalSection(&Lock); }
+    ~TDialogRegistry() { ::DeleteCriticalSection(&Lock); }
+};
+
+TDialogRegistry* GActiveDialogs = nullptr;
+
+class TRegistryLock {
+public:
+    TRegistryLock() { ::EnterCriticalSection(&GActiveDialogs->Lock); }
+    ~TRegistryLock() { ::LeaveCriticalSection(&GActiveDialogs->Lock); }
+    TRegistryLock(const TRegistryLock&) = delete;
+    TRegistryLock& operator=(const TRegistryLock&) = delete;
+};
+
+void EnterActive(TFarDialog* Dialog)
+{
+    if (!GActiveDialogs)
+        return;
+    TRegistryLock Guard;
+    GActiveDialogs->Items.push_back(Dialog);
+}
+
+void LeaveActive(TFarDialog* Dialog) noexcept
+{
+    if (!GActiveDialogs)
+        return;
+    TRegistryLock Guard;
+    auto& Items = GActiveDialogs->Items;
+    Items.erase(std::remove(Items.begin(), Items.end(), Dialog), Items.end());
+}
+
+TFarDialog* FindActive(HANDLE Handle) noexcept
+{
+    if (!GActiveDialogs)
+        return nullptr;
+    TRegistryLock Guard;
+    for (TFarDialog* Dialog : GActiveDialogs->Items)
+        if (Dialog->IsActive() && Dialog->GetHandle() == Handle)
+            return Dialog;
+    return nullptr;
+}
+
+template <class T>
+T* As(TFarDialog::TControl* Control)
+{
+    return dynamic_cast<T*>(Control);
+}
+
+} // namespace
+
+void TFarDialogDeleter::operator()(TFarDialog* Dialog) const noexcept
+{
+    if (!Dialog)
+        return;
+    try {
+        Dialog->BeforeDestruction();
+    } catch (...) {
+        // Freeing must go on; nothing can report from here.
+    }
+    delete Dialog;
+}
+
+// The one procedure the host calls for every dialog of the plugin.
+intptr_t WINAPI FarDialogProc(HANDLE Handle, intptr_t Msg, intptr_t Param1, void* Param2)
+{
+    TFarDialog* Dialog = FindActive(Handle);
+    // After a failure the run is ending: the dialog answers nothing more.
+    if (Dialog && !Dialog->FFailure) {
+        try {
+            intptr_t Result = 0;
+            if (Dialog->DialogProc(Msg, Param1, Param2, Result))
+                return Result;
+        } catch (...) {
+            Dialog->CaptureFailure(std::current_exception());
+        }
+    }
+    try {
+        const auto DefDlgProc = TFarModule::StartupInfo().DefDlgProc;
+        return DefDlgProc ? DefDlgProc(Handle, Msg, Param1, Param2) : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+TFarDialog::TFarDialog(const GUID& Id) : FId(Id) {}
+
+TFarDialog::~TFarDialog()
+{
+    // BeforeDestruction has freed the controls; this is only the safety net
+    // for a dialog whose construction failed half-way.
+    ReleaseHandle();
+    for (int I = FControlCount - 1; I >= 0; --I)
+        delete FControls[static_cast<size_t>(I)];
+}
+
+void TFarDialog::AfterConstruction()
+{
+    int Width = FWidth;
+    int Height = FHeight;
+    if (Width <= 0)
+        Width = static_cast<int>(TFarScreen::Width());
+    if (Height <= 0)
+        Height = static_cast<int>(TFarScreen::Height());
+    AdjustSize(Width, Height);
+    FWidth = std::max(Width, 1);
+    FHeight = std::max(Height, 1);
+}
+
+void TFarDialog::BeforeDestruction()
+{
+    ReleaseHandle();
+    ClearControls();
+}
+
+void TFarDialog::InitializeUnit()
+{
+    if (!GActiveDialogs)
+        GActiveDialogs = new TDialogRegistry();
+}
+
+void TFarDialog::FinalizeUnit() noexcept
+{
+    delete GActiveDialogs;
+    GActiveDialogs = nullptr;
+}
+
+size_t TFarDialog::ActiveDialogCount()
+{
+    if (!GActiveDialogs)
+        return 0;
+    TRegistryLock Guard;
+    return GActiveDialogs->Items.size();
+}
+
+// --- controls -------------------------------------------------------------------
+
+void TFarDialog::Grow()
+{
+    const size_t Capacity = FControls.size();
+    auto Items = std::make_unique<far3::FarDialogItem[]>(Capacity + BlockSize); // zero-filled
+    if (Capacity > 0)
+        std::memcpy(static_cast<void*>(Items.get()), FDialogItems.get(), Capacity * sizeof(far3::FarDialogItem));
+    FDialogItems = std::move(Items);
+    FControls.resize(Capacity + BlockSize, nullptr);
+}
+
+int TFarDialog::AddControl(TControl* Control)
+{
+    if (IsActive())
+        throw EFarDialogError(L"Can't add controls to an active dialog");
+    if (static_cast<size_t>(FControlCount) >= FControls.size())
+        Grow();
+    FControls[static_cast<size_t>(FControlCount)] = Control;
+    return FControlCount++;
+}
+
+void TFarDialog::RemoveControl(TControl* Control)
+{
+    if (IsActive())
+        throw EFarDialogError(L"Can't remove controls from an active dialog");
+    for (int I = FControlCount - 1; I >= 0; --I) {
+        if (FControls[static_cast<size_t>(I)] != Control)
+            continue;
+        for (int J = I; J + 1 < FControlCount; ++J) {
+            FControls[static_cast<size_t>(J)] = FControls[static_cast<size_t>(J) + 1];
+            FDialogItems[static_cast<size_t>(J)] = FDialogItems[static_cast<size_t>(J) + 1];
+            FControls[static_cast<size_t>(J)]->FIndex = J;
+        }
+        --FControlCount;
+        FControls[static_cast<size_t>(FControlCount)] = nullptr;
+        FDialogItems[static_cast<size_t>(FControlCount)] = far3::FarDialogItem{};
+        return;
+    }
+}
+
+void TFarDialog::MoveControl(int From, int To)
+{
+    if (IsActive())
+        throw EFarError(L"Cannot move controls while the dialog is active");
+    if (From < 0 || From >= FControlCount || To < 0 || To >= FControlCount)
+        throw EListError(L"List index out of bounds");
+    if (From == To)
+        return;
+    TControl* Moved = FControls[static_cast<size_t>(From)];
+    const far3::FarDialogItem Record = FDialogItems[static_cast<size_t>(From)];
+    const int Step = From < To ? 1 : -1;
+    for (int I = From; I != To; I += Step) {
+        FControls[static_cast<size_t>(I)] = FControls[static_cast<size_t>(I + Step)];
+        FDialogItems[static_cast<size_t>(I)] = FDialogItems[static_cast<size_t>(I + Step)];
+        FControls[static_cast<size_t>(I)]->FIndex = I;
+    }
+    FControls[static_cast<size_t>(To)] = Moved;
+    FDialogItems[static_cast<size_t>(To)] = Record;
+    Moved->FIndex = To;
+}
+
+TFarDialog::TControl* TFarDialog::GetControl(int Index) const
+{
+    if (Index < 0 || Index >= FControlCount)
+        throw EListError(L"Index out of bounds");
+    return FControls[static_cast<size_t>(Index)];
+}
+
+TFarDialog::TControl* TFarDialog::ControlAt(intptr_t Index) const noexcept
+{
+    if (Index < 0 || Index >= FControlCount)
+        return nullptr;
+    return FControls[static_cast<size_t>(Index)];
+}
+
+far3::FarDialogItem& TFarDialog::ItemRecord(int Index)
+{
+    if (Index < 0 || Index >= FControlCount)
+        throw EListError(L"Index out of bounds");
+    return FDialogItems[static_cast<size_t>(Index)];
+}
+
+TFarDialog::TButton* TFarDialog::AddButton(int Left, int Top, const std::wstring& Text)
+{
+    return new TButton(*this, Left, Top, Text);
+}
+
+TFarDialog::TCheckbox* TFarDialog::AddCheckbox(int Left, int Top, const std::wstring& Text, bool Checked)
+{
+    return new TCheckbox(*this, Left, Top, Text, Checked);
+}
+
+TFarDialog::TDoubleBox* TFarDialog::AddDoubleBox(int Left, int Top, int Width, int Height, const std::wstring& Title)
+{
+    return new TDoubleBox(*this, Left, Top, Width, Height, Title);
+}
+
+TFarDialog::TEdit* TFarDialog::AddEdit(int Left, int Top, int Width, const std::wstring& Text)
+{
+    return new TEdit(*this, Left, Top, Width, Text);
+}
+
+TFarDialog::TLabel* TFarDialog::AddLabel(int Left, int Top, int Width, const std::wstring& Text,
+                                         TLabelAlignment Alignment)
+{
+    return new TLabel(*this, Left, Top, Width, Text, Alignment);
+}
+
+TFarDialog::TListbox* TFarDialog::AddListbox(int Left, int Top, int Width, int Height, const std::wstring& Title)
+{
+    return new TListbox(*this, Left, Top, Width, Height, Title);
+}
+
+TFarDialog::TSeparator* TFarDialog::AddSeparator(int Top)
+{
+    return new TSeparator(*this, Top);
+}
+
+void TFarDialog::ClearControls()
+{
+    ReleaseHandle();
+    for (int I = FControlCount - 1; I >= 0; --I)
+        delete FControls[static_cast<size_t>(I)]; // each removes itself
+    FControls.clear();
+    FDialogItems.reset();
+    FControlCount = 0;
+}
+
+// --- the host dialog ----------------------------------------------------------------
+
+bool TFarDialog::Build()
+{
+    ReleaseHandle();
+    int Left, Top, Width, Height;
+    GetBounds(Left, Top, Width, Height);
+    SetSize(Width, Height);
+    // SetSize may have changed the size; the position is the stored one.
+    const intptr_t X1 = FLeft;
+    const intptr_t Y1 = FTop;
+    const intptr_t X2 = FLeft < 0 ? FWidth : FLeft + FWidth - 1;
+    const intptr_t Y2 = FTop < 0 ? FHeight : FTop + FHeight - 1;
+    const auto DialogInit = StartupInfo().DialogInit;
+    if (!DialogInit)
+        return false;
+    const GUID PluginId = PluginGuid();
+    FFailure = nullptr;
+    FHandle = DialogInit(&PluginId, &FId, X1, Y1, X2, Y2, FHelpTopic.empty() ? nullptr : FHelpTopic.c_str(),
+                         FDialogItems.get(), static_cast<size_t>(FControlCount), 0, FDialogFlags, &FarDialogProc,
+                         this);
+    if (FHandle == nullptr)
+        FHandle = INVALID_HANDLE_VALUE;
+    if (!IsActive())
+        return false;
+    EnterActive(this);
+    return true;
+}
+
+bool TFarDialog::Run(TButton*& Button)
+{
+    Button = nullptr;
+    if (!IsActive() && !Build()) {
+        throw EFarDialogError(L"Failed to build dialog " + TypeName(typeid(*this)));
+    }
+    intptr_t ExitCode = -1;
+    {
+        const auto Redraw = [] {
+            try {
+                TFarScreen::RedrawAll();
+            } catch (...) {
+            }
+        };
+        const auto DialogRun = StartupInfo().DialogRun;
+        if (!DialogRun)
+            throw EFarPluginError(L"The host has not provided the service DialogRun");
+        try {
+            ExitCode = DialogRun(FHandle);
+        } catch (...) {
+            Redraw();
+            throw;
+        }
+        Redraw();
+    }
+    if (FFailure) {
+        std::exception_ptr Failure = std::exchange(FFailure, nullptr);
+        std::rethrow_exception(Failure);
+    }
+    if (TControl* Control = ControlAt(ExitCode)) {
+        if (auto* Pressed = As<TButton>(Control)) {
+            Button = Pressed;
+            return true;
+        }
+    }
+    return false;
+}
+
+void TFarDialog::ReleaseHandle() noexcept
+{
+    if (!IsActive())
+        return;
+    LeaveActive(this);
+    const HANDLE Handle = std::exchange(FHandle, INVALID_HANDLE_VALUE);
+    try {
+        if (const auto DialogFree = StartupInfo().DialogFree)
+            DialogFree(Handle);
+    } catch (...) {
+    }
+}
+
+intptr_t TFarDialog::SendMessage(intptr_t Msg, intptr_t Param1, void* Param2)
+{
+    return StartupInfo().SendDlgMessage(FHandle, Msg, Param1, Param2);
+}
+
+void TFarDialog::Redraw()
+{
+    if (IsActive())
+        SendMessage(far3::DM_REDRAW, 0, nullptr);
+}
+
+void TFarDialog::LockRedraw()
+{
+    // Only an active dialog has anything to suspend.
+    if (IsActive())
+        SendMessage(far3::DM_ENABLEREDRAW, 0, nullptr);
+    ++FRedrawLock;
+}
+
+void TFarDialog::UnlockRedraw()
+{
+    if (IsActive())
+        SendMessage(far3::DM_ENABLEREDRAW, 1, nullptr);
+    if (--FRedrawLock <= 0)
+        Redraw();
+}
+
+void TFarDialog::CaptureFailure(std::exception_ptr Failure) noexcept
+{
+    if (FFailure)
+        return;
+    FFailure = std::move(Failure);
+    try {
+        SendMessage(far3::DM_CLOSE, -1, nullptr);
+    } catch (...) {
+    }
+}
+
+// --- layout ----------------------------------------------------------------------------
+
+void TFarDialog::GetBounds(int& Left, int& Top, int& Width, int& Height)
+{
+    Left = FLeft;
+    Top = FTop;
+    Width = FWidth;
+    Height = FHeight;
+    if (!IsActive())
+        return;
+    SMALL_RECT Rect{};
+    if (SendMessage(far3::DM_GETDLGRECT, 0, &Rect) == 0)
+        return;
+    Left = Rect.Left;
+    Top = Rect.Top;
+    Width = Rect.Right - Rect.Left + 1;
+    Height = Rect.Bottom - Rect.Top + 1;
+}
+
+void TFarDialog::SetPosition(int Left, int Top)
+{
+    FLeft = Left;
+    FTop = Top;
+    if (!IsActive())
+        return;
+    COORD Position{static_cast<SHORT>(Left < 0 ? -1 : Left), static_cast<SHORT>(Top < 0 ? -1 : Top)};
+    SendMessage(far3::DM_MOVEDIALOG, 1, &Position);
+}
+
+void TFarDialog::SetSize(int Width, int Height)
+{
+    if (Width <= 0)
+        throw EFarDialogError(Format(L"Invalid value for dialog width (%d)", {Width}));
+    if (Height <= 0)
+        throw EFarDialogError(Format(L"Invalid value for dialog height (%d)", {Height}));
+    FWidth = Width;
+    FHeight = Height;
+    if (!IsActive())
+        return;
+    COORD Size{static_cast<SHORT>(Width), static_cast<SHORT>(Height)};
+    SendMessage(far3::DM_RESIZEDIALOG, 0, &Size);
+}
+
+void TFarDialog::AdjustSize(int& Width, int& Height)
+{
+    Width -= 4;
+    Height -= 4;
+}
+
+void TFarDialog::GetClientRect(int& Left, int& Top, int& Width, int& Height)
+{
+    GetBounds(Left, Top, Width, Height);
+    Left += 3;
+    Top += 1;
+    Width -= 6;
+    Height -= 2;
+}
+
+void TFarDialog::Columnize(const TColumnWidths& Widths, const TControlList& Controls, int Left, int Top)
+{
+    if (Widths.size() < Controls.size())
+        throw EFarError(L"Invalid TFarDialog.Columnize call");
+    int X = Left;
+    for (size_t I = 0; I < Controls.size(); ++I) {
+        if (TControl* Control = Controls[I]) {
+            Control->SetLeft(X);
+            Control->SetWidth(Widths[I] - 1);
+            if (I > 0)
+                Control->SetTop(Top);
+        }
+        X += Widths[I];
+    }
+}
+
+void TFarDialog::Columnize(const TColumnWidths& Widths, const TControlList& Controls, int Left)
+{
+    if (Controls.empty() || !Controls.front())
+        throw EFarError(L"Invalid TFarDialog.Columnize call");
+    Columnize(Widths, Controls, Left, Controls.front()->GetTop());
+}
+
+// --- events ------------------------------------------------------------------------------
+
+bool TFarDialog::DialogProc(intptr_t Msg, intptr_t Param1, void* Param2, intptr_t& Result)
+{
+    switch (Msg) {
+    case far3::DN_INITDIALOG: return DoInitDialog(Param1, Param2, Result);
+    case far3::DN_BTNCLICK: return DoButtonClick(Param1, Param2, Result);
+    case far3::DN_EDITCHANGE: return DoEditChange(Param1, Param2, Result);
+    case far3::DN_GOTFOCUS: return DoGotFocus(Param1, Param2, Result);
+    case far3::DN_KILLFOCUS: return DoKillFocus(Param1, Param2, Result);
+    case far3::DN_LISTCHANGE: return DoListChange(Param1, Param2, Result);
+    case far3::DN_CONTROLINPUT: return DoControlInput(Param1, Param2, Result);
+    case far3::DN_RESIZECONSOLE: return DoResizeConsole(Param1, Param2, Result);
+    default: return false;
+    }
+}
+
+bool TFarDialog::DoInitDialog(intptr_t, void*, intptr_t&)
+{
+    for (int I = 0; I < FControlCount; ++I)
+        FControls[static_cast<size_t>(I)]->InitControl();
+    return false;
+}
+
+bool TFarDialog::DoButtonClick(intptr_t Param1, void* Param2, intptr_t& Result)
+{
+    TControl* Control = ControlAt(Param1);
+    if (!Control)
+        return false;
+    try {
+        if (auto* Button = As<TButton>(Control)) {
+            if (!Button->OnClick)
+                return false;
+            bool Handled = false;
+            Button->OnClick(*Button, Handled);
+            Result = Handled ? 1 : 0;
+            return true;
+        }
+        if (auto* Checkbox = As<TCheckbox>(Control)) {
+            const intptr_t State = reinterpret_cast<intptr_t>(Param2);
+            if (State < csUnchecked || State > csUndefined || !Checkbox->OnClick)
+                return false;
+            bool Allow = true;
+            Checkbox->OnClick(*Checkbox, static_cast<TCheckState>(State), Allow);
+            Result = Allow ? 1 : 0;
+            return true;
+        }
+        if (auto* Radio = As<TRadioButton>(Control)) {
+            const auto& Handler = Param2 != nullptr ? Radio->OnCheck : Radio->OnUncheck;
+            if (!Handler)
+                return false;
+            bool Allow = true;
+            Handler(*Radio, Allow);
+            Result = Allow ? 1 : 0;
+            return true;
+        }
+    } catch (const EAbort&) {
+    }
+    return false;
+}
+
+bool TFarDialog::DoEditChange(intptr_t Param1, void*, intptr_t& Result)
+{
+    auto* Edit = As<TCustomEdit>(ControlAt(Param1));
+    if (!Edit)
+        return false;
+    try {
+        Result = Edit->DoChange() ? 1 : 0;
+        return true;
+    } catch (const EAbort&) {
+        return false;
+    }
+}
+
+bool TFarDialog::DoGotFocus(intptr_t Param1, void*, intptr_t& Result)
+{
+    TControl* Control = ControlAt(Param1);
+    if (!Control || !Control->OnGotFocus)
+        return false;
+    try {
+        Control->OnGotFocus(*Control);
+        Result = 0;
+        return true;
+    } catch (const EAbort&) {
+        return false;
+    }
+}
+
+bool TFarDialog::DoKillFocus(intptr_t Param1, void*, intptr_t& Result)
+{
+    TControl* Control = ControlAt(Param1);
+    if (!Control || !Control->OnKillFocus)
+        return false;
+    try {
+        TControl* Next = nullptr;
+        Control->OnKillFocus(*Control, Next);
+        Result = Next ? Next->GetIndex() : -1;
+        return true;
+    } catch (const EAbort&) {
+        return false;
+    }
+}
+
+bool TFarDialog::DoListChange(intptr_t Param1, void* Param2, intptr_t& Result)
+{
+    auto* List = As<TListbox>(ControlAt(Param1));
+    if (!List || !List->OnSelect)
+        return false;
+    try {
+        bool Allow = true;
+        List->OnSelect(*List, reinterpret_cast<intptr_t>(Param2), Allow);
+        Result = Allow ? 1 : 0;
+        return true;
+    } catch (const EAbort&) {
+        return false;
+    }
+}
+
+bool TFarDialog::DoControlInput(intptr_t Param1, void* Param2, intptr_t& Result)
+{
+    TControl* Control = ControlAt(Param1);
+    const auto* Record = static_cast<const INPUT_RECORD*>(Param2);
+    if (!Control || !Control->OnKeyDown || !Record || Record->EventType != KEY_EVENT ||
+        !Record->Event.KeyEvent.bKeyDown)
+        return false;
+    try {
+        bool Handled = false;
+        Control->OnKeyDown(*Control, Record->Event.KeyEvent.wVirtualKeyCode,
+                           Record->Event.KeyEvent.dwControlKeyState, Handled);
+        Result = Handled ? 1 : 0;
+        return Handled;
+    } catch (const EAbort&) {
+        return false;
+    }
+}
+
+bool TFarDialog::DoResizeConsole(intptr_t, void* Param2, intptr_t& Result)
+{
+    const auto* Size = static_cast<const COORD*>(Param2);
+    LockRedraw();
+    const auto Unlock = [this] { UnlockRedraw(); };
+    try {
+        if (Size) {
+            int Width = Size->X;
+            int Height = Size->Y;
+            AdjustSize(Width, Height);
+            SetSize(Width, Height);
+            SetPosition(FLeft, FTop);
+        }
+    } catch (...) {
+        Unlock();
+        throw;
+    }
+    Unlock();
+    Result = 1;
+    return true;
+}

@@ -1,0 +1,348 @@
+#include "uFarListbox.h"
+
+#include "uStrings.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr size_t BlockSize = 64;
+
+size_t RoundUpToBlock(size_t Count)
+{
+    return (Count + BlockSize - 1) / BlockSize * BlockSize;
+}
+
+} // namespace
+
+// --- TListItem --------------------------------------------------------------------------
+
+TListItem::TListItem(TListItems& Owner) : FOwner(&Owner), FIndex(Owner.Attach(this))
+{
+    ListItem() = far3::FarListItem{};
+}
+
+TListItem::~TListItem()
+{
+    FText.reset();
+    if (FOwner)
+        FOwner->Detach(this);
+    FOwner = nullptr;
+}
+
+far3::FarListItem& TListItem::ListItem() const
+{
+    if (!FOwner || FIndex < 0 || FIndex >= FOwner->Count())
+        throw EListError(L"Index out of bounds");
+    return FOwner->GetHostList()->Items[FIndex];
+}
+
+std::wstring TListItem::GetText() const
+{
+    return TFarModule::FromPointer(ListItem().Text);
+}
+
+void TListItem::SetText(std::wstring_view Value)
+{
+    FText = TFarModule::NewString(Value);
+    FUpperText.reset();
+    ListItem().Text = FText.get();
+    FOwner->ItemChanged(FIndex);
+}
+
+const std::wstring& TListItem::GetUpperText() const
+{
+    if (!FUpperText)
+        FUpperText = std::make_unique<std::wstring>(UpperCaseText(GetText()));
+    return *FUpperText;
+}
+
+far3::LISTITEMFLAGS TListItem::GetFlags() const
+{
+    return ListItem().Flags;
+}
+
+void TListItem::SetFlags(far3::LISTITEMFLAGS Value)
+{
+    ListItem().Flags = Value;
+    FOwner->ItemChanged(FIndex);
+}
+
+bool TListItem::HasFlag(far3::LISTITEMFLAGS Mask) const
+{
+    return (GetFlags() & Mask) != 0;
+}
+
+void TListItem::SetFlag(far3::LISTITEMFLAGS Mask, bool On)
+{
+    const far3::LISTITEMFLAGS Flags = GetFlags();
+    SetFlags(On ? Flags | Mask : Flags & ~Mask);
+}
+
+bool TListItem::GetEnabled() const
+{
+    return !HasFlag(far3::LIF_DISABLE);
+}
+
+bool TListItem::GetVisible() const
+{
+    return !HasFlag(far3::LIF_HIDDEN);
+}
+
+void TListItem::SetVisible(bool Value)
+{
+    SetFlag(far3::LIF_HIDDEN, !Value);
+}
+
+// --- TListItems ---------------------------------------------------------------------------
+
+TListItems::TListItems(void* Owner) : FOwner(Owner)
+{
+    FHostList.StructSize = sizeof(far3::FarList);
+}
+
+TListItems::~TListItems()
+{
+    // Nobody is told any more: the owner is going away with us.
+    FreeEntries();
+}
+
+TListItem* TListItems::GetItem(intptr_t Index) const
+{
+    if (Index < 0 || Index >= Count())
+        throw EListError(L"Index out of bounds");
+    return FEntries[static_cast<size_t>(Index)];
+}
+
+TListItem* TListItems::AddItem(std::wstring_view Text)
+{
+    auto* Item = new TListItem(*this);
+    try {
+        Item->SetText(Text);
+    } catch (...) {
+        delete Item;
+        throw;
+    }
+    return Item;
+}
+
+void TListItems::Grow(size_t NewCapacity)
+{
+    const size_t Capacity = FEntries.size();
+    auto Records = std::make_unique<far3::FarListItem[]>(NewCapacity); // zero-filled
+    if (Capacity > 0)
+        std::memcpy(static_cast<void*>(Records.get()), FRecords.get(), Capacity * sizeof(far3::FarListItem));
+    FRecords = std::move(Records);
+    FEntries.resize(NewCapacity, nullptr);
+    FHostList.Items = FRecords.get();
+}
+
+void TListItems::Reserve(intptr_t Count)
+{
+    if (Count > Capacity())
+        Grow(RoundUpToBlock(static_cast<size_t>(Count)));
+}
+
+intptr_t TListItems::Attach(TListItem* Item)
+{
+    const size_t Index = FHostList.ItemsNumber;
+    if (Index >= FEntries.size())
+        Grow(FEntries.size() + BlockSize);
+    FEntries[Index] = Item;
+    ++FHostList.ItemsNumber;
+    Changed();
+    return static_cast<intptr_t>(Index);
+}
+
+void TListItems::Detach(TListItem* Item)
+{
+    const size_t Count = FHostList.ItemsNumber;
+    for (size_t I = Count; I-- > 0;) {
+        if (FEntries[I] != Item)
+            continue;
+        // One move of the tail instead of one per entry: a list may be long.
+        const size_t Tail = Count - I - 1;
+        if (Tail > 0) {
+            std::memmove(static_cast<void*>(&FRecords[I]), &FRecords[I + 1], Tail * sizeof(far3::FarListItem));
+            std::memmove(&FEntries[I], &FEntries[I + 1], Tail * sizeof(TListItem*));
+            for (size_t J = I; J < Count - 1; ++J)
+                FEntries[J]->FIndex = static_cast<intptr_t>(J);
+        }
+        FEntries[Count - 1] = nullptr;
+        FRecords[Count - 1] = far3::FarListItem{};
+        --FHostList.ItemsNumber;
+        break;
+    }
+    Changed();
+}
+
+void TListItems::Delete(intptr_t Index)
+{
+    delete GetItem(Index);
+}
+
+void TListItems::FreeEntries() noexcept
+{
+    // From the last, so that no entry moves while the others go.
+    for (size_t I = FHostList.ItemsNumber; I-- > 0;) {
+        TListItem* Item = FEntries[I];
+        Item->FOwner = nullptr;
+        delete Item;
+    }
+    FEntries.clear();
+    FRecords.reset();
+    FHostList.StructSize = sizeof(far3::FarList);
+    FHostList.ItemsNumber = 0;
+    FHostList.Items = nullptr;
+}
+
+void TListItems::Clear()
+{
+    FreeEntries();
+    Changed();
+}
+
+void TListItems::ItemChanged(intptr_t) {}
+void TListItems::Changed() {}
+void TListItems::BeginUpdate() {}
+void TListItems::EndUpdate() {}
+
+void TListboxItems::ItemChanged(intptr_t Index)
+{
+    FListbox.UpdateItem(Index);
+}
+
+void TListboxItems::Changed()
+{
+    FListbox.ItemsChanged();
+}
+
+void TListboxItems::BeginUpdate()
+{
+    FListbox.BeginUpdate();
+}
+
+void TListboxItems::EndUpdate()
+{
+    FListbox.EndUpdate();
+}
+
+// --- TListbox -------------------------------------------------------------------------------
+
+TFarDialog::TListbox::TListbox(TFarDialog& Dialog, int Left, int Top, int Width, int Height, const std::wstring& Title)
+    : TControl(Dialog, far3::DI_LISTBOX), FItems(std::make_unique<TListboxItems>(*this))
+{
+    SetBoundsLimited(Left, Top, Width, Height, MaxHeight);
+    SetText(Title);
+    // Entries are shown as they are, ampersands included.
+    SetFlag(far3::DIF_LISTNOAMPERSAND, true);
+    DialogItem().ListItems = FItems->GetHostList();
+}
+
+TFarDialog::TListbox::~TListbox()
+{
+    FItems.reset();
+}
+
+int TFarDialog::TListbox::GetMaxHeight()
+{
+    return MaxHeight;
+}
+
+intptr_t TFarDialog::TListbox::GetItemIndex() const
+{
+    if (GetDialog().IsActive())
+        return GetDialog().SendMessage(far3::DM_LISTGETCURPOS, GetIndex(), nullptr);
+    return FItemIndex;
+}
+
+void TFarDialog::TListbox::SetItemIndex(intptr_t NewIndex)
+{
+    // While the dialog runs the host reports the change itself
+    // (DN_LISTCHANGE), which reaches OnSelect through the dialog.
+    if (!GetDialog().IsActive() && OnSelect) {
+        bool Allow = true;
+        OnSelect(*this, NewIndex, Allow);
+        if (!Allow)
+            return;
+    }
+    FItemIndex = NewIndex;
+    if (GetDialog().IsActive()) {
+        far3::FarListPos Position{sizeof(far3::FarListPos), NewIndex, -1};
+        GetDialog().SendMessage(far3::DM_LISTSETCURPOS, GetIndex(), &Position);
+    }
+}
+
+bool TFarDialog::TListbox::MoveSelection(intptr_t Delta, bool SkipDisabled)
+{
+    if (Delta == 0)
+        return true;
+    const intptr_t Step = Delta > 0 ? 1 : -1;
+    intptr_t Remaining = Delta > 0 ? Delta : -Delta;
+    const intptr_t Count = FItems->Count();
+    intptr_t Current = GetItemIndex();
+    intptr_t Candidate = Current;
+    while (Remaining > 0) {
+        do
+            Candidate += Step;
+        while (Candidate >= 0 && Candidate < Count &&
+               (!FItems->GetItem(Candidate)->GetVisible() ||
+                (SkipDisabled && !FItems->GetItem(Candidate)->GetEnabled())));
+        --Remaining;
+        if (Candidate < 0 || Candidate >= Count)
+            break;
+        Current = Candidate;
+    }
+    SetItemIndex(Current);
+    return true;
+}
+
+void TFarDialog::TListbox::BeginUpdate()
+{
+    ++FUpdateCount;
+}
+
+void TFarDialog::TListbox::EndUpdate()
+{
+    if (--FUpdateCount < 0) {
+        FUpdateCount = 0;
+        return;
+    }
+    if (FUpdateCount == 0)
+        SyncItems();
+}
+
+void TFarDialog::TListbox::ItemsChanged()
+{
+    if (FUpdateCount <= 0)
+        SyncItems();
+}
+
+void TFarDialog::TListbox::UpdateItem(intptr_t Index)
+{
+    if (!GetDialog().IsActive()) {
+        ItemsChanged();
+        return;
+    }
+    if (FUpdateCount > 0)
+        return; // the closing EndUpdate replaces the whole list
+    far3::FarListUpdate Update{sizeof(far3::FarListUpdate), Index, FItems->GetItem(Index)->ListItem()};
+    GetDialog().SendMessage(far3::DM_LISTUPDATE, GetIndex(), &Update);
+    SetItemIndex(Index);
+}
+
+void TFarDialog::TListbox::SyncItems()
+{
+    DialogItem().ListItems = FItems->GetHostList();
+    if (!GetDialog().IsActive())
+        return;
+    const intptr_t Position = GetItemIndex();
+    try {
+        GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), FItems->GetHostList());
+        GetDialog().Redraw();
+    } catch (...) {
+        SetItemIndex(Position);
+        throw;
+    }
+    SetItemIndex(Position);
+}

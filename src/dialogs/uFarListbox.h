@@ -1,0 +1,134 @@
+// List boxes and their entries. The entries are kept in the host's own list
+// format (a FarList over an array of FarListItem records), so the whole list
+// can be handed to the host at any time: pointed at before the dialog is
+// built, or sent with one DM_LISTSET while it runs.
+#pragma once
+
+#include "uFarControls.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TListItems;
+
+class TListItem {
+public:
+    explicit TListItem(TListItems& Owner);
+    virtual ~TListItem();
+    TListItem(const TListItem&) = delete;
+    TListItem& operator=(const TListItem&) = delete;
+
+    TListItems* GetOwner() const noexcept { return FOwner; }
+    intptr_t GetIndex() const noexcept { return FIndex; }
+    far3::FarListItem& ListItem() const;
+
+    std::wstring GetText() const;
+    void SetText(std::wstring_view Value);
+    // The text upper-cased as the system's locale does it, made once per
+    // text: filters compare many rows against one typed text.
+    const std::wstring& GetUpperText() const;
+
+    far3::LISTITEMFLAGS GetFlags() const;
+    void SetFlags(far3::LISTITEMFLAGS Value);
+    bool HasFlag(far3::LISTITEMFLAGS Mask) const;
+    void SetFlag(far3::LISTITEMFLAGS Mask, bool On);
+    bool GetEnabled() const;
+    bool GetVisible() const;
+    void SetVisible(bool Value);
+
+private:
+    friend class TListItems;
+
+    TListItems* FOwner;
+    intptr_t FIndex;
+    std::unique_ptr<wchar_t[]> FText;
+    mutable std::unique_ptr<std::wstring> FUpperText;
+};
+
+class TListItems {
+public:
+    // Owner is the control the entries belong to (may be null).
+    explicit TListItems(void* Owner);
+    virtual ~TListItems();
+    TListItems(const TListItems&) = delete;
+    TListItems& operator=(const TListItems&) = delete;
+
+    void* GetOwner() const noexcept { return FOwner; }
+    intptr_t Count() const noexcept { return static_cast<intptr_t>(FHostList.ItemsNumber); }
+    intptr_t Capacity() const noexcept { return static_cast<intptr_t>(FEntries.size()); }
+    TListItem* GetItem(intptr_t Index) const;
+    TListItem* operator[](intptr_t Index) const { return GetItem(Index); }
+    TListItem* AddItem(std::wstring_view Text);
+    // Makes room for Count entries at once (still in whole blocks), so a
+    // long list is not copied over and over while it grows.
+    void Reserve(intptr_t Count);
+
+    intptr_t Attach(TListItem* Item);
+    void Detach(TListItem* Item);
+    void Delete(intptr_t Index);
+    void Clear();
+    far3::FarList* GetHostList() noexcept { return &FHostList; }
+
+    virtual void ItemChanged(intptr_t Index);
+    virtual void Changed();
+    virtual void BeginUpdate();
+    virtual void EndUpdate();
+
+private:
+    void Grow(size_t NewCapacity);
+    void FreeEntries() noexcept;
+
+    void* FOwner;
+    far3::FarList FHostList{};
+    std::unique_ptr<far3::FarListItem[]> FRecords;
+    std::vector<TListItem*> FEntries; // owned; its size is the capacity
+};
+
+class TListboxItems : public TListItems {
+public:
+    explicit TListboxItems(TFarDialog::TListbox& Owner) : TListItems(&Owner), FListbox(Owner) {}
+
+    void ItemChanged(intptr_t Index) override;
+    void Changed() override;
+    void BeginUpdate() override;
+    void EndUpdate() override;
+
+private:
+    TFarDialog::TListbox& FListbox;
+};
+
+class TFarDialog::TListbox : public TControl {
+public:
+    using TSelectEvent = std::function<void(TListbox& Sender, intptr_t NewIndex, bool& Allow)>;
+    static constexpr int MaxHeight = 2147483647;
+
+    TListbox(TFarDialog& Dialog, int Left, int Top, int Width, int Height, const std::wstring& Title);
+
+    TListboxItems& GetItems() const noexcept { return *FItems; }
+    int GetMaxHeight() override;
+    // While the dialog exists, the host's current entry (-1 for none).
+    intptr_t GetItemIndex() const;
+    void SetItemIndex(intptr_t NewIndex);
+    bool MoveSelection(intptr_t Delta, bool SkipDisabled);
+    int GetUpdateCount() const noexcept { return FUpdateCount; }
+
+    void BeginUpdate();
+    void EndUpdate();
+    void ItemsChanged();
+    void UpdateItem(intptr_t Index);
+    void SyncItems();
+
+    TSelectEvent OnSelect;
+
+protected:
+    ~TListbox() override;
+
+private:
+    std::unique_ptr<TListboxItems> FItems;
+    intptr_t FItemIndex = -1;
+    int FUpdateCount = 0;
+};
