@@ -1,6 +1,8 @@
 #include "uPlugin.h"
 
+#include "uEditorTasks.h"
 #include "uMessages.h"
+#include "uOptionsUI.h"
 
 GUID TPlugin::GetGuid()
 {
@@ -23,14 +25,65 @@ void TPlugin::GetPluginInfo(far3::PLUGIN_FLAGS& Flags, TFarPluginMenu& PluginMen
     ConfigMenu = {{GetMsg(MTitle), PluginConfigGuid}};
 }
 
-intptr_t TPlugin::Open(far3::OPENFROM, const GUID*, intptr_t)
+TPlugin::~TPlugin()
 {
-    return 0;
+    FreeOptions();
+}
+
+TOptions& TPlugin::GetOptions()
+{
+    if (!FOptions) {
+        auto Options = std::make_unique<TOptions>();
+        Options->Load();
+        FOptions = std::move(Options);
+    }
+    return *FOptions;
+}
+
+void TPlugin::FreeOptions() noexcept
+{
+    FOptions.reset();
+}
+
+intptr_t TPlugin::Open(far3::OPENFROM OpenFrom, const GUID*, intptr_t Data)
+{
+    FreeOptions();
+    intptr_t Result = 0;
+    if (OpenFrom == far3::OPEN_FROMMACRO) {
+        if (RunMacro(TFarMacro::GetArguments(reinterpret_cast<const far3::OpenMacroInfo*>(Data))))
+            Result = 1;
+    } else if (OpenFrom == far3::OPEN_EDITOR) {
+        // The menu call's result means nothing to the host.
+        TEditorTasks Tasks;
+        Tasks.SetEditorId(far3::CURRENT_EDITOR);
+        Tasks.Execute();
+    }
+    return Result;
+}
+
+bool TPlugin::RunMacro(const TVariantArray& Args)
+{
+    if (Args.empty())
+        return false;
+    const TVariant& First = Args.front();
+    // The ordinary conversion to text: a number gives its digits, which is
+    // never "execute".
+    if (!First.Is<std::wstring>() || First.As<std::wstring>() != L"execute")
+        return false;
+    TEditorTasks Tasks;
+    Tasks.SetEditorId(far3::CURRENT_EDITOR);
+    return Tasks.Execute();
 }
 
 bool TPlugin::Configure(const GUID*)
 {
-    return false;
+    FreeOptions();
+    auto Dialog = TFarDialog::Create<TOptionsDialog>();
+    Dialog->SetOptions(&GetOptions());
+    if (!Dialog->Execute())
+        return false;
+    GetOptions().Save(false);
+    return true;
 }
 
 void TPlugin::Log(const std::wstring&) {}

@@ -2,7 +2,11 @@
 // commands (function navigation and configuration).
 #pragma once
 
+#include "uFarMacro.h"
 #include "uFarPlugin.h"
+#include "uOptions.h"
+
+#include <memory>
 
 // {1FCF0E70-8ADC-4F9B-8CAD-C5170CB27FEF}
 inline constexpr GUID PluginGuidValue = {0x1fcf0e70, 0x8adc, 0x4f9b, {0x8c, 0xad, 0xc5, 0x17, 0x0c, 0xb2, 0x7f, 0xef}};
@@ -13,6 +17,16 @@ inline constexpr GUID PluginConfigGuid = {0x3e58002a, 0x1ea9, 0x4bba, {0x85, 0x3
 
 class TPlugin : public TFarPlugin {
 public:
+    TPlugin() = default;
+    ~TPlugin() override;
+
+    // Loaded from the settings store on first use; freed by each request.
+    TOptions& GetOptions();
+    void FreeOptions() noexcept;
+    // A macro call: the first argument "execute" runs the command and says
+    // whether the cursor moved.
+    bool RunMacro(const TVariantArray& Args);
+
     GUID GetGuid() override;
     void GetIdentity(std::wstring& Title, std::wstring& Description, std::wstring& Author) override;
     void GetPluginInfo(far3::PLUGIN_FLAGS& Flags, TFarPluginMenu& PluginMenu, TFarPluginMenu& ConfigMenu,
@@ -21,6 +35,9 @@ public:
     bool Configure(const GUID* Guid) override;
     void Log(const std::wstring& Line) override;
     std::wstring GetStandardMessage(TStandardMessage Kind) override;
+
+private:
+    std::unique_ptr<TOptions> FOptions;
 };
 
 // The plugin unit's start: creates and registers the single plugin object.

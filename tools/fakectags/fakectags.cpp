@@ -140,7 +140,9 @@ std::string TagLine(unsigned long Index, const std::string& File)
 
 bool IsIdentChar(char C)
 {
-    return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') || C == '_';
+    // Bytes of UTF-8 sequences count as letters, so names in any script are tags.
+    return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') || C == '_' ||
+           static_cast<unsigned char>(C) >= 0x80;
 }
 
 std::string Word(const std::string& Line, size_t From)

@@ -1,0 +1,283 @@
+#include "uEditorTasks.h"
+
+#include "uFarEditor.h"
+#include "uFarPlugin.h"
+#include "uFiles.h"
+#include "uFunctionListUI.h"
+#include "uMessages.h"
+#include "uStrings.h"
+#include "uSystem.h"
+
+#include <vector>
+
+namespace {
+
+// The edited file's extension, dot included, for the snapshot's name, so
+// that ctags picks the same language for both.
+std::wstring SnapshotExtension(const std::wstring& FileName)
+{
+    const size_t Dot = FileName.rfind(L'.');
+    if (Dot == std::wstring::npos)
+        return std::wstring();
+    const size_t Separator = FileName.find_last_of(L"\\:");
+    if (Separator != std::wstring::npos && Separator > Dot)
+        return std::wstring();
+    return FileName.substr(Dot);
+}
+
+void DeleteSnapshot(const std::wstring& FileName) noexcept
+{
+    if (!FileName.empty())
+        ::DeleteFileW(FileName.c_str());
+}
+
+} // namespace
+
+bool IsIdentChar(wchar_t C)
+{
+    if (C < 0x80)
+        return (C >= L'0' && C <= L'9') || (C >= L'A' && C <= L'Z') || C == L'_' || (C >= L'a' && C <= L'z');
+    // Either half of a surrogate pair belongs to whatever character it makes.
+    if (C >= 0xD800 && C <= 0xDFFF)
+        return true;
+    return ::IsCharAlphaNumericW(C) != FALSE;
+}
+
+TEditorTasks::~TEditorTasks()
+{
+    FProgress.reset();
+    FOptions.reset();
+    FCtags.reset();
+}
+
+TFarProgress& TEditorTasks::GetProgress()
+{
+    if (!FProgress)
+        FProgress = std::make_unique<TFarProgress>();
+    return *FProgress;
+}
+
+TOptions& TEditorTasks::GetOptions()
+{
+    if (!FOptions) {
+        auto Options = std::make_unique<TOptions>();
+        Options->Load();
+        FOptions = std::move(Options);
+    }
+    return *FOptions;
+}
+
+TCtags& TEditorTasks::GetCtags()
+{
+    if (FCtags)
+        return *FCtags;
+    auto Ctags = std::make_unique<TCtags>();
+    std::wstring Path = ExpandEnvironment(GetOptions().GetCtagsFileName());
+    if (Path.empty()) {
+        wchar_t Module[MAX_PATH + 1] = {};
+        const DWORD Length = ::GetModuleFileNameW(CurrentModule(), Module, MAX_PATH);
+        if (Length > 0 && Length < MAX_PATH) {
+            const std::wstring Folder = ExtractFileDir(ExpandFileName(std::wstring(Module, Length)));
+            Path = Folder + L"\\ctags\\ctags.exe";
+        }
+    }
+    // A configured path that does not exist falls back to the system's
+    // search, not to the copy beside the plugin.
+    if (!Path.empty() && FileExists(Path))
+        Ctags->SetExecutableName(Path);
+    FCtags = std::move(Ctags);
+    return *FCtags;
+}
+
+void TEditorTasks::ShowError(std::initializer_list<std::wstring> Lines)
+{
+    TFarModule::Message(far3::FMSG_WARNING, std::vector<std::wstring>(Lines), 1);
+}
+
+bool TEditorTasks::Execute()
+{
+    std::wstring FileName;
+    bool IsTemporary = false;
+    if (!PrepareFile(FileName, IsTemporary)) {
+        ShowError({GetMsg(MTitle), GetMsg(MCannotReadEditor), GetMsg(MOk)});
+        return false;
+    }
+    if (!RunCtags(FileName, IsTemporary))
+        return false;
+    if (GetCtags().Count() == 0)
+        return false;
+    std::int32_t Line = 0;
+    if (!ChooseTag(Line))
+        return false;
+    // Tags count lines from 1, the editor from 0.
+    return TFarEditor::GoToLine(FEditorId, Line - 1);
+}
+
+bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
+{
+    FileName.clear();
+    IsTemporary = false;
+    far3::EditorInfo Info{};
+    std::wstring EditorFileName;
+    if (!TFarEditor::GetInfo(FEditorId, Info) || !TFarEditor::GetFileName(FEditorId, EditorFileName))
+        return false;
+    if (!TFarEditor::HasUnsavedChanges(Info)) {
+        FileName = EditorFileName;
+        return true;
+    }
+
+    TFarProgress& Progress = GetProgress();
+    std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MWritingSnapshot), Progress.FitText(EditorFileName),
+                                       Progress.ProgressBar(0, Info.TotalLines)};
+    std::unique_ptr<TTextStream> Stream;
+    std::wstring Snapshot;
+    try {
+        Progress.Show(Lines, false);
+        Snapshot = MakeTempFileNameExt(GetTempDirectory(), L"ctagstemp", SnapshotExtension(EditorFileName));
+        Stream = TTextStream::Create(Snapshot, fmCreate);
+        for (intptr_t I = 0; I < Info.TotalLines; ++I) {
+            std::wstring Text;
+            if (!TFarEditor::GetString(FEditorId, I, Text)) {
+                Stream.reset();
+                DeleteSnapshot(Snapshot);
+                Progress.Hide();
+                return false;
+            }
+            Stream->WriteLine(Text);
+            if (Progress.TimeToDraw()) {
+                Lines[3] = Progress.ProgressBar(I + 1, Info.TotalLines);
+                Progress.Show(Lines, false);
+            }
+        }
+    } catch (...) {
+        Stream.reset();
+        DeleteSnapshot(Snapshot);
+        Progress.Hide();
+        throw;
+    }
+    // The text is all written: a failure to flush or close now leaves the
+    // file to the cleanup at unload, and is reported.
+    try {
+        Stream->Flush();
+        Stream.reset();
+    } catch (...) {
+        Progress.Hide();
+        throw;
+    }
+    Progress.Hide();
+    FileName = Snapshot;
+    IsTemporary = true;
+    return true;
+}
+
+bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
+{
+    const auto Cleanup = [&] {
+        if (IsTemporary)
+            DeleteSnapshot(FileName);
+    };
+    try {
+        TFarProgress& Progress = GetProgress();
+        Progress.Show({GetMsg(MTitle), GetMsg(MRunningCtags), Progress.FitText(FileName), Progress.ProgressBar(0, 0)},
+                      false);
+        try {
+            GetCtags().LoadFromFile(FileName);
+        } catch (...) {
+            Progress.Hide();
+            throw;
+        }
+        Progress.Hide();
+    } catch (const ECtagsError_CtagsNotFound&) {
+        Cleanup();
+        ShowError({GetMsg(MTitle), GetMsg(MCtagsNotFound), GetCtags().GetExecutableName(), GetMsg(MOk)});
+        return false;
+    } catch (const ECtagsError_ExecutionFailed& E) {
+        Cleanup();
+        std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MCtagsFailed)};
+        // ctags may say several lines; a box shows each on its own.
+        for (const std::wstring& Line : TFarModule::SplitLines(E.Message()))
+            Lines.push_back(Line);
+        Lines.push_back(Format(GetMsg(MCtagsExitCode), {E.ExitCode()}));
+        Lines.push_back(GetMsg(MOk));
+        TFarModule::Message(far3::FMSG_WARNING, Lines, 1);
+        return false;
+    } catch (const ECtagsError&) {
+        Cleanup();
+        ShowError({GetMsg(MTitle), GetMsg(MCtagsFailed), GetMsg(MOk)});
+        return false;
+    } catch (...) {
+        Cleanup();
+        throw;
+    }
+    Cleanup();
+    return true;
+}
+
+bool TEditorTasks::ChooseTag(std::int32_t& Line)
+{
+    Line = 0;
+    TCtags& Tags = GetCtags();
+    auto Dialog = TFarDialog::Create<TFunctionListDialog>();
+    Dialog->SetTags(&Tags);
+    TOptions& Options = GetOptions();
+    if (Options.GetFunctionSearchDelayEnabled() && Options.GetFunctionSearchDelay() > 0)
+        Dialog->SetSearchDelay(static_cast<std::uint32_t>(Options.GetFunctionSearchDelay()));
+    Dialog->SetEditorId(FEditorId);
+
+    std::wstring Filter;
+    std::wstring Word;
+    if (TFarEditor::GetSelectedText(FEditorId, Filter))
+        Dialog->SetSearchText(TrimText(Filter));
+    else if (GetWordUnderCursor(Word) && Dialog->HasMatch(Word))
+        Dialog->SetSearchText(TrimText(Word));
+
+    // The nearest tag at or above the cursor; the later one in list order
+    // among tags on the same line.
+    int Best = 0;
+    std::int32_t BestLine = 0;
+    far3::EditorInfo Info{};
+    if (TFarEditor::GetInfo(FEditorId, Info)) {
+        for (int I = 0; I < Tags.Count(); ++I) {
+            const std::int32_t TagLine = Tags.GetItem(I)->Line;
+            if (TagLine - 1 <= Info.CurLine && TagLine >= BestLine) {
+                BestLine = TagLine;
+                Best = I;
+            }
+        }
+    }
+    Dialog->SetItemIndex(Best);
+    if (!Dialog->Execute())
+        return false;
+    // With every row filtered away the host reports no row (-1); a row the
+    // filter hides is not a choice either.
+    const std::int32_t Chosen = Dialog->GetItemIndex();
+    if (Chosen < 0 || Chosen >= Tags.Count() || !Dialog->GetList()->GetItems().GetItem(Chosen)->GetVisible())
+        return false;
+    Line = Tags.GetItem(Chosen)->Line;
+    return true;
+}
+
+bool TEditorTasks::GetWordUnderCursor(std::wstring& Word)
+{
+    Word.clear();
+    far3::EditorInfo Info{};
+    std::wstring Text;
+    if (!TFarEditor::GetInfo(FEditorId, Info) || !TFarEditor::GetString(FEditorId, Info.CurLine, Text))
+        return false;
+    const intptr_t Length = static_cast<intptr_t>(Text.size());
+    // 1-based, as the positions below count.
+    const intptr_t P = Info.CurPos + 1;
+    if (P < 1 || P > Length)
+        return false;
+    const auto At = [&](intptr_t Position) { return Text[static_cast<size_t>(Position - 1)]; };
+    intptr_t S = P;
+    while (S > 0 && IsIdentChar(At(S)))
+        --S;
+    intptr_t E = P;
+    while (E <= Length && IsIdentChar(At(E)))
+        ++E;
+    if (S == E)
+        return false;
+    Word = Text.substr(static_cast<size_t>(S), static_cast<size_t>(E - S - 1));
+    return true;
+}

@@ -1,0 +1,171 @@
+#include "uFunctionListUI.h"
+
+#include "uFarEditor.h"
+#include "uMessages.h"
+#include "uStrings.h"
+
+#include <algorithm>
+
+void TFunctionListDialog::AfterConstruction()
+{
+    TSearchDialog::AfterConstruction();
+    SetSearchLabel(GetMsg(MSearchLabel));
+}
+
+void TFunctionListDialog::SetTags(TCtags* Value)
+{
+    FTags = Value;
+    FUpperNames.clear();
+}
+
+TFarDialog::TEdit* TFunctionListDialog::GetContextEdit(int Index) const
+{
+    if (Index < 0 || Index >= ContextEditCount())
+        throw EListError(L"List index out of bounds");
+    return FContextEdits[static_cast<size_t>(Index)];
+}
+
+void TFunctionListDialog::ClearControls()
+{
+    TSearchDialog::ClearControls();
+    std::fill(FContextEdits.begin(), FContextEdits.end(), nullptr);
+}
+
+void TFunctionListDialog::BuildControls()
+{
+    TSearchDialog::BuildControls();
+    CreateContextEdits();
+}
+
+void TFunctionListDialog::CreateContextEdits()
+{
+    for (TEdit*& Edit : FContextEdits) {
+        if (Edit)
+            Edit->Free();
+        Edit = nullptr;
+    }
+    FContextEdits.assign(ContextLines, nullptr);
+    TControl* Previous = GetList();
+    for (TEdit*& Edit : FContextEdits) {
+        Edit = AddEdit(0, 0, 0, std::wstring());
+        Edit->SetReadOnly(true);
+        // Consecutive editor-flagged edits are one multi-line block to the host.
+        Edit->SetEditor(true);
+        Edit->PlaceAfter(*Previous);
+        Previous = Edit;
+    }
+}
+
+void TFunctionListDialog::SetSize(int Width, int Height)
+{
+    TSearchDialog::SetSize(Width, Height);
+    BuildRows();
+    GrowList(-ContextEditCount());
+    for (TEdit* Edit : FContextEdits)
+        if (Edit)
+            PlaceControl(Edit);
+}
+
+void TFunctionListDialog::BuildRows()
+{
+    TListbox* List = GetList();
+    if (!List)
+        return;
+    const int RowWidth = List->GetWidth() - 4;
+    std::int32_t MaxLine = 100;
+    size_t NameLength = 0;
+    size_t KindLength = 8;
+    const int Count = FTags ? FTags->Count() : 0;
+    for (int I = 0; I < Count; ++I) {
+        const TCtagsItem* Tag = FTags->GetItem(I);
+        MaxLine = std::max(MaxLine, Tag->Line);
+        NameLength = std::max(NameLength, Tag->Name.size());
+        KindLength = std::max(KindLength, Tag->Kind.size());
+    }
+    const int LineWidth = static_cast<int>(std::to_wstring(MaxLine).size());
+    int KindWidth = static_cast<int>(KindLength);
+    if (LineWidth + static_cast<int>(NameLength) + KindWidth + 2 > RowWidth && KindWidth > 10)
+        KindWidth = 10;
+    const int NameWidth = RowWidth - LineWidth - KindWidth - 2;
+
+    TListboxItems& Items = List->GetItems();
+    Items.BeginUpdate();
+    try {
+        Items.Clear();
+        Items.Reserve(Count);
+        for (int I = 0; I < Count; ++I) {
+            const TCtagsItem* Tag = FTags->GetItem(I);
+            Items.AddItem(Format(L"%*.*s|%-*.*s|%-*.*s",
+                                 {LineWidth, LineWidth, std::to_wstring(Tag->Line), NameWidth, NameWidth, Tag->Name,
+                                  KindWidth, KindWidth, Tag->Kind}));
+        }
+    } catch (...) {
+        Items.EndUpdate();
+        throw;
+    }
+    Items.EndUpdate();
+}
+
+const std::wstring& TFunctionListDialog::UpperName(intptr_t Index)
+{
+    // Tags do not change while the dialog exists: each name is upper-cased
+    // once, not once per keystroke.
+    if (FUpperNames.size() != static_cast<size_t>(FTags->Count())) {
+        FUpperNames.clear();
+        FUpperNames.reserve(static_cast<size_t>(FTags->Count()));
+        for (int I = 0; I < FTags->Count(); ++I)
+            FUpperNames.push_back(UpperCaseText(FTags->GetItem(I)->Name));
+    }
+    return FUpperNames.at(static_cast<size_t>(Index));
+}
+
+bool TFunctionListDialog::ItemMatches(intptr_t Index, const std::wstring& Filter)
+{
+    if (Filter.empty())
+        return true;
+    if (!FTags || Index < 0 || Index >= FTags->Count())
+        return false;
+    return ContainsUpperText(UpperName(Index), UpperFilter(Filter));
+}
+
+bool TFunctionListDialog::HasMatch(const std::wstring& Filter)
+{
+    const int Count = FTags ? FTags->Count() : 0;
+    for (int I = 0; I < Count; ++I)
+        if (ItemMatches(I, Filter))
+            return true;
+    return false;
+}
+
+void TFunctionListDialog::ItemSelected(intptr_t Index)
+{
+    if (FContextEdits.empty() || !FContextEdits.front() || Index < 0 || !FTags || Index >= FTags->Count())
+        return;
+    LockRedraw();
+    try {
+        intptr_t LineIndex = FTags->GetItem(static_cast<int>(Index))->Line - 1;
+        // A piece of at least one character, or a very narrow dialog would
+        // never get through a long line.
+        const size_t PieceWidth = static_cast<size_t>(std::max(1, FContextEdits.front()->GetWidth() - 1));
+        std::wstring Pending;
+        int Target = 0;
+        while (Target < ContextEditCount()) {
+            if (!Pending.empty()) {
+                const size_t Length = std::min(PieceWidth, Pending.size());
+                TEdit* Edit = FContextEdits[static_cast<size_t>(Target)];
+                Edit->SetText(Pending.substr(0, Length));
+                Edit->SetUnchanged(false);
+                Pending.erase(0, Length);
+                ++Target;
+                continue;
+            }
+            if (LineIndex < 0 || !TFarEditor::GetString(FEditorId, LineIndex, Pending))
+                break;
+            ++LineIndex;
+        }
+    } catch (...) {
+        UnlockRedraw();
+        throw;
+    }
+    UnlockRedraw();
+}

@@ -1,0 +1,179 @@
+// The editor command's steps that need no dialog: identifier characters,
+// the word under the cursor, the snapshot of a modified buffer, choosing
+// the ctags executable, and the error boxes.
+#include "PluginTestUtil.h"
+#include "uEditorTasks.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using namespace plugintest;
+
+namespace {
+
+class EditorTasksTest : public TPluginTest {};
+
+const char* const Source = "#define LIMIT 10\n"
+                           "struct point\n"
+                           "int main(void)\n"
+                           "{\n"
+                           "  return 0;\n"
+                           "}\n";
+
+} // namespace
+
+TEST(IsIdentChar, AsciiAsBeforeLettersAndDigitsOfEveryScriptAndSurrogates)
+{
+    struct {
+        wchar_t C;
+        bool Ident;
+    } const Cases[] = {
+        {L'a', true}, {L'Z', true}, {L'5', true}, {L'_', true}, {L' ', false}, {L'(', false}, {L'$', false},
+        {L'\t', false}, {0x7F, false},
+        // Accented Latin, Greek and Cyrillic letters are letters.
+        {0x00E9, true}, {0x03A9, true}, {0x0416, true},
+        // Symbols and punctuation beyond ASCII end a word.
+        {0x00D7, false}, {0x00A0, false}, {0x20AC, false}, {0x2014, false},
+        // Either half of a surrogate pair.
+        {0xD83D, true}, {0xDE00, true},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(IsIdentChar(Case.C), Case.Ident) << "U+" << std::hex << static_cast<int>(Case.C);
+}
+
+TEST_F(EditorTasksTest, TheWordUnderTheCursorIsMadeOfIdentifierCharacters)
+{
+    struct {
+        const wchar_t* Line;
+        intptr_t CurPos;
+        const wchar_t* Word; // null: no word
+    } const Cases[] = {
+        {L"x = foo_1(bar);", 5, L"foo_1"},   // on the first o
+        {L"x = foo_1(bar);", 4, L"foo_1"},   // on the f
+        {L"x = foo_1(bar);", 9, nullptr},    // on the bracket
+        {L"x = foo_1(bar);", 1, nullptr},    // on a blank
+        {L"x = foo_1(bar);", 15, nullptr},   // after the end of the line
+        {L"x = foo_1(bar);", 14, nullptr},   // on the semicolon
+        {L"print(naïve_Ωμέγα)", 9, L"naïve_Ωμέγα"},
+        {L"", 0, nullptr},
+    };
+    TEditor& Editor = Host->Editors().Open(L"C:\\src\\main.c", L"");
+    for (const auto& Case : Cases) {
+        Editor.SetText(Case.Line);
+        Editor.CurPos = Case.CurPos;
+        TEditorTasks Tasks;
+        std::wstring Word = L"stale";
+        EXPECT_EQ(Tasks.GetWordUnderCursor(Word), Case.Word != nullptr) << Case.Line << " at " << Case.CurPos;
+        EXPECT_EQ(Word, Case.Word ? Case.Word : L"");
+    }
+}
+
+TEST_F(EditorTasksTest, AnUnmodifiedBufferIsTaggedInItsOwnFile)
+{
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditorTasks Tasks;
+    std::wstring FileName;
+    bool IsTemporary = true;
+    ASSERT_TRUE(Tasks.PrepareFile(FileName, IsTemporary));
+    EXPECT_EQ(FileName, Editor.FileName);
+    EXPECT_FALSE(IsTemporary);
+    EXPECT_EQ(Host->CallCount("SaveScreen"), 0u);
+}
+
+TEST_F(EditorTasksTest, AModifiedBufferIsWrittenToASnapshotInUtf8WithCrLf)
+{
+    struct {
+        const wchar_t* Name;
+        const wchar_t* Extension;
+    } const Cases[] = {{L"main.c", L".c"}, {L"Makefile", L""}, {L"dir.v2\\README", L""}};
+    for (const auto& Case : Cases) {
+        TEditor& Editor = Host->Editors().Open(Dir / Case.Name, L"int f(void)\n{\r\n  return 'é';\n}");
+        Editor.Unsaved = true;
+        TEditorTasks Tasks;
+        std::wstring FileName;
+        bool IsTemporary = false;
+        ASSERT_TRUE(Tasks.PrepareFile(FileName, IsTemporary));
+        EXPECT_TRUE(IsTemporary);
+        EXPECT_EQ(ExtractFileDir(FileName) + L"\\", GetTempDirectory());
+        const std::wstring Base = FileName.substr(FileName.find_last_of(L'\\') + 1);
+        // The system's temporary names take the first three characters of the prefix.
+        EXPECT_EQ(Base.rfind(L"cta", 0), 0u) << Base;
+        EXPECT_EQ(ExtractFileExt(Base), Case.Extension) << Base;
+        EXPECT_EQ(tagstest::ReadFileBytes(FileName),
+                  "\xEF\xBB\xBF" "int f(void)\r\n{\r\n  return '\xC3\xA9';\r\n}\r\n");
+        EXPECT_EQ(Host->SavedScreenCount(), 0u) << "the progress window stayed";
+        ::DeleteFileW(FileName.c_str());
+        Host->Editors().Close(Editor.Id);
+    }
+}
+
+TEST_F(EditorTasksTest, ALineTheHostRefusesEndsTheSnapshotAndRemovesIt)
+{
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    Editor.Unsaved = true;
+    Host->Editors().BeforeCommand = [](far3::EDITOR_CONTROL_COMMANDS Command, intptr_t, void* Param2) {
+        return Command != far3::ECTL_GETSTRING || static_cast<far3::EditorGetString*>(Param2)->StringNumber != 3;
+    };
+    TEditorTasks Tasks;
+    EXPECT_FALSE(Tasks.Execute());
+    EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"Cannot read the editor's text", L"&OK")));
+    EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
+}
+
+TEST_F(EditorTasksTest, CtagsMissingOrFailingIsOneBoxAndTheSnapshotGoes)
+{
+    struct {
+        std::wstring Ctags;
+        std::string Script;
+        std::vector<std::wstring> Box;
+    } const Cases[] = {
+        // A configured path that does not exist falls back to the system's search.
+        {Dir / L"nowhere\\ctags.exe", "", {L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"&OK"}},
+        {FakeCtags(), "err ctags: bad option\\nsecond line\nexit 3\n",
+         {L"Lodestar", L"The ctags program failed:", L"ctags: bad option", L"second line", L"Exit code: 3", L"&OK"}},
+        {FakeCtags(), "exit 2\n", {L"Lodestar", L"The ctags program failed:", L"Exit code: 2", L"&OK"}},
+    };
+    const tagstest::TEnvOverride NoPath(L"PATH", Dir.Path());
+    for (const auto& Case : Cases) {
+        Host->ClearMessages();
+        UseCtags(Case.Ctags);
+        std::unique_ptr<TScript> Script;
+        if (!Case.Script.empty())
+            Script = std::make_unique<TScript>(Dir, Case.Script);
+        TEditor& Editor = OpenSource(L"main.c", Source);
+        Editor.Unsaved = true;
+        TEditorTasks Tasks;
+        EXPECT_FALSE(Tasks.Execute());
+        EXPECT_THAT(Boxes(), ElementsAre(Case.Box));
+        EXPECT_THAT(FilesIn(TempDir), IsEmpty());
+        EXPECT_EQ(Host->SavedScreenCount(), 0u);
+        Host->Editors().Close(Editor.Id);
+    }
+}
+
+TEST_F(EditorTasksTest, NoTagsMeansNoDialogAndNoMove)
+{
+    OpenSource(L"empty.c", "/* nothing here */\n");
+    TEditorTasks Tasks;
+    EXPECT_FALSE(Tasks.Execute());
+    EXPECT_THAT(Boxes(), IsEmpty());
+    EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
+    EXPECT_THAT(Host->Editors().PositionRequests, IsEmpty());
+}
+
+TEST_F(EditorTasksTest, TheExecutableIsTheConfiguredPathExpandedOrTheSystemsSearch)
+{
+    const tagstest::TEnvOverride Folder(L"LODESTAR_TEST_TOOLS", toolsupport::ProgramFolder());
+    struct {
+        std::wstring Setting;
+        std::wstring Expected;
+    } const Cases[] = {
+        {FakeCtags(), FakeCtags()},
+        {L"%LODESTAR_TEST_TOOLS%\\fakectags.exe", FakeCtags()},
+        {Dir / L"missing.exe", L"ctags.exe"},
+    };
+    for (const auto& Case : Cases) {
+        UseCtags(Case.Setting);
+        TEditorTasks Tasks;
+        EXPECT_EQ(Tasks.GetCtags().GetExecutableName(), Case.Expected) << Case.Setting;
+    }
+}

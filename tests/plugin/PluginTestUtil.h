@@ -1,0 +1,91 @@
+// What the plugin's tests share: the plugin loaded into the simulated host,
+// fakectags configured as the ctags executable, a scratch folder for source
+// files, and a look at the snapshot files left in the temporary folder.
+#pragma once
+
+#include "PluginTestSupport.h"
+#include "tags/TagsTestUtil.h"
+#include "uPlugin.h"
+#include "uStrings.h"
+#include "uSystem.h"
+
+#include <string>
+#include <vector>
+
+namespace plugintest {
+
+using tagstest::FakeCtags;
+using tagstest::TScratchDir;
+using tagstest::TScript;
+
+// The files in a folder.
+inline std::vector<std::wstring> FilesIn(const std::wstring& Folder)
+{
+    std::vector<std::wstring> Names;
+    WIN32_FIND_DATAW Data;
+    const HANDLE Find = ::FindFirstFileW((Folder + L"\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return Names;
+    do
+        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            Names.push_back(Data.cFileName);
+    while (::FindNextFileW(Find, &Data));
+    ::FindClose(Find);
+    return Names;
+}
+
+class TPluginTest : public TLinkedPluginTest {
+protected:
+    TScratchDir Dir;
+    // The temporary folder of this test alone, so that snapshots can be
+    // counted while other tests run beside it.
+    std::wstring TempDir = Dir / L"tmp";
+
+    void SetUp() override
+    {
+        ::CreateDirectoryW(TempDir.c_str(), nullptr);
+        FTmp = std::make_unique<tagstest::TEnvOverride>(L"TMP", TempDir);
+        FTemp = std::make_unique<tagstest::TEnvOverride>(L"TEMP", TempDir);
+        StartWith(std::make_unique<TPlugin>());
+        UseCtags(FakeCtags());
+    }
+
+    void TearDown() override
+    {
+        EXPECT_THAT(FilesIn(TempDir), ::testing::IsEmpty()) << "a temporary file was left behind";
+        TLinkedPluginTest::TearDown();
+    }
+
+    void UseCtags(const std::wstring& Path)
+    {
+        Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", Path);
+    }
+
+    // An editor on a source file written to the scratch folder.
+    TEditor& OpenSource(const std::wstring& Name, const std::string& Utf8Text)
+    {
+        tagstest::WriteFileBytes(Dir / Name, Utf8Text);
+        return Host->Editors().Open(Dir / Name, CodePageToWide(CP_UTF8, Utf8Text));
+    }
+
+    // The boxes with buttons (a progress window is a box without), each as
+    // its title, lines and buttons.
+    std::vector<std::vector<std::wstring>> Boxes()
+    {
+        std::vector<std::vector<std::wstring>> Result;
+        for (const TMessageBox& Box : Host->Messages()) {
+            if (Box.Buttons.empty())
+                continue;
+            std::vector<std::wstring> Lines{Box.Title};
+            Lines.insert(Lines.end(), Box.Lines.begin(), Box.Lines.end());
+            Lines.insert(Lines.end(), Box.Buttons.begin(), Box.Buttons.end());
+            Result.push_back(Lines);
+        }
+        return Result;
+    }
+
+private:
+    std::unique_ptr<tagstest::TEnvOverride> FTmp, FTemp;
+};
+
+} // namespace plugintest
