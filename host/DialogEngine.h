@@ -45,7 +45,7 @@ public:
     intptr_t DefProc(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
 
     // --- input ------------------------------------------------------------------
-    // One script per DialogRun, taken in order (nested dialogs included).
+    // One script per DialogRun, taken when the run first waits for input.
     void QueueScript(TDialogScript Script);
     size_t QueuedScripts() const { return FScripts.size(); }
     // An input that serves every run instead of the scripts while set (a

@@ -117,8 +117,10 @@ public:
     TSettingsStore& Settings() { return FSettings; }
 
     // --- dialogs ---------------------------------------------------------------
-    // Each DialogRun takes the next queued script as its input (nested
-    // dialogs included); a run without one is a recorded error.
+    // Scripts are taken in order, one per DialogRun, when the run first
+    // waits for input (after DN_INITDIALOG): a dialog run from another's
+    // notification takes the next one. A run that finds none is a recorded
+    // error; a dialog closed during DN_INITDIALOG takes none.
     void QueueDialogScript(TDialogScript Script) { FDialogs.QueueScript(std::move(Script)); }
     // A live dialog by handle, the most recently created one (null once
     // freed), and how many are alive.

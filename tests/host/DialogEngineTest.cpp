@@ -358,6 +358,39 @@ TEST_F(DialogEngineTest, TypedKeysGoToTheProcedureFirstAndEditsNotifyAfterTheCha
     host::DialogFree(Dialog);
 }
 
+TEST_F(DialogEngineTest, FocusRadioGroupsAndRedrawLocksBehaveAsInTheHost)
+{
+    Items = {Item(DI_EDIT, 1, L""), Item(DI_RADIOBUTTON, 2, L"one", DIF_GROUP), Item(DI_RADIOBUTTON, 3, L"two"),
+             Item(DI_BUTTON, 4, L"OK")};
+    Items[1].Selected = 1;
+    Handler = [&](HANDLE, intptr_t Msg, intptr_t Param1, void*) -> std::optional<intptr_t> {
+        if (Msg == DN_KILLFOCUS && Param1 == 1)
+            return 3; // redirect
+        return std::nullopt;
+    };
+    const HANDLE Dialog = Init();
+    Run(Dialog, TDialogScript()
+                    .Key(VK_TAB)
+                    .Key(VK_DOWN)
+                    .Check([&](THostDialog& D) {
+                        EXPECT_EQ(D.Focus, 3);
+                        EXPECT_EQ(Send(Dialog, DM_SHOWITEM, 3, nullptr), 1); // the focus moves on, wrapping
+                        EXPECT_EQ(D.Focus, 0);
+                        EXPECT_EQ(Send(Dialog, DM_SETCHECK, 2, reinterpret_cast<void*>(BSTATE_CHECKED)), 0);
+                        EXPECT_EQ(Send(Dialog, DM_GETCHECK, 1), 0);
+                        for (intptr_t Resume : {0, 0, 1, 1})
+                            Send(Dialog, DM_ENABLEREDRAW, Resume);
+                        EXPECT_EQ(D.RedrawLock, 0);
+                        EXPECT_EQ(D.RedrawCount, 1u);
+                        Send(Dialog, DM_ENABLEREDRAW, 0);
+                    })
+                    .Esc());
+    EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0", "DN_KILLFOCUS 0", "DN_GOTFOCUS 1", "DN_KILLFOCUS 1",
+                                     "DN_GOTFOCUS 3", "DN_KILLFOCUS 3", "DN_GOTFOCUS 0", "DN_CLOSE -1"));
+    EXPECT_EQ(TakeErrors(), 1u); // it waited for input with its redraw suspended
+    host::DialogFree(Dialog);
+}
+
 TEST_F(DialogEngineTest, PlacementFollowsTheConsole)
 {
     Items = {Item(DI_TEXT, 1, L"label"), Item(DI_BUTTON, 2, L"OK")};
