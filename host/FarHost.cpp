@@ -95,6 +95,7 @@ void TFarHost::SetConsoleSize(SHORT Width, SHORT Height)
     std::lock_guard Guard(FLock);
     FConsoleWidth = Width;
     FConsoleHeight = Height;
+    FDialogs.ConsoleResized();
 }
 
 bool TFarHost::LoadDll(const std::wstring& Path)
@@ -210,6 +211,7 @@ bool TFarHost::Unload()
         FExports.ExitFARW(&Info);
     }
     FSettings.ReleaseLeakedHandles();
+    FDialogs.ReportLeaks();
     {
         std::lock_guard Guard(FLock);
         for (HANDLE Screen : FScreens)

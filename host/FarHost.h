@@ -6,6 +6,7 @@
 // language file, a leaked screen), is a recorded error that fails the test.
 #pragma once
 
+#include "DialogEngine.h"
 #include "EditorModel.h"
 #include "FarApi.h"
 #include "LngFile.h"
@@ -115,6 +116,21 @@ public:
     TEditorModel& Editors() { return FEditors; }
     TSettingsStore& Settings() { return FSettings; }
 
+    // --- dialogs ---------------------------------------------------------------
+    // Scripts are taken in order, one per DialogRun, when the run first
+    // waits for input (after DN_INITDIALOG): a dialog run from another's
+    // notification takes the next one. A run that finds none is a recorded
+    // error; a dialog closed during DN_INITDIALOG takes none.
+    void QueueDialogScript(TDialogScript Script) { FDialogs.QueueScript(std::move(Script)); }
+    // A live dialog by handle, the most recently created one (null once
+    // freed), and how many are alive.
+    THostDialog* FindDialog(HANDLE Dialog) { return FDialogs.Find(Dialog); }
+    THostDialog* LastDialog() { return FDialogs.Last(); }
+    size_t DialogCount() const { return FDialogs.Count(); }
+    // Every notification sent to a dialog procedure, in order.
+    const std::vector<TDialogEvent>& DialogEvents() const { return FDialogs.Events(); }
+    TDialogEngine& Dialogs() { return FDialogs; }
+
     // --- failures on demand ----------------------------------------------------
     // Makes a service (by name: "GetMsg", "Message", "SaveScreen", or an
     // AdvControl command such as "ACTL_GETFARRECT") refuse every request.
@@ -173,6 +189,7 @@ private:
 
     TEditorModel FEditors{*this};
     TSettingsStore FSettings{*this};
+    TDialogEngine FDialogs{*this};
 
     std::set<std::string> FFailing;
     std::vector<std::wstring> FErrors;

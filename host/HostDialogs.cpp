@@ -1,49 +1,55 @@
 #include "FarHost.h"
 #include "HostServices.h"
 
-namespace {
+namespace host {
 
-void NotSimulated(const char* Service)
+HANDLE WINAPI DialogInit(const GUID* PluginId, const GUID* Id, intptr_t X1, intptr_t Y1, intptr_t X2, intptr_t Y2,
+                         const wchar_t* HelpTopic, const far3::FarDialogItem* Item, size_t ItemsNumber, intptr_t,
+                         far3::FARDIALOGFLAGS Flags, far3::FARWINDOWPROC DlgProc, void* Param)
+{
+    TFarHost* Host = TFarHost::Current();
+    if (!Host)
+        return INVALID_HANDLE_VALUE;
+    Host->Record("DialogInit");
+    return Host->Dialogs().Init(PluginId, Id, X1, Y1, X2, Y2, HelpTopic, Item, ItemsNumber, Flags, DlgProc, Param);
+}
+
+intptr_t WINAPI DialogRun(HANDLE Dialog)
+{
+    TFarHost* Host = TFarHost::Current();
+    if (!Host)
+        return -1;
+    Host->Record("DialogRun");
+    return Host->Dialogs().Run(Dialog);
+}
+
+void WINAPI DialogFree(HANDLE Dialog)
 {
     if (TFarHost* Host = TFarHost::Current()) {
-        Host->Record(Service);
-        Host->Error(Widen(Service) + L" is not simulated");
+        Host->Record("DialogFree");
+        Host->Dialogs().Free(Dialog);
     }
 }
 
-} // namespace
-
-namespace host {
-
-HANDLE WINAPI DialogInit(const GUID*, const GUID*, intptr_t, intptr_t, intptr_t, intptr_t, const wchar_t*,
-                         const far3::FarDialogItem*, size_t, intptr_t, far3::FARDIALOGFLAGS, far3::FARWINDOWPROC,
-                         void*)
+// Recorded twice, as the service and as the message, so a test can count
+// either.
+intptr_t WINAPI SendDlgMessage(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* Param2)
 {
-    NotSimulated("DialogInit");
-    return INVALID_HANDLE_VALUE;
+    TFarHost* Host = TFarHost::Current();
+    if (!Host)
+        return 0;
+    Host->Record("SendDlgMessage");
+    Host->Record(TDialogEngine::MessageName(Msg));
+    return Host->Dialogs().Send(Dialog, Msg, Param1, Param2);
 }
 
-intptr_t WINAPI DialogRun(HANDLE)
+intptr_t WINAPI DefDlgProc(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* Param2)
 {
-    NotSimulated("DialogRun");
-    return -1;
-}
-
-void WINAPI DialogFree(HANDLE)
-{
-    NotSimulated("DialogFree");
-}
-
-intptr_t WINAPI SendDlgMessage(HANDLE, intptr_t, intptr_t, void*)
-{
-    NotSimulated("SendDlgMessage");
-    return 0;
-}
-
-intptr_t WINAPI DefDlgProc(HANDLE, intptr_t, intptr_t, void*)
-{
-    NotSimulated("DefDlgProc");
-    return 0;
+    TFarHost* Host = TFarHost::Current();
+    if (!Host)
+        return 0;
+    Host->Record("DefDlgProc");
+    return Host->Dialogs().DefProc(Dialog, Msg, Param1, Param2);
 }
 
 } // namespace host

@@ -1,0 +1,129 @@
+// The simulated host's dialog engine: DialogInit, DialogRun, DialogFree,
+// SendDlgMessage and DefDlgProc as the real host answers them, the modal loop
+// over a TDialogInput, and what each key or click does to a dialog.
+//
+// Like the real host it takes no locks: SendDlgMessage from another thread
+// is a recorded error (in the real host a data race) but is carried out.
+#pragma once
+
+#include "DialogModel.h"
+#include "DialogScript.h"
+#include "FarApi.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TFarHost;
+
+// One notification the host sent to a dialog procedure (or a DM_USER message
+// passed on to it), in the order sent.
+struct TDialogEvent {
+    HANDLE Dialog = nullptr;
+    intptr_t Msg = 0;
+    intptr_t Param1 = 0;
+    intptr_t Param2 = 0; // the value for DN_LISTCHANGE and DN_BTNCLICK, else 0
+    intptr_t Reply = 0;
+};
+
+class TDialogEngine {
+public:
+    explicit TDialogEngine(TFarHost& Host);
+    TDialogEngine(const TDialogEngine&) = delete;
+    TDialogEngine& operator=(const TDialogEngine&) = delete;
+    ~TDialogEngine();
+
+    // --- the services ---------------------------------------------------------
+    HANDLE Init(const GUID* PluginId, const GUID* Id, intptr_t X1, intptr_t Y1, intptr_t X2, intptr_t Y2,
+                const wchar_t* HelpTopic, const far3::FarDialogItem* Item, size_t ItemsNumber,
+                far3::FARDIALOGFLAGS Flags, far3::FARWINDOWPROC DlgProc, void* Param);
+    intptr_t Run(HANDLE Dialog);
+    void Free(HANDLE Dialog);
+    intptr_t Send(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
+    intptr_t DefProc(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
+
+    // --- input ------------------------------------------------------------------
+    // One script per DialogRun, taken when the run first waits for input.
+    void QueueScript(TDialogScript Script);
+    size_t QueuedScripts() const { return FScripts.size(); }
+    // An input that serves every run instead of the scripts while set (a
+    // console front end); null goes back to the scripts.
+    void SetInput(TDialogInput* Input) { FInput = Input; }
+
+    // What the modal loop does with each action; a front end may call these
+    // on a running dialog directly.
+    void Perform(THostDialog& Dialog, const TDialogAction& Action);
+    void ProcessKey(THostDialog& Dialog, const KEY_EVENT_RECORD& Key);
+    void ProcessClick(THostDialog& Dialog, intptr_t Item);
+    void ProcessSelect(THostDialog& Dialog, intptr_t Item, intptr_t Pos);
+    void ProcessResize(THostDialog& Dialog, SHORT Width, SHORT Height);
+
+    // --- looking at dialogs -------------------------------------------------------
+    THostDialog* Find(HANDLE Dialog);
+    THostDialog* Last(); // the most recently created one, while it lives
+    size_t Count() const { return FDialogs.size(); }
+    const std::vector<TDialogEvent>& Events() const { return FEvents; }
+    void ClearEvents() { FEvents.clear(); }
+
+    // --- used by the host ------------------------------------------------------------
+    // Centres the centred dialogs again for the host's console size.
+    void ConsoleResized();
+    // At unload: every dialog still alive is a leak.
+    void ReportLeaks();
+
+    static const char* MessageName(intptr_t Msg);
+
+    // Whether an edit starts its first run "unchanged" (the first typed
+    // character replaces the text). Kept in one place: it is to be checked
+    // against the real host.
+    static bool StartsUnchanged(const THostItem& Item);
+
+private:
+    THostDialog* Lookup(HANDLE Handle, const char* Service);
+    THostItem* ItemAt(THostDialog& Dialog, intptr_t Index, intptr_t Msg);
+    THostItem* ListAt(THostDialog& Dialog, intptr_t Index, intptr_t Msg);
+    void CheckThread(const char* Service);
+    void Error(const std::wstring& Text);
+
+    void Place(THostDialog& Dialog);
+    void CreateObjects(THostDialog& Dialog);
+    intptr_t Dispatch(THostDialog& Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
+    intptr_t Notify(THostDialog& Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
+    intptr_t DefaultReply(THostDialog& Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
+
+    // Focus and closing.
+    void ChangeFocus(THostDialog& Dialog, intptr_t NewFocus);
+    void StepFocus(THostDialog& Dialog, int Step);
+    void FocusLeaves(THostDialog& Dialog, intptr_t Index);
+    bool Close(THostDialog& Dialog, intptr_t ExitCode);
+    void Press(THostDialog& Dialog, intptr_t Index);
+    void PressEnter(THostDialog& Dialog, bool Ctrl);
+    bool MouseInput(THostDialog& Dialog, intptr_t Index, SHORT Row);
+
+    // Edits.
+    void EditKey(THostDialog& Dialog, intptr_t Index, const KEY_EVENT_RECORD& Key);
+    void EditChanged(THostDialog& Dialog, intptr_t Index);
+
+    // Lists.
+    void SetEntries(THostDialog& Dialog, intptr_t Index, const far3::FarList& List, const char* Service);
+    intptr_t MoveList(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos);
+    void ListKey(THostDialog& Dialog, intptr_t Index, WORD Vk);
+
+    // Message handlers that need more than a few lines.
+    intptr_t GetText(THostDialog& Dialog, intptr_t Index, void* Param2);
+    intptr_t SetText(THostDialog& Dialog, intptr_t Index, const std::wstring& Text);
+    intptr_t GetDlgItem(THostDialog& Dialog, intptr_t Index, void* Param2);
+    intptr_t SetDlgItem(THostDialog& Dialog, intptr_t Index, const void* Param2);
+    intptr_t SetCheck(THostDialog& Dialog, intptr_t Index, intptr_t State);
+    intptr_t ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t Index, void* Param2);
+
+    TFarHost& FHost;
+    std::map<HANDLE, std::unique_ptr<THostDialog>> FDialogs;
+    uintptr_t FNextHandle = 0xD1A000;
+    HANDLE FLast = nullptr;
+    std::deque<TDialogScript> FScripts;
+    TDialogInput* FInput = nullptr;
+    std::vector<TDialogEvent> FEvents;
+};

@@ -1,0 +1,79 @@
+// The simulated host's dialogs as plain data: what DialogInit was given and
+// what each dialog holds now. The engine (DialogEngine.h) is the only writer;
+// tests read it, and a console front end can draw exactly this.
+#pragma once
+
+#include "FarApi.h"
+
+#include <string>
+#include <vector>
+
+struct THostListEntry {
+    std::wstring Text;
+    // Never holds LIF_SELECTED: which entry is current is the list's CurPos,
+    // and the host reports LIF_SELECTED on that entry only.
+    far3::LISTITEMFLAGS Flags = 0;
+    intptr_t UserData = 0;
+};
+
+struct THostList {
+    std::vector<THostListEntry> Entries;
+    intptr_t CurPos = -1; // -1: no entry can be current
+    intptr_t TopPos = 0;  // first row shown
+    std::wstring Title;
+};
+
+struct THostItem {
+    far3::FARDIALOGITEMTYPES Type = far3::DI_TEXT;
+    // Relative to the dialog's top-left corner.
+    intptr_t X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+    intptr_t Selected = 0; // check state of check boxes and radio buttons
+    std::wstring Data, History, Mask;
+    far3::FARDIALOGITEMFLAGS Flags = 0;
+    size_t MaxLength = 0;
+    intptr_t UserData = 0;
+
+    // Edits: while Unchanged is set the first typed character replaces the
+    // whole text.
+    bool Unchanged = false;
+    intptr_t CursorPos = 0;
+
+    // List boxes. The plugin's FarList is read only when the run starts, so
+    // until then the item keeps the pointer it was given.
+    const far3::FarList* InitialList = nullptr;
+    bool ListCreated = false;
+    THostList List;
+};
+
+enum class THostDialogState { Created, Running, Finished };
+
+struct THostDialog {
+    HANDLE Handle = nullptr;
+    GUID PluginId{}, Id{};
+    // As given to DialogInit: X1 = -1 centres and X2 is then the width; Y1
+    // likewise.
+    intptr_t GivenX1 = 0, GivenY1 = 0, GivenX2 = 0, GivenY2 = 0;
+    // Where the dialog is now. A centred axis is centred again whenever the
+    // console or the dialog changes size.
+    bool CentredX = false, CentredY = false;
+    SHORT Width = 0, Height = 0;
+    SMALL_RECT Rect{}; // screen coordinates, inclusive
+    std::wstring HelpTopic;
+    far3::FARDIALOGFLAGS Flags = 0;
+    far3::FARWINDOWPROC Proc = nullptr;
+    void* Param = nullptr;
+
+    std::vector<THostItem> Items;
+    intptr_t Focus = -1;
+
+    int RedrawLock = 0;     // nested DM_ENABLEREDRAW(FALSE) calls
+    size_t RedrawCount = 0; // redraws the plugin asked for (DM_REDRAW, the end of a redraw lock)
+
+    THostDialogState State = THostDialogState::Created;
+    size_t Runs = 0;
+    bool InitDialogSent = false; // DN_INITDIALOG was sent (list objects exist)
+    bool Initialised = false;    // DN_INITDIALOG returned
+    bool Closing = false;        // a close was accepted; the run ends before the next input
+    intptr_t ExitCode = -1;
+    int Busy = 0;                // notifications in progress: the dialog cannot be freed meanwhile
+};
