@@ -176,9 +176,11 @@ TDialogEngine::TDialogEngine(TFarHost& Host) : FHost(Host) {}
 
 TDialogEngine::~TDialogEngine() = default;
 
+// Seen in the real host: a plain edit starts "unchanged", so the first
+// character typed replaces its text; an edit of a DIF_EDITOR block does not.
 bool TDialogEngine::StartsUnchanged(const THostItem& Item)
 {
-    return IsEdit(Item.Type);
+    return IsEdit(Item.Type) && !(Item.Flags & DIF_EDITOR);
 }
 
 const char* TDialogEngine::MessageName(intptr_t Msg)
@@ -486,6 +488,9 @@ intptr_t TDialogEngine::Run(HANDLE Handle)
         Dialog.InitDialogSent = true;
         Notify(Dialog, DN_INITDIALOG, Dialog.Focus, Dialog.Param);
         Dialog.Initialised = true;
+        // The real host tells the first focused item right after the start.
+        if (Dialog.Focus >= 0 && !Dialog.Closing)
+            Notify(Dialog, DN_GOTFOCUS, Dialog.Focus, nullptr);
     }
 
     // A dialog closed during DN_INITDIALOG never waits for input.
@@ -922,10 +927,14 @@ void TDialogEngine::SetEntries(THostDialog& Dialog, intptr_t Index, const FarLis
             Selected = static_cast<intptr_t>(I);
         List.Entries.push_back(std::move(Entry));
     }
-    List.CurPos = Selected >= 0 ? Selected : FirstEntry(List);
-    // Nothing to restore on a veto: the reply is not looked at.
-    if (Selected < 0 && List.CurPos >= 0 && Dialog.Initialised)
+    // As the real host does: once initialised, the list first moves to its
+    // first focusable entry and says so (there is nothing to restore on a
+    // veto), and only then takes a LIF_SELECTED entry, silently.
+    List.CurPos = FirstEntry(List);
+    if (List.CurPos >= 0 && Dialog.Initialised)
         Notify(Dialog, DN_LISTCHANGE, Index, reinterpret_cast<void*>(List.CurPos));
+    if (Selected >= 0)
+        Dialog.Items[static_cast<size_t>(Index)].List.CurPos = Selected;
 }
 
 intptr_t TDialogEngine::MoveList(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos)
@@ -944,6 +953,41 @@ intptr_t TDialogEngine::MoveList(THostDialog& Dialog, intptr_t Index, intptr_t N
             List.CurPos = OldPos;
             List.TopPos = OldTop;
         }
+    }
+    return Dialog.Items[static_cast<size_t>(Index)].List.CurPos;
+}
+
+// DM_LISTSETCURPOS as the real host answers it: during DN_INITDIALOG one
+// DN_LISTCHANGE, a veto restoring the old position (which is returned);
+// afterwards the notification comes twice, and a veto restores the old
+// position, sends one more DN_LISTCHANGE with -1 and returns -1.
+intptr_t TDialogEngine::SetListPos(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos)
+{
+    THostList& List = Dialog.Items[static_cast<size_t>(Index)].List;
+    const intptr_t OldPos = List.CurPos, OldTop = List.TopPos;
+    List.CurPos = NewPos;
+    if (TopPos == -1)
+        ShowCurrent(Dialog.Items[static_cast<size_t>(Index)]);
+    else
+        List.TopPos = std::clamp<intptr_t>(TopPos, 0, std::max<intptr_t>(0, List.Entries.size() - 1));
+    if (NewPos == OldPos || !Dialog.InitDialogSent)
+        return NewPos;
+    const auto Restore = [&] {
+        THostList& Now = Dialog.Items[static_cast<size_t>(Index)].List;
+        if (OldPos < static_cast<intptr_t>(Now.Entries.size())) {
+            Now.CurPos = OldPos;
+            Now.TopPos = OldTop;
+        }
+    };
+    const int Times = Dialog.Initialised ? 2 : 1;
+    for (int I = 0; I < Times; ++I) {
+        if (Notify(Dialog, DN_LISTCHANGE, Index, reinterpret_cast<void*>(NewPos)))
+            continue;
+        Restore();
+        if (!Dialog.Initialised)
+            return Dialog.Items[static_cast<size_t>(Index)].List.CurPos;
+        Notify(Dialog, DN_LISTCHANGE, Index, reinterpret_cast<void*>(intptr_t{-1}));
+        return -1;
     }
     return Dialog.Items[static_cast<size_t>(Index)].List.CurPos;
 }
@@ -983,8 +1027,12 @@ intptr_t TDialogEngine::ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t 
         Entry.Text = Text(Update->Item.Text);
         Entry.Flags = Update->Item.Flags & ~LIF_SELECTED;
         Entry.UserData = Update->Item.UserData;
-        if ((List.CurPos == Update->Index && !EntryFocusable(Entry)) || List.CurPos < 0)
+        if ((List.CurPos == Update->Index && !EntryFocusable(Entry)) || List.CurPos < 0) {
+            const intptr_t Was = List.CurPos;
             List.CurPos = FirstEntry(List);
+            if (List.CurPos >= 0 && List.CurPos != Was && Dialog.Initialised)
+                Notify(Dialog, DN_LISTCHANGE, Index, reinterpret_cast<void*>(List.CurPos));
+        }
         return TRUE;
     }
     case DM_LISTGETCURPOS: {
@@ -1010,7 +1058,7 @@ intptr_t TDialogEngine::ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t 
         const intptr_t Target = NearestEntry(List, Wanted, Wanted >= List.CurPos ? 1 : -1);
         if (Target < 0)
             return -1;
-        return MoveList(Dialog, Index, Target, Pos->TopPos);
+        return SetListPos(Dialog, Index, Target, Pos->TopPos);
     }
     case DM_LISTINFO: {
         auto* Info = static_cast<FarListInfo*>(Param2);
@@ -1184,7 +1232,9 @@ void TDialogEngine::PressEnter(THostDialog& Dialog, bool Ctrl)
             Press(Dialog, Dialog.Focus);
             return;
         }
-        if (IsEdit(Focused.Type) && (Focused.Flags & DIF_EDITOR)) {
+        // A read-only line of a DIF_EDITOR block leaves Enter to the
+        // default button, as the real host does.
+        if (IsEdit(Focused.Type) && (Focused.Flags & DIF_EDITOR) && !(Focused.Flags & DIF_READONLY)) {
             StepFocus(Dialog, 1);
             return;
         }

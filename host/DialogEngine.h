@@ -109,6 +109,7 @@ private:
     // Lists.
     void SetEntries(THostDialog& Dialog, intptr_t Index, const far3::FarList& List, const char* Service);
     intptr_t MoveList(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos);
+    intptr_t SetListPos(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos);
     void ListKey(THostDialog& Dialog, intptr_t Index, WORD Vk);
 
     // Message handlers that need more than a few lines.

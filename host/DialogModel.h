@@ -77,3 +77,13 @@ struct THostDialog {
     intptr_t ExitCode = -1;
     int Busy = 0;                // notifications in progress: the dialog cannot be freed meanwhile
 };
+
+// The texts of the entries a list box shows (those not hidden), in order.
+inline std::vector<std::wstring> VisibleEntries(const THostItem& List)
+{
+    std::vector<std::wstring> Texts;
+    for (const THostListEntry& Entry : List.List.Entries)
+        if (!(Entry.Flags & far3::LIF_HIDDEN))
+            Texts.push_back(Entry.Text);
+    return Texts;
+}

@@ -11,6 +11,9 @@ HANDLE WINAPI DialogInit(const GUID* PluginId, const GUID* Id, intptr_t X1, intp
     if (!Host)
         return INVALID_HANDLE_VALUE;
     Host->Record("DialogInit");
+    // As the real host refuses while it shuts down.
+    if (Host->IsFailing("DialogInit"))
+        return INVALID_HANDLE_VALUE;
     return Host->Dialogs().Init(PluginId, Id, X1, Y1, X2, Y2, HelpTopic, Item, ItemsNumber, Flags, DlgProc, Param);
 }
 

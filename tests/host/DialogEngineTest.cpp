@@ -144,7 +144,10 @@ TEST_F(DialogEngineTest, EnterClosesAsTheDefaultButtonRulesSay)
             Script.Esc();
         EXPECT_EQ(Run(Dialog, std::move(Script)), Case.ExitCode);
         auto Events = Trace();
-        Events.erase(Events.begin()); // DN_INITDIALOG
+        // The start: DN_INITDIALOG, then DN_GOTFOCUS for the focused item.
+        ASSERT_GE(Events.size(), 2u);
+        EXPECT_EQ(Events[1], "DN_GOTFOCUS " + std::to_string(Case.Focus));
+        Events.erase(Events.begin(), Events.begin() + 2);
         EXPECT_EQ(Events, Case.Events);
         host::DialogFree(Dialog);
     }
@@ -166,7 +169,7 @@ TEST_F(DialogEngineTest, ClosingGoesThroughDnClose)
                               .Check([](THostDialog& D) { EXPECT_EQ(D.State, THostDialogState::Running); })
                               .Check([&](THostDialog& D) { EXPECT_EQ(Send(D.Handle, DM_CLOSE, -1), TRUE); })),
               1);
-    EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 1", "DN_CLOSE -1", "DN_CLOSE 1"));
+    EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 1", "DN_GOTFOCUS 1", "DN_CLOSE -1", "DN_CLOSE 1"));
     // Queries still work after the run; a second run keeps the state.
     EXPECT_EQ(Send(Dialog, DM_GETFOCUS, 0), 1);
     EXPECT_EQ(Run(Dialog, TDialogScript().Esc()), -1);
@@ -217,21 +220,24 @@ TEST_F(DialogEngineTest, ListPositionsFollowTheHostsRules)
     EXPECT_EQ(TakeErrors(), 1u);
     Run(Dialog, TDialogScript().Check([&](THostDialog& D) {
         EXPECT_EQ(Pos(D.Handle), 1);
-        EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0"));
-        // Back to the list the run started with: the last focusable LIF_SELECTED wins, no notification.
+        EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0", "DN_GOTFOCUS 0"));
+        // Every list set moves to the first focusable entry and says so;
+        // then the last focusable LIF_SELECTED entry is taken silently.
         Send(D.Handle, DM_LISTSET, 0, &InitialList);
         EXPECT_EQ(Pos(D.Handle), 1);
-        // Without a selected entry the move to the first focusable one is notified.
         Send(D.Handle, DM_LISTSET, 0, &PlainList);
         EXPECT_EQ(Pos(D.Handle), 1);
-        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 1"));
-        // Clamped, then the nearest focusable entry in the direction of travel, else the other way.
+        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 1"));
+        // Clamped, then the nearest focusable entry in the direction of travel, else the other way;
+        // each change is told twice, and a veto restores the position, says -1 and answers -1.
         EXPECT_EQ(SetPos(D.Handle, 2), 3);
         EXPECT_EQ(SetPos(D.Handle, 99), 3);
         EXPECT_EQ(SetPos(D.Handle, 0), 1);
         Veto = true;
-        EXPECT_EQ(SetPos(D.Handle, 3), 1);
-        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 3"));
+        EXPECT_EQ(SetPos(D.Handle, 3), -1);
+        EXPECT_EQ(Pos(D.Handle), 1);
+        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 1",
+                                         "DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 -1"));
         Veto = false;
     }).Key(VK_DOWN).Check([&](THostDialog& D) {
         EXPECT_EQ(Pos(D.Handle), 3); // Down went over the hidden entry
@@ -385,7 +391,7 @@ TEST_F(DialogEngineTest, FocusRadioGroupsAndRedrawLocksBehaveAsInTheHost)
                         Send(Dialog, DM_ENABLEREDRAW, 0);
                     })
                     .Esc());
-    EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0", "DN_KILLFOCUS 0", "DN_GOTFOCUS 1", "DN_KILLFOCUS 1",
+    EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0", "DN_GOTFOCUS 0", "DN_KILLFOCUS 0", "DN_GOTFOCUS 1", "DN_KILLFOCUS 1",
                                      "DN_GOTFOCUS 3", "DN_KILLFOCUS 3", "DN_GOTFOCUS 0", "DN_CLOSE -1"));
     EXPECT_EQ(TakeErrors(), 1u); // it waited for input with its redraw suspended
     host::DialogFree(Dialog);
