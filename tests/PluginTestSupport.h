@@ -50,6 +50,9 @@ protected:
         ASSERT_TRUE(Host->LoadStatic(LinkedExports(), TestProgramPath()));
     }
 
+    // The user's input for the next dialog the plugin runs.
+    void Script(TDialogScript Input) { Host->QueueDialogScript(std::move(Input)); }
+
     void TearDown() override
     {
         if (Host) {

@@ -447,24 +447,25 @@ public:
 private:
     void Execute() noexcept
     {
-        while (!FTerminated.load()) {
-            if (::WaitForSingleObject(FEvent.get(), INFINITE) != WAIT_OBJECT_0 || FTerminated.load())
-                break;
+        // The flag is read after every reset of the event: a termination
+        // whose signal the reset swallowed is still seen.
+        for (;;) {
+            if (::WaitForSingleObject(FEvent.get(), INFINITE) != WAIT_OBJECT_0)
+                return;
             ::ResetEvent(FEvent.get());
+            if (FTerminated.load())
+                return;
             // Each further change restarts the full delay.
-            bool Paused = true;
             for (std::uint32_t Delay; (Delay = FEdit.GetChangeDelay()) > 0;) {
                 const DWORD Wait = ::WaitForSingleObject(FEvent.get(), Delay);
-                if (FTerminated.load() || (Wait != WAIT_OBJECT_0 && Wait != WAIT_TIMEOUT)) {
-                    Paused = false;
-                    break;
-                }
                 if (Wait == WAIT_TIMEOUT)
                     break;
+                if (Wait != WAIT_OBJECT_0)
+                    return;
                 ::ResetEvent(FEvent.get());
+                if (FTerminated.load())
+                    return;
             }
-            if (!Paused)
-                break;
             // At most one request waits for the host; it reads the edit's
             // text when it runs, so it covers the changes made meanwhile.
             if (!FPending.exchange(true))

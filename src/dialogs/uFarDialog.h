@@ -59,7 +59,7 @@ public:
     static TDialogPtr<T> Create(A&&... Args)
     {
         TDialogPtr<T> Result(new T(std::forward<A>(Args)...));
-        Result->AfterConstruction();
+        static_cast<TFarDialog*>(Result.get())->AfterConstruction();
         return Result;
     }
 

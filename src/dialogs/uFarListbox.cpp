@@ -249,6 +249,14 @@ int TFarDialog::TListbox::GetMaxHeight()
     return MaxHeight;
 }
 
+void TFarDialog::TListbox::InitControl()
+{
+    // The host only knows the entries; the row chosen before the run would
+    // otherwise be lost.
+    if (GetDialog().IsActive() && FItemIndex >= 0)
+        SetItemIndex(FItemIndex);
+}
+
 intptr_t TFarDialog::TListbox::GetItemIndex() const
 {
     if (GetDialog().IsActive())

@@ -110,6 +110,8 @@ public:
 
     TListboxItems& GetItems() const noexcept { return *FItems; }
     int GetMaxHeight() override;
+    // The run starts on the entry chosen before it.
+    void InitControl() override;
     // While the dialog exists, the host's current entry (-1 for none).
     intptr_t GetItemIndex() const;
     void SetItemIndex(intptr_t NewIndex);
