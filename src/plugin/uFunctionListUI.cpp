@@ -141,6 +141,10 @@ void TFunctionListDialog::ItemSelected(intptr_t Index)
 {
     if (FContextEdits.empty() || !FContextEdits.front() || Index < 0 || !FTags || Index >= FTags->Count())
         return;
+    // Lines past the end of the text are not asked for: the file ends there.
+    far3::EditorInfo Info{};
+    if (!TFarEditor::GetInfo(FEditorId, Info))
+        return;
     LockRedraw();
     try {
         intptr_t LineIndex = FTags->GetItem(static_cast<int>(Index))->Line - 1;
@@ -159,7 +163,7 @@ void TFunctionListDialog::ItemSelected(intptr_t Index)
                 ++Target;
                 continue;
             }
-            if (LineIndex < 0 || !TFarEditor::GetString(FEditorId, LineIndex, Pending))
+            if (LineIndex < 0 || LineIndex >= Info.TotalLines || !TFarEditor::GetString(FEditorId, LineIndex, Pending))
                 break;
             ++LineIndex;
         }

@@ -5,6 +5,7 @@
 
 #include "PluginTestSupport.h"
 #include "tags/TagsTestUtil.h"
+#include "uCtags.h"
 #include "uPlugin.h"
 #include "uStrings.h"
 #include "uSystem.h"
@@ -48,6 +49,8 @@ protected:
         FTemp = std::make_unique<tagstest::TEnvOverride>(L"TEMP", TempDir);
         StartWith(std::make_unique<TPlugin>());
         UseCtags(FakeCtags());
+        // The list filters at once unless a test wants the pause.
+        Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelayEnabled", 0);
     }
 
     void TearDown() override
@@ -66,6 +69,18 @@ protected:
     {
         tagstest::WriteFileBytes(Dir / Name, Utf8Text);
         return Host->Editors().Open(Dir / Name, CodePageToWide(CP_UTF8, Utf8Text));
+    }
+
+    // Loads Tags from tag lines as ctags writes them (TAB-separated).
+    void LoadTags(TCtags& Tags, const std::vector<std::string>& Lines)
+    {
+        std::string Script;
+        for (const std::string& Line : Lines)
+            Script += "out " + Line + "\\n\n";
+        const TScript Steer(Dir, Script, L"tags.txt");
+        tagstest::WriteFileBytes(Dir / L"any.c", "");
+        Tags.SetExecutableName(FakeCtags());
+        Tags.LoadFromFile(Dir / L"any.c");
     }
 
     // The boxes with buttons (a progress window is a box without), each as

@@ -22,6 +22,8 @@
 //                   pipes, without waiting for it
 //   sleep MS        flush, then wait
 //   waitwhile PATH  flush, then wait while PATH exists (30 seconds at most)
+//   keep PATH       copy the source file (the last argument) to PATH
+//   ctags           tag the source file as without a script
 //   exit CODE       flush, then exit with CODE (default at the end: 0)
 // Text is written as UTF-8.
 #include <windows.h>
@@ -320,6 +322,13 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
             const std::wstring Path = Widen(Arg);
             for (int I = 0; I < 3000 && ::GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; ++I)
                 ::Sleep(10);
+        } else if (Verb == "keep") {
+            if (Argc > 1)
+                ::CopyFileW(Argv[Argc - 1], Widen(Arg).c_str(), FALSE);
+        } else if (Verb == "ctags") {
+            const int Code = RunAsCtags(Argc, Argv, Out, Err);
+            if (Code != 0)
+                return Code;
         } else if (Verb == "exit") {
             Out.Flush();
             Err.Flush();

@@ -1,0 +1,125 @@
+// The built Lodestar.dll in the simulated host, driven as a user drives it:
+// a copy of the plugin's folder in a scratch folder (so a test can put a
+// ctags beside it), fakectags as ctags, and a temporary folder of the test's
+// own, so that leftover snapshots can be seen.
+#pragma once
+
+#include "FarHost.h"
+#include "MacroArgs.h"
+#include "tags/TagsTestUtil.h"
+#include "uPlugin.h"
+#include "uStrings.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dlltest {
+
+using tagstest::FakeCtags;
+using tagstest::TEnvOverride;
+using tagstest::TScratchDir;
+using tagstest::TScript;
+
+inline std::wstring BuiltDll()
+{
+    return toolsupport::ProgramFolder() + L"\\Lodestar.dll";
+}
+
+inline std::vector<std::wstring> FilesIn(const std::wstring& Folder)
+{
+    std::vector<std::wstring> Names;
+    WIN32_FIND_DATAW Data;
+    const HANDLE Find = ::FindFirstFileW((Folder + L"\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return Names;
+    do
+        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            Names.push_back(Data.cFileName);
+    while (::FindNextFileW(Find, &Data));
+    ::FindClose(Find);
+    return Names;
+}
+
+class TDllTest : public ::testing::Test {
+protected:
+    TScratchDir Dir;
+    std::wstring PluginDir = Dir / L"Lodestar";
+    std::wstring TempDir = Dir / L"tmp";
+    std::unique_ptr<TFarHost> Host;
+
+    void SetUp() override
+    {
+        ::CreateDirectoryW(TempDir.c_str(), nullptr);
+        ::CreateDirectoryW(PluginDir.c_str(), nullptr);
+        FTmp = std::make_unique<TEnvOverride>(L"TMP", TempDir);
+        FTemp = std::make_unique<TEnvOverride>(L"TEMP", TempDir);
+        const std::wstring Bin = toolsupport::ProgramFolder();
+        for (const wchar_t* Name : {L"Lodestar.dll", L"LodestarEng.lng", L"LodestarRus.lng"})
+            ASSERT_TRUE(::CopyFileW((Bin + L"\\" + Name).c_str(), (PluginDir + L"\\" + Name).c_str(), FALSE));
+        Host = std::make_unique<TFarHost>();
+    }
+
+    void TearDown() override
+    {
+        if (Host) {
+            if (Host->IsLoaded())
+                EXPECT_TRUE(Host->Unload());
+            EXPECT_THAT(Host->Errors(), ::testing::IsEmpty());
+            // ACTL_SYNCHRO is the one service made to be called from any thread.
+            for (const TServiceCall& Call : Host->Calls())
+                if (Call.Service != "ACTL_SYNCHRO")
+                    EXPECT_EQ(Call.ThreadId, Host->MainThreadId()) << Call.Service << " from another thread";
+            Host.reset();
+        }
+        EXPECT_THAT(FilesIn(TempDir), ::testing::IsEmpty()) << "a temporary file was left behind";
+    }
+
+    // Loads the plugin with ctags at Ctags ("" leaves the setting empty).
+    void Load(const std::wstring& Ctags = FakeCtags())
+    {
+        if (!Ctags.empty())
+            Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", Ctags);
+        // The list filters at once unless a test asked for the pause.
+        if (!Host->Settings().GetValue(PluginGuidValue, L"", L"FunctionSearchDelayEnabled"))
+            Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelayEnabled", 0);
+        ASSERT_TRUE(Host->LoadDll(PluginDir + L"\\Lodestar.dll"));
+    }
+
+    // An editor on a file of the scratch folder holding Utf8Text.
+    TEditor& OpenSource(const std::wstring& Name, const std::string& Utf8Text)
+    {
+        tagstest::WriteFileBytes(Dir / Name, Utf8Text);
+        return Host->Editors().Open(Dir / Name, CodePageToWide(CP_UTF8, Utf8Text));
+    }
+
+    void Script(TDialogScript Script) { Host->QueueDialogScript(std::move(Script)); }
+
+    std::vector<std::vector<std::wstring>> Boxes()
+    {
+        std::vector<std::vector<std::wstring>> Result;
+        for (const TMessageBox& Box : Host->Messages()) {
+            if (Box.Buttons.empty())
+                continue;
+            std::vector<std::wstring> Lines{Box.Title};
+            Lines.insert(Lines.end(), Box.Lines.begin(), Box.Lines.end());
+            Lines.insert(Lines.end(), Box.Buttons.begin(), Box.Buttons.end());
+            Result.push_back(Lines);
+        }
+        return Result;
+    }
+
+    intptr_t Macro(std::vector<TMacroValue> Values)
+    {
+        TMacroArgs Args(std::move(Values));
+        return reinterpret_cast<intptr_t>(OpenFromMacro(*Host, Args));
+    }
+
+private:
+    std::unique_ptr<TEnvOverride> FTmp, FTemp;
+};
+
+} // namespace dlltest

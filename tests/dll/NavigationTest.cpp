@@ -1,0 +1,205 @@
+// The whole command through the DLL: from the editor's plugins menu or a
+// macro to the cursor on the chosen function, and every way it can stop.
+#include "DllTestSupport.h"
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using namespace dlltest;
+
+namespace {
+
+class NavigationTest : public TDllTest {};
+
+// Tags (by the tiny tagger of fakectags), in list order: area 8, LIMIT 1,
+// main 14, point 3, print_point 20.
+const char* const Source = "#define LIMIT 10\n"
+                           "\n"
+                           "struct point\n"
+                           "{\n"
+                           "    int x, y;\n"
+                           "};\n"
+                           "\n"
+                           "int area(int w, int h)\n"
+                           "{\n"
+                           "    return w * h;\n"
+                           "}\n"
+                           "\n"
+                           "\n"
+                           "int main(void)\n"
+                           "{\n"
+                           "    print_point(0);\n"
+                           "    return area(2, 3);\n"
+                           "}\n"
+                           "\n"
+                           "void print_point(int p)\n"
+                           "{\n"
+                           "}\n";
+
+} // namespace
+
+TEST_F(NavigationTest, TheMenuCommandListsTheFilesTagsFiltersAndJumps)
+{
+    Load();
+    const TScript Steer(Dir, "keep " + WideToUtf8(Dir / L"seen.c") + "\nctags\n");
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    Editor.CurLine = 16; // inside main
+    Script(TDialogScript()
+               .Check([](THostDialog& Live) {
+                   // Sorted by name, three columns, the enclosing tag current.
+                   const std::vector<std::wstring> Rows = VisibleEntries(Live.Items[3]);
+                   ASSERT_EQ(Rows.size(), 5u);
+                   EXPECT_EQ(Rows[0].substr(0, 9), L"  8|area ");
+                   EXPECT_EQ(Rows[1].substr(0, 10), L"  1|LIMIT ");
+                   EXPECT_THAT(Rows[1], HasSubstr(L"|macro"));
+                   EXPECT_EQ(Rows[2].substr(0, 9), L" 14|main ");
+                   EXPECT_EQ(Live.Items[3].List.CurPos, 2);
+                   EXPECT_EQ(Live.Items[4].Data, L"int main(void)");
+               })
+               .Type(L"PoInT")
+               .Check([](THostDialog& Live) { EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 2u); })
+               .Key(VK_DOWN)
+               .Enter());
+    EXPECT_EQ(Host->OpenFromEditor(), nullptr);
+    // ctags read the file itself, not a snapshot.
+    EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"), Source);
+    EXPECT_EQ(Editor.CurLine, 19);
+    EXPECT_EQ(Editor.TopScreenLine, 14);
+    EXPECT_THAT(Boxes(), IsEmpty());
+}
+
+TEST_F(NavigationTest, AModifiedBufferIsTaggedAsItStandsWithItsNamesInAnyScript)
+{
+    Load();
+    const TScript Steer(Dir, "keep " + WideToUtf8(Dir / L"seen.c") + "\nctags\n");
+    TEditor& Editor = OpenSource(L"main.c", "int old(void)\n{\n}\n");
+    Editor.SetText(L"int жук(void)\n{\n}\nint Жаба(void)\r\n{\n}\n");
+    Editor.Unsaved = true;
+    Script(TDialogScript()
+               .Check([](THostDialog& Live) {
+                   const std::vector<std::wstring> Rows = VisibleEntries(Live.Items[3]);
+                   ASSERT_EQ(Rows.size(), 2u);
+                   EXPECT_EQ(Rows[0].substr(0, 9), L"  4|Жаба ");
+                   EXPECT_EQ(Rows[1].substr(0, 8), L"  1|жук ");
+               })
+               .Type(L"ЖУ")
+               .Check([](THostDialog& Live) { EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 1u); })
+               .Enter());
+    Host->OpenFromEditor();
+    EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"),
+              "\xEF\xBB\xBFint \xD0\xB6\xD1\x83\xD0\xBA(void)\r\n{\r\n}\r\nint \xD0\x96\xD0\xB0\xD0\xB1\xD0\xB0(void)\r\n"
+              "{\r\n}\r\n\r\n");
+    EXPECT_EQ(Editor.CurLine, 0);
+}
+
+TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
+{
+    struct {
+        const char* Case;
+        std::string Script; // empty: ctags is missing
+        TDialogScript Input;
+        std::vector<std::wstring> Box;
+        intptr_t Macro;
+    } Cases[] = {
+        {"ctags missing", "", TDialogScript(),
+         {L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"&OK"}, 0},
+        {"ctags failing", "err cannot parse\nexit 4\n", TDialogScript(),
+         {L"Lodestar", L"The ctags program failed:", L"cannot parse", L"Exit code: 4", L"&OK"}, 0},
+        {"no tags", "exit 0\n", TDialogScript(), {}, 0},
+        {"cancelled", "ctags\n", TDialogScript().Esc(), {}, 0},
+        {"chosen", "ctags\n", TDialogScript().Enter(), {}, 1},
+    };
+    Load();
+    const TEnvOverride NoPath(L"PATH", Dir.Path());
+    for (auto& Case : Cases) {
+        Host->ClearMessages();
+        Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName",
+                                   Case.Script.empty() ? Dir / L"missing.exe" : FakeCtags());
+        const TScript Steer(Dir, Case.Script.empty() ? "exit 0\n" : Case.Script);
+        TEditor& Editor = OpenSource(L"main.c", Source);
+        Editor.Unsaved = true;
+        if (Case.Input.Pending() > 0) // only a run that shows the list takes input
+            Script(std::move(Case.Input));
+        EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), Case.Macro) << Case.Case;
+        if (Case.Box.empty())
+            EXPECT_THAT(Boxes(), IsEmpty()) << Case.Case;
+        else
+            EXPECT_THAT(Boxes(), ElementsAre(Case.Box)) << Case.Case;
+        EXPECT_THAT(FilesIn(TempDir), IsEmpty()) << Case.Case;
+        Host->Editors().Close(Editor.Id);
+    }
+
+    // A failure after ctags has run: the report, and still no snapshot left.
+    Host->ClearMessages();
+    TEditor& Failing = OpenSource(L"main.c", Source);
+    Failing.Unsaved = true;
+    Host->SetFailing("DialogInit");
+    EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
+    EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"Exception occurred in function OpenW",
+                                                 L"EFarDialogError", L"Failed to build dialog TFunctionListDialog",
+                                                 L"&OK")));
+    EXPECT_THAT(FilesIn(TempDir), IsEmpty());
+    Host->SetFailing("DialogInit", false);
+    Host->Editors().Close(Failing.Id);
+    Host->ClearMessages();
+
+    // The editor's text cannot be read.
+    Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", FakeCtags());
+    OpenSource(L"main.c", Source);
+    Host->SetFailing("ECTL_GETFILENAME");
+    EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
+    EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"Cannot read the editor's text", L"&OK")));
+}
+
+TEST_F(NavigationTest, OnlyTheExactMacroArgumentRunsTheCommand)
+{
+    Load();
+    OpenSource(L"main.c", Source);
+    for (auto Args : {std::vector<TMacroValue>{}, {TMacroValue::Str(L"Execute")}, {TMacroValue::Int(1)},
+                      {TMacroValue::Str(L"execute ")}}) {
+        EXPECT_EQ(Macro(std::move(Args)), 0);
+    }
+    EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
+    EXPECT_THAT(Boxes(), IsEmpty());
+    // Other ways to open do nothing either.
+    EXPECT_EQ(Host->Open(far3::OPEN_PLUGINSMENU, nullptr, 0), nullptr);
+    EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
+}
+
+TEST_F(NavigationTest, WithTheDelayOptionTheListFiltersAfterThePauseOnTheHostsThread)
+{
+    Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelayEnabled", 1);
+    Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelay", 300);
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    OpenSource(L"main.c", Source);
+    size_t SetsBefore = 0;
+    Script(TDialogScript()
+               .Check([&](THostDialog&) { SetsBefore = Host->CallCount("DM_LISTSET"); })
+               .Type(L"ma")
+               .Check([&](THostDialog& Live) {
+                   // Nothing yet: typing goes on.
+                   EXPECT_EQ(Host->CallCount("DM_LISTSET"), SetsBefore);
+                   EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 5u);
+               })
+               .Wait(800)
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Host->CallCount("DM_LISTSET"), SetsBefore + 1);
+                   EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 1u);
+               })
+               .Esc());
+    Host->OpenFromEditor();
+}
+
+TEST_F(NavigationTest, CtagsBesideTheDllIsUsedWhenNoPathIsSet)
+{
+    const std::wstring Folder = PluginDir + L"\\ctags";
+    ::CreateDirectoryW(Folder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(FakeCtags().c_str(), (Folder + L"\\ctags.exe").c_str(), FALSE));
+    Load(L"");
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    Script(TDialogScript().Type(L"area").Enter());
+    EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 1);
+    EXPECT_EQ(Editor.CurLine, 7);
+}

@@ -1,0 +1,209 @@
+// The function list: its columns, filtering by tag name, the context lines,
+// and how the editor command fills it in and reads the choice.
+#include "PluginTestUtil.h"
+#include "uEditorTasks.h"
+#include "uFunctionListUI.h"
+
+using ::testing::ElementsAre;
+using namespace plugintest;
+
+namespace {
+
+class FunctionListTest : public TPluginTest {
+protected:
+    TCtags Tags;
+
+    std::string Tag(const std::string& Name, int Line, const std::string& Kind = "function")
+    {
+        return Name + "\tmain.c\t" + std::to_string(Line) + ";\"\t" + Kind;
+    }
+
+    std::vector<std::wstring> Rows(TFunctionListDialog& Dialog)
+    {
+        std::vector<std::wstring> Result;
+        TListboxItems& Items = Dialog.GetList()->GetItems();
+        for (intptr_t I = 0; I < Items.Count(); ++I)
+            Result.push_back(Items.GetItem(I)->GetText());
+        return Result;
+    }
+
+    static std::vector<std::wstring> Context(const THostDialog& Live)
+    {
+        // Label, field, list, then the three context lines.
+        return {Live.Items[4].Data, Live.Items[5].Data, Live.Items[6].Data};
+    }
+};
+
+std::wstring Padded(std::wstring Text, size_t Width)
+{
+    Text.resize(Width, L' ');
+    return Text;
+}
+
+} // namespace
+
+TEST_F(FunctionListTest, RowsHaveThreeColumnsSizedByTheTags)
+{
+    const std::string LongName(60, 'n');
+    struct {
+        std::vector<std::string> Tags;
+        std::wstring FirstRow;
+    } const Cases[] = {
+        // The list is 66 wide, so a row is 62: line 3, name 49, kind 8.
+        {{Tag("main", 12)}, L" 12|" + Padded(L"main", 49) + L"|function"},
+        {{Tag("main", 12345)}, L"12345|" + Padded(L"main", 47) + L"|function"},
+        {{Tag("first", 1, "enumeration")}, L"  1|" + Padded(L"first", 46) + L"|enumeration"},
+        // Too wide with the whole kind: the kind column is cut to 10.
+        {{Tag("first", 1, "enumeration"), Tag(LongName, 2)},
+         L"  1|" + Padded(L"first", 47) + L"|enumeratio"},
+        {{Tag(LongName, 2)}, L"  2|" + std::wstring(49, L'n') + L"|function"},
+    };
+    for (const auto& Case : Cases) {
+        LoadTags(Tags, Case.Tags);
+        auto Dialog = TFarDialog::Create<TFunctionListDialog>();
+        Dialog->SetTags(&Tags);
+        ASSERT_TRUE(Dialog->Build());
+        const std::vector<std::wstring> Texts = Rows(*Dialog);
+        ASSERT_EQ(Texts.size(), Case.Tags.size());
+        EXPECT_EQ(Texts.front(), Case.FirstRow);
+        for (const std::wstring& Row : Texts)
+            EXPECT_EQ(Row.size(), 62u) << Row;
+    }
+    // The whole name matches even where the row cuts it.
+    LoadTags(Tags, {Tag(LongName, 2)});
+    auto Cut = TFarDialog::Create<TFunctionListDialog>();
+    Cut->SetTags(&Tags);
+    EXPECT_TRUE(Cut->HasMatch(std::wstring(55, L'N')));
+    auto Empty = TFarDialog::Create<TFunctionListDialog>();
+    EXPECT_TRUE(Rows(*Empty).empty());
+    EXPECT_FALSE(Empty->HasMatch(L""));
+    EXPECT_EQ(Empty->GetSearchLabel()->GetText(), L"&Search:");
+    EXPECT_EQ(Empty->ContextEditCount(), 3);
+}
+
+TEST_F(FunctionListTest, TheFilterMatchesTagNamesOnly)
+{
+    LoadTags(Tags, {Tag("ParseLine", 3), Tag("print_function", 9), Tag("main", 20, "function")});
+    auto Dialog = TFarDialog::Create<TFunctionListDialog>();
+    Dialog->SetTags(&Tags);
+    EXPECT_TRUE(Dialog->HasMatch(L"pars"));
+    EXPECT_FALSE(Dialog->HasMatch(L"20"));
+    Script(TDialogScript()
+               .Type(L"function")
+               .Check([&](THostDialog& Live) {
+                   ASSERT_EQ(VisibleEntries(Live.Items[3]).size(), 1u);
+                   EXPECT_NE(VisibleEntries(Live.Items[3])[0].find(L"print_function"), std::wstring::npos);
+               })
+               .Esc());
+    EXPECT_FALSE(Dialog->Execute());
+}
+
+TEST_F(FunctionListTest, ContextLinesShowTheTagsSourceInPieces)
+{
+    std::wstring Text;
+    for (int I = 1; I <= 20; ++I)
+        Text += L"line " + std::to_wstring(I) + L"\n";
+    const std::wstring Long = std::wstring(65, L'a') + std::wstring(65, L'b') + std::wstring(32, L'c');
+    Text += Long + L"\n\nlast";
+    TEditor& Editor = Host->Editors().Open(Dir / L"main.c", Text);
+    // Lines 10, 21 (long), 23 (the last), 0 (none).
+    LoadTags(Tags, {Tag("a", 10), Tag("b", 21), Tag("c", 23), Tag("d", 0)});
+    auto Dialog = TFarDialog::Create<TFunctionListDialog>();
+    Dialog->SetTags(&Tags);
+    Dialog->SetEditorId(Editor.Id);
+    Dialog->SetItemIndex(0);
+    Script(TDialogScript()
+               .Check([&](THostDialog& Live) {
+                   EXPECT_THAT(Context(Live), ElementsAre(L"line 10", L"line 11", L"line 12"));
+                   EXPECT_FALSE(Live.Items[4].Unchanged);
+                   EXPECT_TRUE(Live.Items[4].Flags & far3::DIF_READONLY);
+                   EXPECT_TRUE(Live.Items[4].Flags & far3::DIF_EDITOR);
+               })
+               .Key(VK_DOWN)
+               .Check([&](THostDialog& Live) {
+                   EXPECT_THAT(Context(Live), ElementsAre(Long.substr(0, 65), Long.substr(65, 65), Long.substr(130)));
+               })
+               .Key(VK_DOWN)
+               // The file ends: the lines it cannot fill keep their text.
+               .Check([&](THostDialog& Live) {
+                   EXPECT_THAT(Context(Live), ElementsAre(L"last", Long.substr(65, 65), Long.substr(130)));
+               })
+               .Key(VK_DOWN)
+               .Check([&](THostDialog& Live) {
+                   EXPECT_THAT(Context(Live), ElementsAre(L"last", Long.substr(65, 65), Long.substr(130)));
+               })
+               .Esc());
+    Dialog->Execute();
+}
+
+TEST_F(FunctionListTest, TheCommandPreselectsTheEnclosingTagAndFiltersByTheWordUnderTheCursor)
+{
+    tagstest::WriteFileBytes(Dir / L"main.c", "");
+    struct {
+        const char* Case;
+        intptr_t CurLine, CurPos;
+        bool Select;
+        int Row;            // the row current at the start
+        const wchar_t* Filter;
+    } const Cases[] = {
+        {"cursor on the 20th line", 19, 0, false, 1},
+        {"above every tag", 4, 0, false, 0},
+        {"two tags on one line: the later in list order", 35, 0, false, 4},
+        {"a word that a tag contains", 19, 3, false, 1, L"beta"},
+        {"a word no tag contains", 29, 1, false, 2, L""},
+        // No tag contains Foo, so no row shows.
+        {"a selection, trimmed, whether or not a tag matches", 19, 0, true, -1, L"Foo"},
+    };
+    for (const auto& Case : Cases) {
+        TEditor& Editor = Host->Editors().Open(Dir / L"main.c", L"");
+        std::wstring Text;
+        for (int I = 0; I < 40; ++I)
+            Text += I == 19 ? L"   beta(); Foo \n" : I == 29 ? L" zzz\n" : L"\n";
+        Editor.SetText(Text);
+        Editor.CurLine = Case.CurLine;
+        Editor.CurPos = Case.CurPos;
+        if (Case.Select)
+            Editor.SelectStream(19, 10, 19, 15);
+        // Sorted by name: alpha 10, beta 20, Class 30, ctor 36, Klass 36.
+        UseCtags(FakeCtags());
+        const TScript Steer(Dir, "out alpha\tm\t10;\"\tf\\nbeta\tm\t20;\"\tf\\nClass\tm\t30;\"\tc\\n"
+                                 "ctor\tm\t36;\"\tf\\nKlass\tm\t36;\"\tc\\n");
+        Script(TDialogScript()
+                   .Check([&](THostDialog& Live) {
+                       EXPECT_EQ(Live.Items[3].List.CurPos, Case.Row) << Case.Case;
+                       EXPECT_EQ(Live.Items[2].Data, Case.Filter ? Case.Filter : L"") << Case.Case;
+                   })
+                   .Esc());
+        TEditorTasks Tasks;
+        EXPECT_FALSE(Tasks.Execute());
+        Host->Editors().Close(Editor.Id);
+    }
+}
+
+TEST_F(FunctionListTest, TheChosenTagMovesTheCursorToItsLine)
+{
+    struct {
+        const char* Tags;
+        TDialogScript Input;
+        bool Moved;
+        intptr_t Line;
+    } Cases[] = {
+        {"out main\tm\t12;\"\tf\\n", TDialogScript().Enter(), true, 11},
+        {"out first\tm\t1;\"\tf\\n", TDialogScript().Enter(), true, 0},
+        // Line 0 sends -1, which leaves the cursor line where it was.
+        {"out zero\tm\t0;\"\tf\\n", TDialogScript().Enter(), true, 7},
+        // Everything filtered away: OK chooses nothing.
+        {"out main\tm\t12;\"\tf\\n", TDialogScript().Type(L"zz").Enter(), false, 7},
+        {"out main\tm\t12;\"\tf\\n", TDialogScript().Esc(), false, 7},
+    };
+    for (auto& Case : Cases) {
+        TEditor& Editor = OpenSource(L"main.c", std::string(30, '\n'));
+        Editor.CurLine = 7;
+        const TScript Steer(Dir, Case.Tags);
+        Script(std::move(Case.Input));
+        TEditorTasks Tasks;
+        EXPECT_EQ(Tasks.Execute(), Case.Moved) << Case.Tags;
+        EXPECT_EQ(Editor.CurLine, Case.Line) << Case.Tags;
+        Host->Editors().Close(Editor.Id);
+    }
+}
