@@ -312,15 +312,24 @@ std::string SortKeyLocale(std::wstring_view Text)
     if (Text.size() > INT_MAX / 8)
         return Key;
     const int Length = static_cast<int>(Text.size());
+    constexpr DWORD Flags = LCMAP_SORTKEY | NORM_IGNORECASE;
     // Sort keys are counted in bytes and written through a wide-char pointer.
-    const int Size = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
-                                    nullptr, 0);
-    if (Size <= 0)
-        return Key;
-    Key.resize(static_cast<size_t>(Size));
-    const int Done = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
-                                    reinterpret_cast<wchar_t*>(Key.data()), Size);
-    Key.resize(static_cast<size_t>(Done > 0 ? Done : 0));
+    // A key mostly fits a small buffer, which saves the call that asks for
+    // the size.
+    alignas(wchar_t) char Small[256];
+    int Done = ::LCMapStringW(LOCALE_USER_DEFAULT, Flags, Text.data(), Length, reinterpret_cast<wchar_t*>(Small),
+                              sizeof(Small));
+    if (Done > 0) {
+        Key.assign(Small, static_cast<size_t>(Done));
+    } else {
+        const int Size = ::LCMapStringW(LOCALE_USER_DEFAULT, Flags, Text.data(), Length, nullptr, 0);
+        if (Size <= 0)
+            return Key;
+        Key.resize(static_cast<size_t>(Size));
+        Done = ::LCMapStringW(LOCALE_USER_DEFAULT, Flags, Text.data(), Length, reinterpret_cast<wchar_t*>(Key.data()),
+                              Size);
+        Key.resize(static_cast<size_t>(Done > 0 ? Done : 0));
+    }
     // The key ends in a NUL byte that only delimits it.
     while (!Key.empty() && Key.back() == '\0')
         Key.pop_back();
