@@ -3,6 +3,7 @@
 #include "TagsTestUtil.h"
 
 #include "uCtags.h"
+#include "uLocaleOrder.h"
 #include "uStrings.h"
 #include "uSystem.h"
 
@@ -306,9 +307,11 @@ TEST_F(CtagsTest, FailuresKeepTheOldTagsAndTheDirectory)
     EXPECT_EQ(Tags.Count(), 1);
 }
 
-// Whatever names come, the sort gives what a stable sort by ItemLess
-// gives. Short names from few characters give many equal and nearly equal
-// names, and some share a long start.
+// The sort takes a table for names the locale orders one character at a
+// time, sort keys for the rest, and merges the two: whatever the mix, the
+// result is a stable sort by ItemLess. Short names from few characters
+// give many equal and nearly equal names; the long common start reaches
+// past the part of a name the table packs into its head.
 TEST(TCtagsOrder, SortEqualsAStableSortByTheComparison)
 {
     std::mt19937 Random(5);
@@ -337,6 +340,17 @@ TEST(TCtagsOrder, SortEqualsAStableSortByTheComparison)
             ASSERT_EQ(Refs[I].Line, Items[I].Line) << "round " << Round << ", place " << I;
         }
     }
+}
+
+// The table must serve identifiers here, or the test above proves nothing
+// about it, and must leave out what the locale ignores or expands.
+TEST(TCtagsOrder, TheLocaleTableCoversIdentifiersAndNothingOdd)
+{
+    const auto Order = TLocaleOrder::Current();
+    EXPECT_TRUE(Order->Covers(L"Get_item42"));
+    EXPECT_TRUE(Order->Covers(L"operator ()"));
+    for (const wchar_t* Name : {L"co-op", L"it's", L"gro\u00DF", L"caf\u00E9", L"\u0416"})
+        EXPECT_FALSE(Order->Covers(Name)) << ::testing::PrintToString(std::wstring(Name));
 }
 
 TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
