@@ -1,6 +1,7 @@
 #include "uCtags.h"
 
 #include "Handle.h"
+#include "uLocaleOrder.h"
 #include "uStrings.h"
 #include "uSystem.h"
 
@@ -8,16 +9,42 @@
 
 namespace {
 
+std::string_view BytesOf(const TMemoryStream& Stream)
+{
+    const auto& Bytes = Stream.Bytes();
+    return std::string_view(reinterpret_cast<const char*>(Bytes.data()), Bytes.size());
+}
+
 // Takes the field at Cursor (up to the next TAB or the end, possibly empty)
 // and moves past it and its TAB; fails only at the end of the line.
 bool NextField(std::wstring_view Text, size_t& Cursor, std::wstring_view& Field)
 {
     if (Cursor >= Text.size())
         return false;
-    const size_t Tab = Text.find(L'\t', Cursor);
-    const size_t End = Tab == std::wstring_view::npos ? Text.size() : Tab;
+    const size_t End = FindEither(Text, Cursor, L'\t', L'\t');
     Field = Text.substr(Cursor, End - Cursor);
-    Cursor = Tab == std::wstring_view::npos ? End : End + 1;
+    Cursor = End == Text.size() ? End : End + 1;
+    return true;
+}
+
+// The fields of one tag line, or false when it breaks the format.
+bool ParseFields(std::wstring_view Text, TCtags::TTagRef& Ref)
+{
+    if (Text.empty())
+        return false;
+    size_t Cursor = 0;
+    std::wstring_view Name, File, Address, Kind, Extra;
+    if (!NextField(Text, Cursor, Name) || !NextField(Text, Cursor, File) || !NextField(Text, Cursor, Address) ||
+        !NextField(Text, Cursor, Kind) || NextField(Text, Cursor, Extra))
+        return false;
+    if (Name.empty() || Kind.empty())
+        return false;
+    if (Address.size() <= 2 || Address.substr(Address.size() - 2) != L";\"")
+        return false;
+    std::int32_t Line;
+    if (!TryStrToInt32(Address.substr(0, Address.size() - 2), Line) || Line < 0)
+        return false;
+    Ref = {Name, Kind, Line};
     return true;
 }
 
@@ -25,21 +52,22 @@ bool NextField(std::wstring_view Text, size_t& Cursor, std::wstring_view& Field)
 
 std::unique_ptr<TCtagsItem> TCtags::ParseTagLine(std::wstring_view Text)
 {
-    if (Text.empty())
+    TTagRef Ref;
+    if (!ParseFields(Text, Ref))
         return nullptr;
-    size_t Cursor = 0;
-    std::wstring_view Name, File, Address, Kind, Extra;
-    if (!NextField(Text, Cursor, Name) || !NextField(Text, Cursor, File) || !NextField(Text, Cursor, Address) ||
-        !NextField(Text, Cursor, Kind) || NextField(Text, Cursor, Extra))
-        return nullptr;
-    if (Name.empty() || Kind.empty())
-        return nullptr;
-    if (Address.size() <= 2 || Address.substr(Address.size() - 2) != L";\"")
-        return nullptr;
-    std::int32_t Line;
-    if (!TryStrToInt32(Address.substr(0, Address.size() - 2), Line) || Line < 0)
-        return nullptr;
-    return std::make_unique<TCtagsItem>(std::wstring(Name), std::wstring(Kind), Line);
+    return std::make_unique<TCtagsItem>(std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line);
+}
+
+std::vector<TCtags::TTagRef> TCtags::ParseTagLines(std::wstring_view Text)
+{
+    std::vector<TTagRef> Refs;
+    size_t Pos = 0;
+    std::wstring_view Line;
+    TTagRef Ref;
+    while (NextTextLine(Text, Pos, Line))
+        if (ParseFields(Line, Ref))
+            Refs.push_back(Ref);
+    return Refs;
 }
 
 bool TCtags::ItemLess(const TCtagsItem& A, const TCtagsItem& B)
@@ -52,13 +80,14 @@ TCtagsItem* TCtags::GetItem(int Index) const
 {
     if (Index < 0 || Index >= Count())
         throw EArgumentOutOfRangeException(L"Argument out of range");
-    return FItems[static_cast<size_t>(Index)].get();
+    return &FItems[static_cast<size_t>(Index)];
 }
 
 void TCtags::LoadFromFile(const std::wstring& FileName)
 {
-    TStrings Output;
-    TStrings Errors;
+    TMemoryStream Input;
+    TMemoryStream Output;
+    TMemoryStream Errors;
     std::wstring ExePath = ExpandFileName(FExecutableName);
     std::wstring SavedDir;
     std::wstring WorkDir;
@@ -82,42 +111,157 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
         });
         if (!WorkDir.empty())
             SetCurrentDir(WorkDir);
-        Started = RunProcess(CommandLine, static_cast<const TStrings*>(nullptr), &Output, &Errors, ExitCode, SW_HIDE,
-                             NORMAL_PRIORITY_CLASS);
+        // The bytes, not lines: the tags are parsed in place from one
+        // decoded text. The empty input ends at once, so ctags never waits
+        // on a console.
+        Started = RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS);
     }
     if (!Started)
         throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + FExecutableName);
     if (ExitCode != 0) {
         std::wstring Text;
-        for (const std::wstring& Line : Errors)
+        for (const std::wstring& Line : SplitTextLines(DecodeText(BytesOf(Errors))))
             Text += Line + L"\r\n";
         throw ECtagsError_ExecutionFailed(static_cast<std::int32_t>(ExitCode), TrimText(Text));
     }
-
-    FItems.clear();
-    FItems.reserve(Output.size());
-    for (const std::wstring& Line : Output)
-        if (auto Item = ParseTagLine(Line))
-            FItems.push_back(std::move(Item));
-    Sort();
+    LoadFromOutput(BytesOf(Output));
 }
 
-void TCtags::Sort()
+void TCtags::LoadFromOutput(std::string_view Bytes)
 {
-    // The order of ItemLess, with one system call per item for its sort key
-    // instead of one per comparison: that made 100,000 tags take a second.
-    struct TKeyed {
-        std::string Key;
-        std::unique_ptr<TCtagsItem> Item;
+    const std::wstring Text = DecodeText(Bytes);
+    std::vector<TTagRef> Refs = ParseTagLines(Text);
+    SortTagRefs(Refs);
+    // The old items go first, so that the new ones take over their memory
+    // instead of the heap growing for them.
+    FItems.clear();
+    FItems.reserve(Refs.size());
+    for (const TTagRef& Ref : Refs) {
+        TCtagsItem& Item = FItems.emplace_back(std::wstring(), std::wstring(), Ref.Line);
+        Item.Name.assign(Ref.Name);
+        Item.Kind.assign(Ref.Kind);
+    }
+}
+
+void TCtags::SortTagRefs(std::vector<TTagRef>& Refs)
+{
+    // A system call per name made the sort the most expensive step of a
+    // load. Names the locale orders by one weight per character (nearly all
+    // identifiers) are sorted by the table of those weights; the rest by
+    // the locale's sort keys; and the two runs are merged with sort keys,
+    // asked for only for the names the merge looks at. The position in Refs
+    // breaks the last ties, which makes the order total: std::sort then
+    // gives the one result a stable sort by ItemLess gives.
+    const auto Order = TLocaleOrder::Current();
+    const size_t Count = Refs.size();
+    if (Count > UINT32_MAX)
+        throw EArgumentOutOfRangeException(L"Too many tags");
+
+    // The first 16 weights, the first one highest, decide most comparisons
+    // without a look at the name.
+    constexpr size_t HeadLength = 16;
+    struct TFast {
+        std::uint64_t Head[2];
+        std::int32_t Line;
+        std::uint32_t Index;
     };
-    std::vector<TKeyed> Keyed;
-    Keyed.reserve(FItems.size());
-    for (auto& Item : FItems)
-        Keyed.push_back({SortKeyLocale(Item->Name), std::move(Item)});
-    std::sort(Keyed.begin(), Keyed.end(), [](const TKeyed& A, const TKeyed& B) {
-        const int Order = A.Key.compare(B.Key);
-        return Order != 0 ? Order < 0 : A.Item->Line < B.Item->Line;
+    std::vector<TFast> Fast;
+    std::vector<std::uint32_t> Slow;
+    Fast.reserve(Count);
+    const TLocaleOrder& Table = *Order;
+    for (std::uint32_t I = 0; I < Count; ++I) {
+        const std::wstring_view Name = Refs[I].Name;
+        if (!Table.Covers(Name)) {
+            Slow.push_back(I);
+            continue;
+        }
+        // Weights start at 1, so the zeros after a short name put it before
+        // every longer name it begins.
+        TFast Entry{{0, 0}, Refs[I].Line, I};
+        for (size_t C = 0; C < HeadLength; ++C)
+            Entry.Head[C / 8] = Entry.Head[C / 8] << 8 | (C < Name.size() ? Table.Weight(Name[C]) : 0);
+        Fast.push_back(Entry);
+    }
+    std::sort(Fast.begin(), Fast.end(), [&](const TFast& A, const TFast& B) {
+        if (A.Head[0] != B.Head[0])
+            return A.Head[0] < B.Head[0];
+        if (A.Head[1] != B.Head[1])
+            return A.Head[1] < B.Head[1];
+        const std::wstring_view NameA = Refs[A.Index].Name;
+        const std::wstring_view NameB = Refs[B.Index].Name;
+        if (NameA.size() > HeadLength || NameB.size() > HeadLength) {
+            const size_t Common = std::min(NameA.size(), NameB.size());
+            for (size_t C = HeadLength; C < Common; ++C) {
+                const std::uint8_t WeightA = Table.Weight(NameA[C]);
+                const std::uint8_t WeightB = Table.Weight(NameB[C]);
+                if (WeightA != WeightB)
+                    return WeightA < WeightB;
+            }
+            if (NameA.size() != NameB.size())
+                return NameA.size() < NameB.size();
+        }
+        if (A.Line != B.Line)
+            return A.Line < B.Line;
+        return A.Index < B.Index;
     });
-    for (size_t I = 0; I < Keyed.size(); ++I)
-        FItems[I] = std::move(Keyed[I].Item);
+
+    std::vector<std::uint32_t> Sorted;
+    Sorted.reserve(Count);
+    if (Slow.empty()) {
+        for (const TFast& Entry : Fast)
+            Sorted.push_back(Entry.Index);
+    } else {
+        std::vector<std::string> Keys(Count);
+        std::vector<bool> Keyed(Count);
+        const auto Key = [&](std::uint32_t I) -> const std::string& {
+            if (!Keyed[I]) {
+                Keys[I] = SortKeyLocale(Refs[I].Name);
+                Keyed[I] = true;
+            }
+            return Keys[I];
+        };
+        const auto Less = [&](std::uint32_t A, std::uint32_t B) {
+            const int Compared = Key(A).compare(Key(B));
+            if (Compared != 0)
+                return Compared < 0;
+            if (Refs[A].Line != Refs[B].Line)
+                return Refs[A].Line < Refs[B].Line;
+            return A < B;
+        };
+        for (const std::uint32_t I : Slow)
+            Key(I);
+        std::sort(Slow.begin(), Slow.end(), Less);
+        // Each slow name goes after the fast names before it, found by
+        // galloping from where the last one went: few slow names cost few
+        // keys of fast names, and many cost about what a plain merge costs.
+        size_t Next = 0;
+        for (const std::uint32_t S : Slow) {
+            const auto Before = [&](size_t P) { return Less(S, Fast[P].Index); };
+            size_t Low = Next;
+            size_t High = Next;
+            for (size_t Step = 1; High < Fast.size() && !Before(High); Step *= 2) {
+                Low = High + 1;
+                High += Step;
+            }
+            High = std::min(High, Fast.size());
+            while (Low < High) {
+                const size_t Middle = Low + (High - Low) / 2;
+                if (Before(Middle))
+                    High = Middle;
+                else
+                    Low = Middle + 1;
+            }
+            for (; Next < Low; ++Next)
+                Sorted.push_back(Fast[Next].Index);
+            Sorted.push_back(S);
+        }
+        for (; Next < Fast.size(); ++Next)
+            Sorted.push_back(Fast[Next].Index);
+    }
+
+    std::vector<TTagRef> Result;
+    Result.reserve(Count);
+    for (const std::uint32_t I : Sorted)
+        Result.push_back(Refs[I]);
+    Refs = std::move(Result);
 }

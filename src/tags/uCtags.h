@@ -71,9 +71,25 @@ public:
     // locale compares them, then lines.
     static bool ItemLess(const TCtagsItem& A, const TCtagsItem& B);
 
-private:
-    void Sort();
+    // What LoadFromFile does with the output of a successful run, and its
+    // stages, each public so that they can be timed on their own: decoding
+    // (DecodeText), parsing, sorting, and the items made from the result.
+    void LoadFromOutput(std::string_view Bytes);
+    // One tag line's fields, as views into the text it was parsed from.
+    struct TTagRef {
+        std::wstring_view Name;
+        std::wstring_view Kind;
+        std::int32_t Line;
+    };
+    // The tag lines of Text in order; lines that break the format (see
+    // ParseTagLine) are skipped.
+    static std::vector<TTagRef> ParseTagLines(std::wstring_view Text);
+    // Refs in the order of ItemLess; refs it does not tell apart keep their
+    // order.
+    static void SortTagRefs(std::vector<TTagRef>& Refs);
 
+private:
     std::wstring FExecutableName = L"ctags.exe";
-    std::vector<std::unique_ptr<TCtagsItem>> FItems;
+    // GetItem hands out writable items of a const list.
+    mutable std::vector<TCtagsItem> FItems;
 };

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <climits>
 
@@ -119,9 +123,59 @@ bool IsValidUtf8(std::string_view Bytes)
                                  nullptr, 0) > 0;
 }
 
+namespace {
+
+// The length of the prefix of Bytes that is ASCII without NUL, 16 bytes at
+// a time where the processor allows.
+size_t PlainAsciiPrefix(std::string_view Bytes)
+{
+    size_t I = 0;
+#ifdef __SSE2__
+    const __m128i Zero = _mm_setzero_si128();
+    for (; I + 16 <= Bytes.size(); I += 16) {
+        const __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes.data() + I));
+        if (_mm_movemask_epi8(_mm_or_si128(Block, _mm_cmpeq_epi8(Block, Zero))) != 0)
+            break;
+    }
+#endif
+    while (I < Bytes.size() && static_cast<signed char>(Bytes[I]) > 0)
+        ++I;
+    return I;
+}
+
+// Valid UTF-8 as UTF-16, or false. The output of ctags is mostly ASCII,
+// which is widened here without the system: a system call over megabytes
+// of it cost more than all the parsing. ASCII never splits a UTF-8
+// sequence, so the system decodes the rest exactly as it would have decoded
+// the whole. The text may still hold a NUL, but only in what the system
+// decoded, from NulFrom on.
+bool TryDecodeUtf8(std::string_view Bytes, std::wstring& Text, size_t& NulFrom)
+{
+    const size_t Ascii = PlainAsciiPrefix(Bytes);
+    // Widened in one pass into memory that is not cleared first.
+    Text = std::wstring(Bytes.begin(), Bytes.begin() + static_cast<std::ptrdiff_t>(Ascii));
+    NulFrom = Ascii;
+    if (Ascii == Bytes.size())
+        return true;
+    const std::string_view Rest = Bytes.substr(Ascii);
+    if (Rest.size() > INT_MAX)
+        return false;
+    // UTF-8 never takes more UTF-16 units than bytes.
+    Text.resize(Ascii + Rest.size());
+    const int Done = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Rest.data(), static_cast<int>(Rest.size()),
+                                           Text.data() + Ascii, static_cast<int>(Rest.size()));
+    if (Done <= 0)
+        return false;
+    Text.resize(Ascii + static_cast<size_t>(Done));
+    return true;
+}
+
+} // namespace
+
 std::wstring DecodeText(std::string_view Bytes)
 {
     std::wstring Text;
+    size_t NulFrom = 0;
     const auto Starts = [&](std::string_view Mark) { return Bytes.substr(0, Mark.size()) == Mark; };
     if (Starts("\xEF\xBB\xBF")) {
         Text = CodePageToWide(CP_UTF8, Bytes.substr(3));
@@ -138,30 +192,55 @@ std::wstring DecodeText(std::string_view Bytes)
         // ctags writes names in the bytes of the source file, and the editor's
         // snapshot is UTF-8: reading valid UTF-8 as ANSI would garble every
         // non-ASCII name.
-        if (!TryDecode(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes, Text))
+        if (!TryDecodeUtf8(Bytes, Text, NulFrom)) {
             Text = CodePageToWide(CP_ACP, Bytes);
+            NulFrom = 0;
+        }
     }
-    const size_t Nul = Text.find(L'\0');
+    const size_t Nul = Text.find(L'\0', NulFrom);
     if (Nul != std::wstring::npos)
         Text.resize(Nul);
     return Text;
+}
+
+size_t FindEither(std::wstring_view Text, size_t From, wchar_t A, wchar_t B)
+{
+    size_t I = From;
+#ifdef __SSE2__
+    const __m128i WantA = _mm_set1_epi16(static_cast<short>(A));
+    const __m128i WantB = _mm_set1_epi16(static_cast<short>(B));
+    for (; I + 8 <= Text.size(); I += 8) {
+        const __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Text.data() + I));
+        const int Found =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(Block, WantA), _mm_cmpeq_epi16(Block, WantB)));
+        if (Found != 0)
+            return I + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(Found))) / 2;
+    }
+#endif
+    while (I < Text.size() && Text[I] != A && Text[I] != B)
+        ++I;
+    return I;
+}
+
+bool NextTextLine(std::wstring_view Text, size_t& Pos, std::wstring_view& Line)
+{
+    if (Pos >= Text.size())
+        return false;
+    const size_t Break = FindEither(Text, Pos, L'\n', L'\r');
+    Line = Text.substr(Pos, Break - Pos);
+    Pos = Break + 1;
+    if (Break < Text.size() && Text[Break] == L'\r' && Pos < Text.size() && Text[Pos] == L'\n')
+        ++Pos;
+    return true;
 }
 
 std::vector<std::wstring> SplitTextLines(std::wstring_view Text)
 {
     std::vector<std::wstring> Lines;
     size_t Pos = 0;
-    while (Pos < Text.size()) {
-        const size_t Break = Text.find_first_of(L"\r\n", Pos);
-        if (Break == std::wstring_view::npos) {
-            Lines.emplace_back(Text.substr(Pos));
-            break;
-        }
-        Lines.emplace_back(Text.substr(Pos, Break - Pos));
-        Pos = Break + 1;
-        if (Text[Break] == L'\r' && Pos < Text.size() && Text[Pos] == L'\n')
-            ++Pos;
-    }
+    std::wstring_view Line;
+    while (NextTextLine(Text, Pos, Line))
+        Lines.emplace_back(Line);
     return Lines;
 }
 
@@ -244,15 +323,24 @@ std::string SortKeyLocale(std::wstring_view Text)
     if (Text.size() > INT_MAX / 8)
         return Key;
     const int Length = static_cast<int>(Text.size());
+    constexpr DWORD Flags = LCMAP_SORTKEY | NORM_IGNORECASE;
     // Sort keys are counted in bytes and written through a wide-char pointer.
-    const int Size = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
-                                    nullptr, 0);
-    if (Size <= 0)
-        return Key;
-    Key.resize(static_cast<size_t>(Size));
-    const int Done = ::LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, Text.data(), Length,
-                                    reinterpret_cast<wchar_t*>(Key.data()), Size);
-    Key.resize(static_cast<size_t>(Done > 0 ? Done : 0));
+    // A key mostly fits a small buffer, which saves the call that asks for
+    // the size.
+    alignas(wchar_t) char Small[256];
+    int Done = ::LCMapStringW(LOCALE_USER_DEFAULT, Flags, Text.data(), Length, reinterpret_cast<wchar_t*>(Small),
+                              sizeof(Small));
+    if (Done > 0) {
+        Key.assign(Small, static_cast<size_t>(Done));
+    } else {
+        const int Size = ::LCMapStringW(LOCALE_USER_DEFAULT, Flags, Text.data(), Length, nullptr, 0);
+        if (Size <= 0)
+            return Key;
+        Key.resize(static_cast<size_t>(Size));
+        Done = ::LCMapStringW(LOCALE_USER_DEFAULT, Flags, Text.data(), Length, reinterpret_cast<wchar_t*>(Key.data()),
+                              Size);
+        Key.resize(static_cast<size_t>(Done > 0 ? Done : 0));
+    }
     // The key ends in a NUL byte that only delimits it.
     while (!Key.empty() && Key.back() == '\0')
         Key.pop_back();

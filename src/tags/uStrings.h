@@ -37,6 +37,12 @@ std::wstring DecodeText(std::string_view Bytes);
 // Lines of Text, broken at CR LF, LF or a lone CR; a break at the very end
 // does not start another line.
 std::vector<std::wstring> SplitTextLines(std::wstring_view Text);
+// The same lines one at a time, as views into Text: Line gets the line that
+// starts at Pos and Pos moves past its break; false once Pos is at the end.
+bool NextTextLine(std::wstring_view Text, size_t& Pos, std::wstring_view& Line);
+// The position of the first A or B in Text from From on, or Text.size();
+// several units at a time, for the megabytes of captured output.
+size_t FindEither(std::wstring_view Text, size_t From, wchar_t A, wchar_t B);
 
 // Text upper-cased as the system's locale does it (CharUpperBuffW).
 std::wstring UpperCaseText(std::wstring_view Text);

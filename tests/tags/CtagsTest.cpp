@@ -3,9 +3,11 @@
 #include "TagsTestUtil.h"
 
 #include "uCtags.h"
+#include "uLocaleOrder.h"
 #include "uStrings.h"
 #include "uSystem.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -303,4 +305,70 @@ TEST_F(CtagsTest, FailuresKeepTheOldTagsAndTheDirectory)
     }
     EXPECT_EQ(GetCurrentDir(), Dir.Path());
     EXPECT_EQ(Tags.Count(), 1);
+}
+
+// The sort takes a table for names the locale orders one character at a
+// time, sort keys for the rest, and merges the two: whatever the mix, the
+// result is a stable sort by ItemLess. Short names from few characters
+// give many equal and nearly equal names; the long common start reaches
+// past the part of a name the table packs into its head.
+TEST(TCtagsOrder, SortEqualsAStableSortByTheComparison)
+{
+    std::mt19937 Random(5);
+    const std::wstring Plain = L"aAbBzZ09_~ ";
+    const std::wstring Other = L"-'\u00E9\u00C9\u0416\u0436\u00DF";
+    for (int Round = 0; Round < 40; ++Round) {
+        const unsigned OtherPercent = std::vector<unsigned>{0, 2, 20, 100}[Round % 4];
+        std::vector<std::wstring> Names;
+        std::vector<TCtags::TTagRef> Refs;
+        std::vector<TCtagsItem> Items;
+        Names.reserve(400);
+        for (int I = 0; I < 400; ++I) {
+            std::wstring Name = Random() % 8 == 0 ? L"a_rather_long_common_start_" : L"";
+            for (size_t Length = 1 + Random() % 4; Length > 0; --Length)
+                Name += Random() % 100 < OtherPercent ? Other[Random() % Other.size()] : Plain[Random() % Plain.size()];
+            Names.push_back(Name);
+            const auto Line = static_cast<std::int32_t>(Random() % 5);
+            Items.emplace_back(Name, L"k", Line);
+        }
+        for (size_t I = 0; I < Names.size(); ++I)
+            Refs.push_back({Names[I], L"k", Items[I].Line});
+        TCtags::SortTagRefs(Refs);
+        std::stable_sort(Items.begin(), Items.end(), TCtags::ItemLess);
+        for (size_t I = 0; I < Items.size(); ++I) {
+            ASSERT_EQ(Refs[I].Name, Items[I].Name) << "round " << Round << ", place " << I;
+            ASSERT_EQ(Refs[I].Line, Items[I].Line) << "round " << Round << ", place " << I;
+        }
+    }
+}
+
+// The table must serve identifiers here, or the test above proves nothing
+// about it, and must leave out what the locale ignores or expands.
+TEST(TCtagsOrder, TheLocaleTableCoversIdentifiersAndNothingOdd)
+{
+    const auto Order = TLocaleOrder::Current();
+    EXPECT_TRUE(Order->Covers(L"Get_item42"));
+    EXPECT_TRUE(Order->Covers(L"operator ()"));
+    for (const wchar_t* Name : {L"co-op", L"it's", L"gro\u00DF", L"caf\u00E9", L"\u0416"})
+        EXPECT_FALSE(Order->Covers(Name)) << ::testing::PrintToString(std::wstring(Name));
+}
+
+TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
+{
+    std::mt19937 Random(3);
+    const std::vector<std::wstring> Pieces = {L"main\tf.c\t12;\"\tfunction", L"x\t\t0;\"\tk\t", L"\t", L"a", L"\r",
+                                              L"\n", L"\r\n", L"b\tc\t7;\"\tclass\t\t", L"\u00E9\tf\t$1F;\"\tm"};
+    for (int Round = 0; Round < 2000; ++Round) {
+        std::wstring Text;
+        for (size_t Count = Random() % 12; Count > 0; --Count)
+            Text += Pieces[Random() % Pieces.size()];
+        std::vector<TExpected> Expected;
+        for (const std::wstring& Line : SplitTextLines(Text))
+            if (const auto Item = TCtags::ParseTagLine(Line))
+                Expected.push_back({Item->Name, Item->Kind, Item->Line});
+        std::vector<TExpected> Parsed;
+        for (const TCtags::TTagRef& Ref : TCtags::ParseTagLines(Text))
+            Parsed.push_back({std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line});
+        ASSERT_EQ(Parsed, Expected) << ::testing::PrintToString(Text);
+    }
 }

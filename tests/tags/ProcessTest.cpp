@@ -4,7 +4,9 @@
 #include "uStrings.h"
 #include "uSystem.h"
 
+#include <algorithm>
 #include <chrono>
+#include <random>
 #include <string>
 
 using namespace tagstest;
@@ -283,4 +285,53 @@ TEST(DecodeText, MarksUtf8AnsiAndTheEndAtNul)
     EXPECT_EQ(SplitTextLines(L"\r\n\r\n"), (TStrings{L"", L""}));
     EXPECT_EQ(SplitTextLines(L"\n\r"), (TStrings{L"", L""}));
     EXPECT_TRUE(SplitTextLines(L"").empty());
+}
+
+// Longer texts take the block-wise routes of the decoder and the line
+// splitter; they must give what the plain routes give.
+TEST(DecodeText, LongTextsDecodeAsShortOnes)
+{
+    const std::string A(40, 'a');
+    const std::wstring WideA(40, L'a');
+    const struct {
+        std::string Bytes;
+        std::wstring Text;
+    } Cases[] = {
+        {A, WideA},
+        {A + "\xC3\xA9" + A, WideA + L"\u00E9" + WideA},
+        {std::string(A + '\0' + "\xC3\xA9"), WideA},
+        {std::string(A + "\xC3\xA9" + '\0' + "b"), WideA + L"\u00E9"},
+        {std::string(15, 'a') + '\0' + A, std::wstring(15, L'a')},
+        {std::string(15, 'a') + "\xE9" + A, CodePageToWide(CP_ACP, std::string(15, 'a') + "\xE9" + A)},
+        {std::string(A + "\xE9" + '\0' + "b"), CodePageToWide(CP_ACP, A + "\xE9")},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(DecodeText(Case.Bytes), Case.Text) << ::testing::PrintToString(Case.Bytes);
+}
+
+TEST(SplitTextLines, RandomTextsSplitAsByHand)
+{
+    std::mt19937 Random(11);
+    const std::wstring Alphabet = L"ab\t\r\n";
+    for (int Round = 0; Round < 3000; ++Round) {
+        std::wstring Text;
+        for (size_t Length = Random() % 60; Length > 0; --Length)
+            Text += Alphabet[Random() % Alphabet.size()];
+        TStrings Expected(1);
+        for (size_t I = 0; I < Text.size(); ++I) {
+            if (Text[I] != L'\r' && Text[I] != L'\n') {
+                Expected.back() += Text[I];
+                continue;
+            }
+            if (Text[I] == L'\r' && I + 1 < Text.size() && Text[I + 1] == L'\n')
+                ++I;
+            if (I + 1 < Text.size())
+                Expected.emplace_back();
+        }
+        if (Text.empty())
+            Expected.clear();
+        ASSERT_EQ(SplitTextLines(Text), Expected) << ::testing::PrintToString(Text);
+        const size_t From = Random() % (Text.size() + 1);
+        ASSERT_EQ(FindEither(Text, From, L'\t', L'b'), std::min(Text.find_first_of(L"\tb", From), Text.size()));
+    }
 }
