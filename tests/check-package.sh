@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The release zip must unpack into Far's Plugins folder as one folder,
+# Lodestar/, with exactly the plugin's files, and ship the DLL that was built
+# and tested, byte for byte.
+# usage: check-package.sh DLL VERSION [OUT]
+# Without OUT the package is made in a scratch folder first.
+set -euo pipefail
+dll=$1 version=$2 out=${3:-}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+if [ -z "$out" ]; then
+    out=$scratch/dist
+    bash "$root/package/make-package.sh" "$dll" "$out" "$version"
+fi
+zip=$out/Lodestar-$version-x64.zip
+fail() { echo "check-package: $*"; exit 1; }
+[ -f "$zip" ] || fail "no $zip"
+
+entries=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
+expected="Lodestar/ Lodestar/Lodestar.dll Lodestar/Lodestar.txt Lodestar/LodestarEng.lng Lodestar/LodestarRus.lng "
+[ "$entries" = "$expected" ] || fail "the zip holds: $entries; expected: $expected"
+
+unzip -q "$zip" -d "$scratch/unpacked"
+cmp -s "$scratch/unpacked/Lodestar/Lodestar.dll" "$out/Lodestar/Lodestar.dll" ||
+    fail "the DLL in the zip differs from $out/Lodestar/Lodestar.dll"
+cmp -s "$out/Lodestar/Lodestar.dll" "$dll" || fail "$out/Lodestar/Lodestar.dll differs from the built $dll"
+for name in LodestarEng.lng LodestarRus.lng; do
+    cmp -s "$scratch/unpacked/Lodestar/$name" "$root/lng/$name" || fail "$name in the zip differs from lng/$name"
+done
+if grep -q $'[^\r]$' "$scratch/unpacked/Lodestar/Lodestar.txt"; then
+    fail "Lodestar.txt has lines without CR LF"
+fi
+echo "package: $entries"
