@@ -71,7 +71,10 @@ void TFunctionListDialog::BuildRows()
     TListbox* List = GetList();
     if (!List)
         return;
-    const int RowWidth = List->GetWidth() - 4;
+    // What the host's list shows of a row: its width less the two borders,
+    // the two columns in front of the text and the column that marks a cut
+    // row. A row one wider loses its last character behind that mark.
+    const int RowWidth = List->GetWidth() - 5;
     std::int32_t MaxLine = 100;
     size_t NameLength = 0;
     size_t KindLength = 8;

@@ -49,14 +49,14 @@ TEST_F(FunctionListTest, RowsHaveThreeColumnsSizedByTheTags)
         std::vector<std::string> Tags;
         std::wstring FirstRow;
     } const Cases[] = {
-        // The list is 66 wide, so a row is 62: line 3, name 49, kind 8.
-        {{Tag("main", 12)}, L" 12|" + Padded(L"main", 49) + L"|function"},
-        {{Tag("main", 12345)}, L"12345|" + Padded(L"main", 47) + L"|function"},
-        {{Tag("first", 1, "enumeration")}, L"  1|" + Padded(L"first", 46) + L"|enumeration"},
+        // The list is 66 wide, so a row is 61: line 3, name 48, kind 8.
+        {{Tag("main", 12)}, L" 12|" + Padded(L"main", 48) + L"|function"},
+        {{Tag("main", 12345)}, L"12345|" + Padded(L"main", 46) + L"|function"},
+        {{Tag("first", 1, "enumeration")}, L"  1|" + Padded(L"first", 45) + L"|enumeration"},
         // Too wide with the whole kind: the kind column is cut to 10.
         {{Tag("first", 1, "enumeration"), Tag(LongName, 2)},
-         L"  1|" + Padded(L"first", 47) + L"|enumeratio"},
-        {{Tag(LongName, 2)}, L"  2|" + std::wstring(49, L'n') + L"|function"},
+         L"  1|" + Padded(L"first", 46) + L"|enumeratio"},
+        {{Tag(LongName, 2)}, L"  2|" + std::wstring(48, L'n') + L"|function"},
     };
     for (const auto& Case : Cases) {
         LoadTags(Tags, Case.Tags);
@@ -67,7 +67,7 @@ TEST_F(FunctionListTest, RowsHaveThreeColumnsSizedByTheTags)
         ASSERT_EQ(Texts.size(), Case.Tags.size());
         EXPECT_EQ(Texts.front(), Case.FirstRow);
         for (const std::wstring& Row : Texts)
-            EXPECT_EQ(Row.size(), 62u) << Row;
+            EXPECT_EQ(Row.size(), 61u) << Row;
     }
     // The whole name matches even where the row cuts it.
     LoadTags(Tags, {Tag(LongName, 2)});
