@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FarHost.h"
+#include "LinkedPlugin.h"
 #include "uFarDialog.h"
 #include "uFarExports.h"
 #include "uFarPlugin.h"
@@ -12,27 +13,6 @@
 
 #include <memory>
 #include <string>
-
-inline TPluginExports LinkedExports()
-{
-    TPluginExports Exports;
-    Exports.SetStartupInfoW = &SetStartupInfoW;
-    Exports.GetGlobalInfoW = &GetGlobalInfoW;
-    Exports.GetPluginInfoW = &GetPluginInfoW;
-    Exports.OpenW = &OpenW;
-    Exports.ConfigureW = &ConfigureW;
-    Exports.ExitFARW = &ExitFARW;
-    Exports.ProcessSynchroEventW = &ProcessSynchroEventW;
-    return Exports;
-}
-
-// The test program's own path: its folder holds the language files.
-inline std::wstring TestProgramPath()
-{
-    std::wstring Path(MAX_PATH, L'\0');
-    Path.resize(::GetModuleFileNameW(nullptr, Path.data(), MAX_PATH));
-    return Path;
-}
 
 // Registers Plugin (or, when null, leaves registration to the caller) and
 // loads the linked exports into a fresh simulated host. Every test ends with

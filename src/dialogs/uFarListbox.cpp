@@ -126,6 +126,12 @@ TListItem* TListItems::AddItem(std::wstring_view Text)
     return Item;
 }
 
+void TListItems::PrepareUpperTexts()
+{
+    for (size_t I = 0; I < FHostList.ItemsNumber; ++I)
+        FEntries[I]->GetUpperText();
+}
+
 void TListItems::Grow(size_t NewCapacity)
 {
     const size_t Capacity = FEntries.size();

@@ -63,6 +63,8 @@ public:
     TListItem* GetItem(intptr_t Index) const;
     TListItem* operator[](intptr_t Index) const { return GetItem(Index); }
     TListItem* AddItem(std::wstring_view Text);
+    // Upper-cases the texts of all entries now (see GetUpperText).
+    void PrepareUpperTexts();
     // Makes room for Count entries at once (still in whole blocks), so a
     // long list is not copied over and over while it grows.
     void Reserve(intptr_t Count);

@@ -47,6 +47,7 @@ void TSearchDialog::SetSize(int Width, int Height)
 bool TSearchDialog::DoInitDialog(intptr_t Param1, void* Param2, intptr_t& Result)
 {
     TOkCancelDialog::DoInitDialog(Param1, Param2, Result);
+    PrepareFilter();
     FList->SetItemIndex(FItemIndex);
     ApplyFilter(FSearchText);
     ItemSelected(FList->GetItemIndex());
@@ -127,6 +128,11 @@ bool TSearchDialog::ItemMatches(intptr_t Index, const std::wstring& Filter)
 }
 
 void TSearchDialog::ItemSelected(intptr_t) {}
+
+void TSearchDialog::PrepareFilter()
+{
+    FList->GetItems().PrepareUpperTexts();
+}
 
 const std::wstring& TSearchDialog::UpperFilter(const std::wstring& Filter)
 {

@@ -42,6 +42,9 @@ public:
     virtual void ApplyFilter(const std::wstring& Filter);
     virtual bool ItemMatches(intptr_t Index, const std::wstring& Filter);
     virtual void ItemSelected(intptr_t Index);
+    // Readies what ItemMatches compares, once, as the dialog starts, so that
+    // no keystroke pays for it.
+    virtual void PrepareFilter();
 
 protected:
     explicit TSearchDialog(const GUID& Id) : TOkCancelDialog(Id) {}

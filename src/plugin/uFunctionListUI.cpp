@@ -113,13 +113,18 @@ const std::wstring& TFunctionListDialog::UpperName(intptr_t Index)
 {
     // Tags do not change while the dialog exists: each name is upper-cased
     // once, not once per keystroke.
-    if (FUpperNames.size() != static_cast<size_t>(FTags->Count())) {
-        FUpperNames.clear();
-        FUpperNames.reserve(static_cast<size_t>(FTags->Count()));
-        for (int I = 0; I < FTags->Count(); ++I)
-            FUpperNames.push_back(UpperCaseText(FTags->GetItem(I)->Name));
-    }
+    if (FUpperNames.size() != static_cast<size_t>(FTags->Count()))
+        PrepareFilter();
     return FUpperNames.at(static_cast<size_t>(Index));
+}
+
+void TFunctionListDialog::PrepareFilter()
+{
+    const int Count = FTags ? FTags->Count() : 0;
+    FUpperNames.clear();
+    FUpperNames.reserve(static_cast<size_t>(Count));
+    for (int I = 0; I < Count; ++I)
+        FUpperNames.push_back(UpperCaseText(FTags->GetItem(I)->Name));
 }
 
 bool TFunctionListDialog::ItemMatches(intptr_t Index, const std::wstring& Filter)

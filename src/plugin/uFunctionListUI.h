@@ -34,6 +34,7 @@ public:
     void BuildControls() override;
     bool ItemMatches(intptr_t Index, const std::wstring& Filter) override;
     void ItemSelected(intptr_t Index) override;
+    void PrepareFilter() override;
 
     void CreateContextEdits();
     void BuildRows();
