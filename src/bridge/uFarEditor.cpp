@@ -77,6 +77,19 @@ bool TFarEditor::GetString(intptr_t EditorId, intptr_t LineIndex, std::wstring& 
     return GetStringInfo(EditorId, LineIndex, Text, Eol, SelStart, SelLength, SelToEnd);
 }
 
+bool TFarEditor::GetStringView(intptr_t EditorId, intptr_t LineIndex, std::wstring_view& Text)
+{
+    Text = std::wstring_view();
+    far3::EditorGetString Get{};
+    Get.StructSize = sizeof(Get);
+    Get.StringNumber = LineIndex;
+    if (EditorControl(EditorId, far3::ECTL_GETSTRING, 0, &Get) == 0)
+        return false;
+    if (Get.StringText && Get.StringLength > 0)
+        Text = std::wstring_view(Get.StringText, static_cast<size_t>(Get.StringLength));
+    return true;
+}
+
 bool TFarEditor::GetSelection(intptr_t EditorId, std::wstring& Text, intptr_t& BlockType)
 {
     Text.clear();

@@ -6,6 +6,7 @@
 #include "uFarModule.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The buffer the editor's file name is read into.
@@ -25,6 +26,9 @@ public:
     static bool GetStringInfo(intptr_t EditorId, intptr_t LineIndex, std::wstring& Text, std::wstring& Eol,
                               intptr_t& SelStart, intptr_t& SelLength, bool& SelToEnd);
     static bool GetString(intptr_t EditorId, intptr_t LineIndex, std::wstring& Text);
+    // The text of a line where the host keeps it, without a copy: valid
+    // only until the next call to the editor.
+    static bool GetStringView(intptr_t EditorId, intptr_t LineIndex, std::wstring_view& Text);
     // The selected text: each part followed by its line's own line end when
     // the selection runs through it, and always in a column block.
     static bool GetSelection(intptr_t EditorId, std::wstring& Text, intptr_t& BlockType);

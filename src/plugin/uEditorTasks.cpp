@@ -136,8 +136,9 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
         Snapshot = MakeTempFileNameExt(GetTempDirectory(), L"ctagstemp", SnapshotExtension(EditorFileName));
         Stream = TTextStream::Create(Snapshot, fmCreate);
         for (intptr_t I = 0; I < Info.TotalLines; ++I) {
-            std::wstring Text;
-            if (!TFarEditor::GetString(FEditorId, I, Text)) {
+            // Written straight from the host's buffer, before the next call.
+            std::wstring_view Text;
+            if (!TFarEditor::GetStringView(FEditorId, I, Text)) {
                 Stream.reset();
                 DeleteSnapshot(Snapshot);
                 Progress.Hide();

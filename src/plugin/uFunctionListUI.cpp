@@ -6,6 +6,28 @@
 
 #include <algorithm>
 
+namespace {
+
+// One column of a row, as "%*.*s" (Right) or "%-*.*s" would make it: cut to
+// Width and padded to it. A negative width neither cuts nor pads.
+void AppendColumn(std::wstring& Row, std::wstring_view Text, int Width, bool Right)
+{
+    if (Width < 0) {
+        Row.append(Text);
+        return;
+    }
+    const size_t Size = static_cast<size_t>(Width);
+    if (Text.size() > Size)
+        Text = Text.substr(0, Size);
+    if (Right)
+        Row.append(Size - Text.size(), L' ');
+    Row.append(Text);
+    if (!Right)
+        Row.append(Size - Text.size(), L' ');
+}
+
+} // namespace
+
 void TFunctionListDialog::AfterConstruction()
 {
     TSearchDialog::AfterConstruction();
@@ -96,11 +118,18 @@ void TFunctionListDialog::BuildRows()
     try {
         Items.Clear();
         Items.Reserve(Count);
+        // Each row is "%*.*s|%-*.*s|%-*.*s" of line, name and kind, made
+        // directly: a long list is built while the user waits for it.
+        std::wstring Row;
         for (int I = 0; I < Count; ++I) {
             const TCtagsItem* Tag = FTags->GetItem(I);
-            Items.AddItem(Format(L"%*.*s|%-*.*s|%-*.*s",
-                                 {LineWidth, LineWidth, std::to_wstring(Tag->Line), NameWidth, NameWidth, Tag->Name,
-                                  KindWidth, KindWidth, Tag->Kind}));
+            Row.clear();
+            AppendColumn(Row, std::to_wstring(Tag->Line), LineWidth, true);
+            Row += L'|';
+            AppendColumn(Row, Tag->Name, NameWidth, false);
+            Row += L'|';
+            AppendColumn(Row, Tag->Kind, KindWidth, false);
+            Items.AddItem(Row);
         }
     } catch (...) {
         Items.EndUpdate();
