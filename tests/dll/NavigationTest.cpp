@@ -69,13 +69,30 @@ TEST_F(NavigationTest, TheMenuCommandListsTheFilesTagsFiltersAndJumps)
     EXPECT_THAT(Boxes(), IsEmpty());
 }
 
-TEST_F(NavigationTest, AModifiedBufferIsTaggedAsItStandsWithItsNamesInAnyScript)
+TEST_F(NavigationTest, NamesInAnyScriptShowAndFilterFromAFileAndFromAModifiedBuffer)
 {
     Load();
     const TScript Steer(Dir, "keep " + WideToUtf8(Dir / L"seen.c") + "\nctags\n");
-    TEditor& Editor = OpenSource(L"main.c", "int old(void)\n{\n}\n");
+    // A UTF-8 file as it is on disk.
+    TEditor& Editor = OpenSource(L"main.c", "int \xC3\xA9t\xC3\xA9(void)\n{\n}\nint \xC3\x89lan(void)\n{\n}\n");
+    Editor.CurLine = 4;
+    Script(TDialogScript()
+               .Check([](THostDialog& Live) {
+                   const std::vector<std::wstring> Rows = VisibleEntries(Live.Items[3]);
+                   ASSERT_EQ(Rows.size(), 2u);
+                   EXPECT_EQ(Rows[0].substr(0, 9), L"  4|Élan ");
+                   EXPECT_EQ(Rows[1].substr(0, 8), L"  1|été ");
+               })
+               .Type(L"ÉT")
+               .Check([](THostDialog& Live) { EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 1u); })
+               .Enter());
+    Host->OpenFromEditor();
+    EXPECT_EQ(Editor.CurLine, 0);
+
+    // The buffer changed, Cyrillic names in it: tagged as it stands.
     Editor.SetText(L"int жук(void)\n{\n}\nint Жаба(void)\r\n{\n}\n");
     Editor.Unsaved = true;
+    Editor.CurLine = 5;
     Script(TDialogScript()
                .Check([](THostDialog& Live) {
                    const std::vector<std::wstring> Rows = VisibleEntries(Live.Items[3]);
