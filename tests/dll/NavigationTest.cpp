@@ -110,6 +110,42 @@ TEST_F(NavigationTest, NamesInAnyScriptShowAndFilterFromAFileAndFromAModifiedBuf
     EXPECT_EQ(Editor.CurLine, 0);
 }
 
+TEST_F(NavigationTest, TheFilterStartsFromTheSelectionOrAMatchingWordAndTheContextFollowsTheRow)
+{
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    const std::string Long(150, 'x');
+    TEditor& Editor = OpenSource(L"main.c", std::string(Source) + "int tail(void) /* " + Long + " */\n}\n");
+    const auto Filter = [](const wchar_t* Expected) {
+        return [Expected](THostDialog& Live) { EXPECT_EQ(Live.Items[2].Data, Expected); };
+    };
+    // The word under the cursor, which a tag contains.
+    Editor.CurLine = 15;
+    Editor.CurPos = 7;
+    Script(TDialogScript().Check(Filter(L"print_point")).Esc());
+    Host->OpenFromEditor();
+    // A word no tag contains leaves the filter empty.
+    Editor.CurLine = 9;
+    Editor.CurPos = 11; // the w of "return w * h;"
+    Script(TDialogScript().Check(Filter(L"")).Esc());
+    Host->OpenFromEditor();
+    // A selection, trimmed, whatever the tags are.
+    Editor.SelectStream(15, 3, 15, 9);
+    Script(TDialogScript()
+               .Check(Filter(L"print"))
+               .Type(L"tail")
+               .Check([&](THostDialog& Live) {
+                   // A long line goes on in pieces one shorter than the line's width.
+                   const size_t Piece = static_cast<size_t>(Live.Items[4].X2 - Live.Items[4].X1);
+                   const std::wstring Line = L"int tail(void) /* " + std::wstring(150, L'x') + L" */";
+                   EXPECT_EQ(Live.Items[4].Data, Line.substr(0, Piece));
+                   EXPECT_EQ(Live.Items[5].Data, Line.substr(Piece, Piece));
+                   EXPECT_EQ(Live.Items[6].Data, Line.substr(2 * Piece, Piece));
+               })
+               .Esc());
+    Host->OpenFromEditor();
+}
+
 TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
 {
     struct {
