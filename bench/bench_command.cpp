@@ -3,7 +3,7 @@
 // the same file, and, for a modified buffer, that run plus the snapshot's
 // own write.
 #include "BenchUtil.h"
-#include "LinkedPlugin.h"
+#include "BenchPlugin.h"
 
 #include "uCtags.h"
 #include "uFarDialog.h"
@@ -43,15 +43,11 @@ int Run()
     WriteFileBytes(Source, Text);
     ::SetEnvironmentVariableW(L"FAKECTAGS_SCRIPT", nullptr);
 
-    TFarModule::InitializeUnit();
-    TFarDialog::InitializeUnit();
-    TFarPlugin::RegisterInstance(std::make_unique<TPlugin>());
-    TFarHost Host;
-    Host.Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", FakeCtags());
-    if (!Host.LoadStatic(LinkedExports(), TestProgramPath())) {
-        std::printf("command benchmark: the plugin did not start\n");
+    TBenchPlugin Plugin(
+        [](TFarHost& Host) { Host.Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", FakeCtags()); });
+    if (!Plugin.Started())
         return 1;
-    }
+    TFarHost& Host = Plugin.Host();
     TEditor& Editor = Host.Editors().Open(Source, CodePageToWide(CP_UTF8, Text));
 
     // The baseline: ctags alone on the same file, its output captured.
@@ -101,11 +97,6 @@ int Run()
     std::printf("  modified:   %.3f s, fakectags plus the snapshot's write %.3f s (%.3f + %.3f), ratio %.3f "
                 "(target <= 1.10); %zu progress windows drawn\n",
                 Modified, Ctags + Write, Ctags, Write, Modified / (Ctags + Write), ModifiedBoxes);
-    Host.Unload();
-    for (const std::wstring& Error : Host.Errors())
-        std::printf("  host error: %ls\n", Error.c_str());
-    TFarDialog::FinalizeUnit();
-    TFarModule::FinalizeUnit();
     return 0;
 }
 
@@ -113,10 +104,5 @@ int Run()
 
 int main()
 {
-    try {
-        return Run();
-    } catch (const Exception& E) {
-        std::printf("command benchmark failed: %ls: %ls\n", E.ClassName(), E.Message().c_str());
-        return 1;
-    }
+    return RunBench("command", Run);
 }

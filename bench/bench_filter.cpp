@@ -3,7 +3,7 @@
 // over the same rows; and building and sending that list message to a
 // running dialog.
 #include "BenchUtil.h"
-#include "LinkedPlugin.h"
+#include "BenchPlugin.h"
 
 #include "uFarDialog.h"
 #include "uPlugin.h"
@@ -41,14 +41,10 @@ std::wstring Row(int Index)
 
 int Run()
 {
-    TFarModule::InitializeUnit();
-    TFarDialog::InitializeUnit();
-    TFarPlugin::RegisterInstance(std::make_unique<TPlugin>());
-    TFarHost Host;
-    if (!Host.LoadStatic(LinkedExports(), TestProgramPath())) {
-        std::printf("filter benchmark: the plugin did not start\n");
+    TBenchPlugin Plugin;
+    if (!Plugin.Started())
         return 1;
-    }
+    TFarHost& Host = Plugin.Host();
     {
         auto Dialog = TFarDialog::Create<TBenchDialog>();
         TListboxItems& Items = Dialog->GetList()->GetItems();
@@ -89,11 +85,6 @@ int Run()
         std::printf("  building and sending the list message for %d rows: %.2f ms (target <= 30)%s\n", Rows,
                     Sync * 1000, Sink == 1 ? " " : "");
     }
-    Host.Unload();
-    for (const std::wstring& Error : Host.Errors())
-        std::printf("  host error: %ls\n", Error.c_str());
-    TFarDialog::FinalizeUnit();
-    TFarModule::FinalizeUnit();
     return 0;
 }
 
@@ -101,10 +92,5 @@ int Run()
 
 int main()
 {
-    try {
-        return Run();
-    } catch (const Exception& E) {
-        std::printf("filter benchmark failed: %ls: %ls\n", E.ClassName(), E.Message().c_str());
-        return 1;
-    }
+    return RunBench("filter", Run);
 }

@@ -355,6 +355,21 @@ std::vector<TMessageBox> TFarHost::Messages() const
     return FMessages;
 }
 
+std::vector<std::vector<std::wstring>> TFarHost::ButtonBoxTexts() const
+{
+    std::lock_guard Guard(FLock);
+    std::vector<std::vector<std::wstring>> Result;
+    for (const TMessageBox& Box : FMessages) {
+        if (Box.Buttons.empty())
+            continue;
+        std::vector<std::wstring> Lines{Box.Title};
+        Lines.insert(Lines.end(), Box.Lines.begin(), Box.Lines.end());
+        Lines.insert(Lines.end(), Box.Buttons.begin(), Box.Buttons.end());
+        Result.push_back(std::move(Lines));
+    }
+    return Result;
+}
+
 void TFarHost::ClearMessages()
 {
     std::lock_guard Guard(FLock);

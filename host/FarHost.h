@@ -106,6 +106,9 @@ public:
     // answers 0 (the first button) and a box without buttons -1.
     void QueueMessageResult(intptr_t Result);
     std::vector<TMessageBox> Messages() const;
+    // The boxes that had buttons (a progress window has none), each as its
+    // title, text lines and buttons in order.
+    std::vector<std::vector<std::wstring>> ButtonBoxTexts() const;
     void ClearMessages();
 
     // --- screen --------------------------------------------------------------

@@ -2,11 +2,13 @@
 // where they are, a scratch folder, and whole-file reads and writes.
 #pragma once
 
+#include "ToolText.h"
 #include "uSystem.h"
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace toolsupport {
 
@@ -27,28 +29,30 @@ inline std::wstring FakeCtags()
 
 inline bool WriteBytes(const std::wstring& Path, const std::string& Bytes)
 {
-    HANDLE H = ::CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (H == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD Done = 0;
-    ::WriteFile(H, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr);
-    ::CloseHandle(H);
-    return Done == Bytes.size();
+    return tooltext::WriteWholeFile(Path, Bytes);
 }
 
 inline std::string ReadFileBytes(const std::wstring& Path)
 {
     std::string Result;
-    HANDLE H = ::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-    if (H == INVALID_HANDLE_VALUE)
-        return Result;
-    char Buffer[65536];
-    DWORD Done = 0;
-    while (::ReadFile(H, Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
-        Result.append(Buffer, Done);
-    ::CloseHandle(H);
+    tooltext::ReadWholeFile(Path, Result);
     return Result;
+}
+
+// The files (not folders) in Folder.
+inline std::vector<std::wstring> FilesIn(const std::wstring& Folder)
+{
+    std::vector<std::wstring> Names;
+    WIN32_FIND_DATAW Data;
+    const HANDLE Find = ::FindFirstFileW((Folder + L"\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return Names;
+    do
+        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            Names.push_back(Data.cFileName);
+    while (::FindNextFileW(Find, &Data));
+    ::FindClose(Find);
+    return Names;
 }
 
 // A fresh folder under the system's temporary folder, deleted afterwards.

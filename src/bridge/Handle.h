@@ -87,6 +87,33 @@ TScopeExit<F> ScopeExit(F Fn)
     return TScopeExit<F>(std::move(Fn));
 }
 
+// A critical section owned by the object it is a member of, and a guard that
+// holds one for a scope.
+class TCriticalSection {
+public:
+    TCriticalSection() noexcept { ::InitializeCriticalSection(&FSection); }
+    ~TCriticalSection() { ::DeleteCriticalSection(&FSection); }
+    TCriticalSection(const TCriticalSection&) = delete;
+    TCriticalSection& operator=(const TCriticalSection&) = delete;
+
+    void Enter() noexcept { ::EnterCriticalSection(&FSection); }
+    void Leave() noexcept { ::LeaveCriticalSection(&FSection); }
+
+private:
+    CRITICAL_SECTION FSection;
+};
+
+class TCriticalSectionLock {
+public:
+    explicit TCriticalSectionLock(TCriticalSection& Section) noexcept : FSection(Section) { FSection.Enter(); }
+    ~TCriticalSectionLock() { FSection.Leave(); }
+    TCriticalSectionLock(const TCriticalSectionLock&) = delete;
+    TCriticalSectionLock& operator=(const TCriticalSectionLock&) = delete;
+
+private:
+    TCriticalSection& FSection;
+};
+
 // Keeps GetLastError intact across cleanups that may overwrite it.
 class TLastErrorGuard {
 public:

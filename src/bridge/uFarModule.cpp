@@ -1,5 +1,7 @@
 #include "uFarModule.h"
 
+#include "Handle.h"
+
 #include "uFarPlugin.h"
 #include "uFarSynchro.h"
 #include "uStrings.h"
@@ -15,25 +17,11 @@ namespace {
 
 // The redraw registry and its lock exist from library start to unload.
 struct TRedrawRegistry {
-    CRITICAL_SECTION Lock;
+    TCriticalSection Lock;
     std::vector<TRedrawable*> Items;
-
-    TRedrawRegistry() { ::InitializeCriticalSection(&Lock); }
-    ~TRedrawRegistry() { ::DeleteCriticalSection(&Lock); }
 };
 
 TRedrawRegistry* GRedrawRegistry = nullptr;
-
-class TLockGuard {
-public:
-    explicit TLockGuard(CRITICAL_SECTION& Lock) : FLock(Lock) { ::EnterCriticalSection(&FLock); }
-    ~TLockGuard() { ::LeaveCriticalSection(&FLock); }
-    TLockGuard(const TLockGuard&) = delete;
-    TLockGuard& operator=(const TLockGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& FLock;
-};
 
 std::wstring Widen(const char* Text)
 {
@@ -238,7 +226,7 @@ void TFarModule::RegisterRedrawable(TRedrawable* Item)
 {
     if (!GRedrawRegistry)
         return;
-    TLockGuard Guard(GRedrawRegistry->Lock);
+    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
     GRedrawRegistry->Items.push_back(Item);
 }
 
@@ -246,7 +234,7 @@ void TFarModule::UnregisterRedrawable(TRedrawable* Item)
 {
     if (!GRedrawRegistry)
         return;
-    TLockGuard Guard(GRedrawRegistry->Lock);
+    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
     auto& Items = GRedrawRegistry->Items;
     Items.erase(std::remove(Items.begin(), Items.end(), Item), Items.end());
 }
@@ -255,7 +243,7 @@ void TFarModule::InvalidateAll()
 {
     if (!GRedrawRegistry)
         return;
-    TLockGuard Guard(GRedrawRegistry->Lock);
+    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
     for (TRedrawable* Item : GRedrawRegistry->Items)
         Item->Invalidate();
 }
@@ -264,7 +252,7 @@ size_t TFarModule::RedrawableCount()
 {
     if (!GRedrawRegistry)
         return 0;
-    TLockGuard Guard(GRedrawRegistry->Lock);
+    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
     return GRedrawRegistry->Items.size();
 }
 

@@ -1,5 +1,6 @@
 #include "uFarSynchro.h"
 
+#include "Handle.h"
 #include "uFarModule.h"
 
 #include <map>
@@ -7,25 +8,14 @@
 namespace {
 
 struct TSynchroRegistry {
-    CRITICAL_SECTION Lock;
+    TCriticalSection Lock;
     std::map<std::uintptr_t, TSynchroTarget*> Targets;
     // Far from zero, so that a stray small value given to the host by
     // someone else is never taken for one of ours.
     std::uintptr_t NextToken = 0x51C0000;
-
-    TSynchroRegistry() { ::InitializeCriticalSection(&Lock); }
-    ~TSynchroRegistry() { ::DeleteCriticalSection(&Lock); }
 };
 
 TSynchroRegistry* GSynchro = nullptr;
-
-class TRegistryLock {
-public:
-    TRegistryLock() { ::EnterCriticalSection(&GSynchro->Lock); }
-    ~TRegistryLock() { ::LeaveCriticalSection(&GSynchro->Lock); }
-    TRegistryLock(const TRegistryLock&) = delete;
-    TRegistryLock& operator=(const TRegistryLock&) = delete;
-};
 
 } // namespace
 
@@ -33,7 +23,7 @@ std::uintptr_t TFarSynchro::Register(TSynchroTarget* Target)
 {
     if (!GSynchro)
         return 0;
-    TRegistryLock Guard;
+    TCriticalSectionLock Guard(GSynchro->Lock);
     const std::uintptr_t Token = GSynchro->NextToken++;
     GSynchro->Targets[Token] = Target;
     return Token;
@@ -43,7 +33,7 @@ void TFarSynchro::Unregister(std::uintptr_t Token) noexcept
 {
     if (!GSynchro || Token == 0)
         return;
-    TRegistryLock Guard;
+    TCriticalSectionLock Guard(GSynchro->Lock);
     GSynchro->Targets.erase(Token);
 }
 
@@ -69,7 +59,7 @@ void TFarSynchro::Dispatch(void* Param)
         return;
     TSynchroTarget* Target = nullptr;
     {
-        TRegistryLock Guard;
+        TCriticalSectionLock Guard(GSynchro->Lock);
         const auto Found = GSynchro->Targets.find(reinterpret_cast<std::uintptr_t>(Param));
         if (Found == GSynchro->Targets.end())
             return;

@@ -63,7 +63,7 @@ int TFarDialog::TControl::GetMaxHeight()
 
 void TFarDialog::TControl::InitControl() {}
 
-void TFarDialog::TControl::GetBounds(int& Left, int& Top, int& Width, int& Height) const
+TFarDialog::TControl::TBounds TFarDialog::TControl::Bounds() const
 {
     const far3::FarDialogItem& Item = DialogItem();
     SMALL_RECT Rect{static_cast<SHORT>(Item.X1), static_cast<SHORT>(Item.Y1), static_cast<SHORT>(Item.X2),
@@ -73,38 +73,16 @@ void TFarDialog::TControl::GetBounds(int& Left, int& Top, int& Width, int& Heigh
         if (FDialog->SendMessage(far3::DM_GETITEMPOSITION, FIndex, &Live) != 0)
             Rect = Live;
     }
-    Left = Rect.Left;
-    Top = Rect.Top;
-    Width = Rect.Right - Rect.Left + 1;
-    Height = Rect.Bottom - Rect.Top + 1;
+    return {Rect.Left, Rect.Top, Rect.Right - Rect.Left + 1, Rect.Bottom - Rect.Top + 1};
 }
 
-int TFarDialog::TControl::GetLeft() const
+void TFarDialog::TControl::GetBounds(int& Left, int& Top, int& Width, int& Height) const
 {
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    return Left;
-}
-
-int TFarDialog::TControl::GetTop() const
-{
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    return Top;
-}
-
-int TFarDialog::TControl::GetWidth() const
-{
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    return Width;
-}
-
-int TFarDialog::TControl::GetHeight() const
-{
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    return Height;
+    const TBounds B = Bounds();
+    Left = B.Left;
+    Top = B.Top;
+    Width = B.Width;
+    Height = B.Height;
 }
 
 void TFarDialog::TControl::SetBounds(int Left, int Top, int Width, int Height)
@@ -130,30 +108,26 @@ void TFarDialog::TControl::SetBoundsLimited(int Left, int Top, int Width, int He
 
 void TFarDialog::TControl::SetLeft(int Value)
 {
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    SetBounds(Value, Top, Width, Height);
+    const TBounds B = Bounds();
+    SetBounds(Value, B.Top, B.Width, B.Height);
 }
 
 void TFarDialog::TControl::SetTop(int Value)
 {
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    SetBounds(Left, Value, Width, Height);
+    const TBounds B = Bounds();
+    SetBounds(B.Left, Value, B.Width, B.Height);
 }
 
 void TFarDialog::TControl::SetWidth(int Value)
 {
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    SetBounds(Left, Top, Value, Height);
+    const TBounds B = Bounds();
+    SetBounds(B.Left, B.Top, Value, B.Height);
 }
 
 void TFarDialog::TControl::SetHeight(int Value)
 {
-    int Left, Top, Width, Height;
-    GetBounds(Left, Top, Width, Height);
-    SetBounds(Left, Top, Width, Value);
+    const TBounds B = Bounds();
+    SetBounds(B.Left, B.Top, B.Width, Value);
 }
 
 void TFarDialog::TControl::SetIndex(int NewIndex)

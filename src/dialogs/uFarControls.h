@@ -35,10 +35,10 @@ public:
     virtual void InitControl();
 
     void GetBounds(int& Left, int& Top, int& Width, int& Height) const;
-    int GetLeft() const;
-    int GetTop() const;
-    int GetWidth() const;
-    int GetHeight() const;
+    int GetLeft() const { return Bounds().Left; }
+    int GetTop() const { return Bounds().Top; }
+    int GetWidth() const { return Bounds().Width; }
+    int GetHeight() const { return Bounds().Height; }
     void SetBounds(int Left, int Top, int Width, int Height);
     void SetLeft(int Value);
     void SetTop(int Value);
@@ -65,7 +65,13 @@ public:
     TKeyDownEvent OnKeyDown;
 
 protected:
+    struct TBounds {
+        int Left, Top, Width, Height;
+    };
+
     TControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type);
+    // The stored bounds, or the live ones while the dialog exists.
+    TBounds Bounds() const;
     virtual ~TControl();
 
     // What the live item access does to the host's copy of the item.

@@ -1,5 +1,6 @@
 #include "uFarDialog.h"
 
+#include "Handle.h"
 #include "uFarControls.h"
 #include "uFarListbox.h"
 #include "uFarPlugin.h"
@@ -14,28 +15,17 @@ constexpr int BlockSize = 64;
 
 // The dialogs the host may call back about, from library start to unload.
 struct TDialogRegistry {
-    CRITICAL_SECTION Lock;
+    TCriticalSection Lock;
     std::vector<TFarDialog*> Items;
-
-    TDialogRegistry() { ::InitializeCriticalSection(&Lock); }
-    ~TDialogRegistry() { ::DeleteCriticalSection(&Lock); }
 };
 
 TDialogRegistry* GActiveDialogs = nullptr;
-
-class TRegistryLock {
-public:
-    TRegistryLock() { ::EnterCriticalSection(&GActiveDialogs->Lock); }
-    ~TRegistryLock() { ::LeaveCriticalSection(&GActiveDialogs->Lock); }
-    TRegistryLock(const TRegistryLock&) = delete;
-    TRegistryLock& operator=(const TRegistryLock&) = delete;
-};
 
 void EnterActive(TFarDialog* Dialog)
 {
     if (!GActiveDialogs)
         return;
-    TRegistryLock Guard;
+    TCriticalSectionLock Guard(GActiveDialogs->Lock);
     GActiveDialogs->Items.push_back(Dialog);
 }
 
@@ -43,7 +33,7 @@ void LeaveActive(TFarDialog* Dialog) noexcept
 {
     if (!GActiveDialogs)
         return;
-    TRegistryLock Guard;
+    TCriticalSectionLock Guard(GActiveDialogs->Lock);
     auto& Items = GActiveDialogs->Items;
     Items.erase(std::remove(Items.begin(), Items.end(), Dialog), Items.end());
 }
@@ -52,7 +42,7 @@ TFarDialog* FindActive(HANDLE Handle) noexcept
 {
     if (!GActiveDialogs)
         return nullptr;
-    TRegistryLock Guard;
+    TCriticalSectionLock Guard(GActiveDialogs->Lock);
     for (TFarDialog* Dialog : GActiveDialogs->Items)
         if (Dialog->IsActive() && Dialog->GetHandle() == Handle)
             return Dialog;
@@ -147,7 +137,7 @@ size_t TFarDialog::ActiveDialogCount()
 {
     if (!GActiveDialogs)
         return 0;
-    TRegistryLock Guard;
+    TCriticalSectionLock Guard(GActiveDialogs->Lock);
     return GActiveDialogs->Items.size();
 }
 

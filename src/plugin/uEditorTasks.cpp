@@ -59,11 +59,8 @@ TFarProgress& TEditorTasks::GetProgress()
 
 TOptions& TEditorTasks::GetOptions()
 {
-    if (!FOptions) {
-        auto Options = std::make_unique<TOptions>();
-        Options->Load();
-        FOptions = std::move(Options);
-    }
+    if (!FOptions)
+        FOptions = TOptions::CreateLoaded();
     return *FOptions;
 }
 

@@ -32,11 +32,8 @@ TPlugin::~TPlugin()
 
 TOptions& TPlugin::GetOptions()
 {
-    if (!FOptions) {
-        auto Options = std::make_unique<TOptions>();
-        Options->Load();
-        FOptions = std::move(Options);
-    }
+    if (!FOptions)
+        FOptions = TOptions::CreateLoaded();
     return *FOptions;
 }
 

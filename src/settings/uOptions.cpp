@@ -55,3 +55,10 @@ bool TOptions::Save(bool Force)
         ClearModified();
     return Written;
 }
+
+std::unique_ptr<TOptions> TOptions::CreateLoaded()
+{
+    auto Options = std::make_unique<TOptions>();
+    Options->Load();
+    return Options;
+}

@@ -5,6 +5,7 @@
 #include "uFarConfig.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class TOptions : public TFarConfig {
@@ -12,6 +13,9 @@ public:
     // The plugin's own settings, closed, holding the defaults (and marked
     // modified until loaded or saved). Nothing is read here; call Load.
     TOptions();
+
+    // A new object with the stored values read (see Load).
+    static std::unique_ptr<TOptions> CreateLoaded();
 
     void SetDefaults();
     // Reads the three values; a missing one keeps its current value. When

@@ -29,20 +29,7 @@ inline std::wstring BuiltDll()
     return toolsupport::ProgramFolder() + L"\\Lodestar.dll";
 }
 
-inline std::vector<std::wstring> FilesIn(const std::wstring& Folder)
-{
-    std::vector<std::wstring> Names;
-    WIN32_FIND_DATAW Data;
-    const HANDLE Find = ::FindFirstFileW((Folder + L"\\*").c_str(), &Data);
-    if (Find == INVALID_HANDLE_VALUE)
-        return Names;
-    do
-        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            Names.push_back(Data.cFileName);
-    while (::FindNextFileW(Find, &Data));
-    ::FindClose(Find);
-    return Names;
-}
+using toolsupport::FilesIn;
 
 class TDllTest : public ::testing::Test {
 protected:
@@ -98,19 +85,7 @@ protected:
 
     void Script(TDialogScript Script) { Host->QueueDialogScript(std::move(Script)); }
 
-    std::vector<std::vector<std::wstring>> Boxes()
-    {
-        std::vector<std::vector<std::wstring>> Result;
-        for (const TMessageBox& Box : Host->Messages()) {
-            if (Box.Buttons.empty())
-                continue;
-            std::vector<std::wstring> Lines{Box.Title};
-            Lines.insert(Lines.end(), Box.Lines.begin(), Box.Lines.end());
-            Lines.insert(Lines.end(), Box.Buttons.begin(), Box.Buttons.end());
-            Result.push_back(Lines);
-        }
-        return Result;
-    }
+    std::vector<std::vector<std::wstring>> Boxes() { return Host->ButtonBoxTexts(); }
 
     intptr_t Macro(std::vector<TMacroValue> Values)
     {

@@ -20,20 +20,7 @@ using tagstest::TScratchDir;
 using tagstest::TScript;
 
 // The files in a folder.
-inline std::vector<std::wstring> FilesIn(const std::wstring& Folder)
-{
-    std::vector<std::wstring> Names;
-    WIN32_FIND_DATAW Data;
-    const HANDLE Find = ::FindFirstFileW((Folder + L"\\*").c_str(), &Data);
-    if (Find == INVALID_HANDLE_VALUE)
-        return Names;
-    do
-        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            Names.push_back(Data.cFileName);
-    while (::FindNextFileW(Find, &Data));
-    ::FindClose(Find);
-    return Names;
-}
+using toolsupport::FilesIn;
 
 class TPluginTest : public TLinkedPluginTest {
 protected:
@@ -83,21 +70,7 @@ protected:
         Tags.LoadFromFile(Dir / L"any.c");
     }
 
-    // The boxes with buttons (a progress window is a box without), each as
-    // its title, lines and buttons.
-    std::vector<std::vector<std::wstring>> Boxes()
-    {
-        std::vector<std::vector<std::wstring>> Result;
-        for (const TMessageBox& Box : Host->Messages()) {
-            if (Box.Buttons.empty())
-                continue;
-            std::vector<std::wstring> Lines{Box.Title};
-            Lines.insert(Lines.end(), Box.Lines.begin(), Box.Lines.end());
-            Lines.insert(Lines.end(), Box.Buttons.begin(), Box.Buttons.end());
-            Result.push_back(Lines);
-        }
-        return Result;
-    }
+    std::vector<std::vector<std::wstring>> Boxes() { return Host->ButtonBoxTexts(); }
 
 private:
     std::unique_ptr<tagstest::TEnvOverride> FTmp, FTemp;

@@ -17,6 +17,8 @@
 // Exit codes of our own: 127 when no Linux ctags can be run (not under wine,
 // no /bin/sh, no ctags in the Linux PATH), 1 for an input file that does not
 // exist, 124 when ctags takes longer than the time limit.
+#include "ToolText.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -40,17 +42,7 @@ using TDosName = WCHAR*(CDECL*)(const char*);
 TUnixName UnixNameOf = nullptr;
 TDosName DosNameOf = nullptr;
 
-std::string Narrow(const std::wstring& Text)
-{
-    if (Text.empty())
-        return {};
-    const int Size = ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string Result(static_cast<size_t>(Size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Size, nullptr,
-                          nullptr);
-    return Result;
-}
+using tooltext::Narrow;
 
 void WriteAll(HANDLE Handle, const std::string& Bytes)
 {
@@ -70,20 +62,6 @@ int Fail(int Code, const std::string& Message)
 {
     WriteAll(::GetStdHandle(STD_ERROR_HANDLE), "ctags-bridge: " + Message + "\n");
     return Code;
-}
-
-bool ReadWhole(const std::wstring& Path, std::string& Bytes)
-{
-    HANDLE H = ::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
-    if (H == INVALID_HANDLE_VALUE)
-        return false;
-    char Buffer[65536];
-    DWORD Done = 0;
-    while (::ReadFile(H, Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
-        Bytes.append(Buffer, Done);
-    ::CloseHandle(H);
-    return true;
 }
 
 bool Exists(const std::wstring& Path)
@@ -257,7 +235,7 @@ std::string WaitForExitCode(const std::wstring& Path)
         std::string Code;
         // The file appears empty first; the code and its line break come in
         // one write.
-        if (Exists(Path) && ReadWhole(Path, Code) && !Code.empty() && Code.back() == '\n')
+        if (Exists(Path) && tooltext::ReadWholeFile(Path, Code) && !Code.empty() && Code.back() == '\n')
             return Code;
         if (::GetTickCount64() > Deadline)
             return {};
@@ -310,8 +288,8 @@ int Run(int Argc, wchar_t** Argv)
     }
 
     std::string Output, Errors;
-    ReadWhole(Work + L"\\out", Output);
-    ReadWhole(Work + L"\\err", Errors);
+    tooltext::ReadWholeFile(Work + L"\\out", Output);
+    tooltext::ReadWholeFile(Work + L"\\err", Errors);
     RemoveWorkFolder(Work);
     WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), Output);
     WriteAll(::GetStdHandle(STD_ERROR_HANDLE), Errors);

@@ -26,6 +26,8 @@
 //   ctags           tag the source file as without a script
 //   exit CODE       flush, then exit with CODE (default at the end: 0)
 // Text is written as UTF-8.
+#include "ToolText.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -36,27 +38,8 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& Text)
-{
-    if (Text.empty())
-        return {};
-    const int Size = ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string Result(static_cast<size_t>(Size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Size, nullptr,
-                          nullptr);
-    return Result;
-}
-
-std::wstring Widen(const std::string& Text)
-{
-    if (Text.empty())
-        return {};
-    const int Size = ::MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-    std::wstring Result(static_cast<size_t>(Size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Size);
-    return Result;
-}
+using tooltext::Narrow;
+using tooltext::Widen;
 
 // Collects bytes and hands them to the handle in pieces of Chunk bytes, the
 // way a C runtime's buffered stream would.
