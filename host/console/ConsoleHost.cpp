@@ -130,8 +130,16 @@ void TConsoleHost::Resize(SHORT Width, SHORT Height, bool TellHost)
         FView->Layout(Width, Height);
     if (TellHost)
         FHost.SetConsoleSize(Width, Height);
+    Repaint();
+}
+
+void TConsoleHost::Repaint()
+{
     DrawEditor();
     FUnderDialogs = FScreen.Save();
+    for (HANDLE Handle : FDialogs)
+        if (const THostDialog* Dialog = FHost.FindDialog(Handle))
+            paint::Dialog(FScreen, *Dialog);
 }
 
 void TConsoleHost::DrawEditor()
@@ -157,8 +165,10 @@ void TConsoleHost::DropClosedDialogs()
 
 void TConsoleHost::DrawDialogs()
 {
-    if (!FScreen.Restore(FUnderDialogs))
-        DrawEditor();
+    if (!FScreen.Restore(FUnderDialogs)) {
+        Repaint();
+        return;
+    }
     for (HANDLE Handle : FDialogs)
         if (const THostDialog* Dialog = FHost.FindDialog(Handle))
             paint::Dialog(FScreen, *Dialog);
@@ -222,7 +232,7 @@ void TConsoleHost::ScreenSaved(HANDLE Screen)
 void TConsoleHost::ScreenRestored(HANDLE Screen, bool Restore)
 {
     if (!Screen) {
-        DrawDialogs();
+        Repaint();
         Show();
         return;
     }
@@ -231,7 +241,7 @@ void TConsoleHost::ScreenRestored(HANDLE Screen, bool Restore)
         return;
     // A picture of another size is stale: the console was resized since.
     if (Restore && !FScreen.Restore(Saved->second))
-        DrawDialogs();
+        Repaint();
     FSaved.erase(Saved);
     Show();
 }
@@ -255,7 +265,6 @@ intptr_t TConsoleHost::Ask(const TMessageBox& Box, bool& InputEnded)
         }
         if (Event.Kind == TInputEvent::Resize) {
             Resize(Event.Width, Event.Height, true);
-            DrawDialogs();
             Under = FScreen.Save();
             continue;
         }

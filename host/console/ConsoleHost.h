@@ -52,6 +52,8 @@ private:
     // dialog's engine does it, the host.
     void Resize(SHORT Width, SHORT Height, bool TellHost);
     void DrawEditor();
+    // The whole screen anew: the editor, and the running dialogs over it.
+    void Repaint();
     void DrawDialogs();
     void DropClosedDialogs();
 
