@@ -84,13 +84,15 @@ protected:
         return 0;
     }
 
-    TRun Host(const std::wstring& Keys, const std::wstring& Ctags)
+    TRun Host(const std::wstring& Keys, const std::wstring& Ctags, std::wstring File = std::wstring())
     {
+        if (File.empty())
+            File = Source();
         std::wstring Command = QuotedStr(ProgramFolder() + L"\\lodestar-host.exe") + L" --size 100x30 --screen" +
                                L" --profile " + QuotedStr(FDir / L"profile") + L" --keys " + QuotedStr(Keys);
         if (!Ctags.empty())
             Command += L" --ctags " + QuotedStr(Ctags);
-        Command += L" " + QuotedStr(Source());
+        Command += L" " + QuotedStr(File);
         TStrings Output, Errors;
         TRun Run;
         EXPECT_TRUE(RunProcess(Command, static_cast<const TStrings*>(nullptr), &Output, &Errors, Run.ExitCode, SW_HIDE,
@@ -109,7 +111,6 @@ protected:
 
     std::string Profile() const { return ReadFileBytes(FDir / L"profile\\settings.txt"); }
 
-private:
     TScratchDir FDir;
 };
 
@@ -118,7 +119,7 @@ private:
 TEST_F(ConsoleHostTest, TheFunctionListShowsTheTagsFiltersAndMovesTheCursor)
 {
     NeedCtags();
-    const TRun Run = Host(L"F11 Enter Screen 'hull' Wait:1000 Screen Enter", Bridge());
+    const TRun Run = Host(L"F11 Enter Screen 'hull' Wait:1500 Screen Enter", Bridge());
     ASSERT_EQ(Run.ExitCode, 0u) << ::testing::PrintToString(Run.Errors);
     ASSERT_EQ(Run.Screens.size(), 3u);
 
@@ -141,7 +142,7 @@ TEST_F(ConsoleHostTest, AFunctionTypedIntoTheBufferIsListedBeforeSaving)
 {
     NeedCtags();
     const std::string Before = ReadFileBytes(Source());
-    const TRun Run = Host(L"C-End Enter 'int brand_new(void) { return 1; }' F11 Enter 'brand' Wait:1000 Screen Enter",
+    const TRun Run = Host(L"C-End Enter 'int brand_new(void) { return 1; }' F11 Enter 'brand' Wait:1500 Screen Enter",
                          Bridge());
     ASSERT_EQ(Run.ExitCode, 0u) << ::testing::PrintToString(Run.Errors);
     ASSERT_EQ(Run.Screens.size(), 2u);
@@ -195,4 +196,15 @@ TEST_F(ConsoleHostTest, OptionsSetInTheDialogAreThereNextTimeButALentCtagsIsNot)
     EXPECT_EQ(Again.ExitCode, 0u) << ::testing::PrintToString(Again.Errors);
     EXPECT_NE(RowWith(Again.Screens[0], L"\u2551 C:\\tools\\ctags.exe "), L"");
     EXPECT_NE(RowWith(Again.Screens[0], L"\u2551     750   ms"), L"");
+}
+
+TEST_F(ConsoleHostTest, F2SavesTheEditsWithTheFilesOwnLineEndsAndMark)
+{
+    const std::wstring File = FDir / L"crlf.c";
+    ASSERT_TRUE(toolsupport::WriteBytes(File, "\xEF\xBB\xBFint a;\r\nint b;\r\nint c;"));
+    const TRun Run = Host(L"Down End Back Back Del 'X' Enter Screen F2", L"", File);
+    EXPECT_EQ(Run.ExitCode, 0u) << ::testing::PrintToString(Run.Errors);
+    EXPECT_EQ(ReadFileBytes(File), "\xEF\xBB\xBFint a;\r\nint X\r\nint c;");
+    EXPECT_THAT(Run.Screens.front().front(), HasSubstr(L"*  Ln 3/3  Col 1"));
+    EXPECT_THAT(Run.Screens.back().front(), HasSubstr(L"   Ln 3/3  Col 1"));
 }
