@@ -130,6 +130,9 @@ TEST_F(ConsoleHostTest, TheFunctionListShowsTheTagsFiltersAndMovesTheCursor)
     EXPECT_THAT(RowWith(All, L"|box_empty "), HasSubstr(L"\u2502  " + std::to_wstring(LineOf("box box_empty(")) +
                                                         L"|box_empty "));
     EXPECT_THAT(RowWith(All, L"|box_empty "), HasSubstr(L"|function "));
+    // More tags than rows: a scroll bar in the list's right border.
+    EXPECT_THAT(All.front(), HasSubstr(L"\u25B2 \u2551"));
+    EXPECT_THAT(All.back(), HasSubstr(L"\u25BC \u2551"));
 
     const std::wstring Hull = std::to_wstring(LineOf("size_t convex_hull("));
     const std::vector<std::wstring> Filtered = TagRows(Run.Screens[1]);
@@ -207,4 +210,68 @@ TEST_F(ConsoleHostTest, F2SavesTheEditsWithTheFilesOwnLineEndsAndMark)
     EXPECT_EQ(ReadFileBytes(File), "\xEF\xBB\xBFint a;\r\nint X\r\nint c;");
     EXPECT_THAT(Run.Screens.front().front(), HasSubstr(L"*  Ln 3/3  Col 1"));
     EXPECT_THAT(Run.Screens.back().front(), HasSubstr(L"   Ln 3/3  Col 1"));
+}
+
+TEST_F(ConsoleHostTest, QuittingAModifiedFileAsksWhetherToSaveIt)
+{
+    struct {
+        const wchar_t* Keys;
+        std::string Saved; // what the file starts with now
+    } const Cases[] = {
+        {L"'x' F10 Enter", "x/*"},
+        {L"'x' F10 Right Enter", "/*"},
+        {L"'x' Esc d", "/*"},                         // the button's hotkey
+        {L"'x' F10 Right Right Enter 'y' F2", "xy/*"}, // went on editing
+    };
+    const std::string Before = ReadFileBytes(Source());
+    for (const auto& Case : Cases) {
+        const TRun Run = Host(Case.Keys, L"");
+        EXPECT_EQ(Run.ExitCode, 0u) << ::testing::PrintToString(Case.Keys) << ::testing::PrintToString(Run.Errors);
+        const std::string Now = ReadFileBytes(Source());
+        EXPECT_EQ(Now.substr(0, Case.Saved.size()), Case.Saved) << ::testing::PrintToString(Case.Keys);
+        EXPECT_EQ(Now.size(), Before.size() + Case.Saved.size() - 2) << ::testing::PrintToString(Case.Keys);
+        ASSERT_TRUE(toolsupport::WriteBytes(Source(), Before));
+    }
+}
+
+TEST_F(ConsoleHostTest, AConsoleResizeReachesTheDialogAndTheEditor)
+{
+    const TRun Run = Host(L"F9 Enter Screen Size:80x25 Screen Esc", L"");
+    EXPECT_EQ(Run.ExitCode, 0u) << ::testing::PrintToString(Run.Errors);
+    ASSERT_EQ(Run.Screens.size(), 3u);
+    const auto FrameWidth = [](const std::vector<std::wstring>& Screen) {
+        const std::wstring Row = RowWith(Screen, L"\u2550 Lodestar \u2550");
+        return Row.find(L'\u2557') - Row.find(L'\u2554');
+    };
+    // The plugin lays its dialog out again for the new size.
+    EXPECT_EQ(Run.Screens[0].size(), 30u);
+    EXPECT_EQ(Run.Screens[1].size(), 25u);
+    EXPECT_EQ(FrameWidth(Run.Screens[0]) - FrameWidth(Run.Screens[1]), 20u);
+    EXPECT_THAT(Run.Screens[2].back(), HasSubstr(L"10Quit"));
+    EXPECT_EQ(Run.Screens[2].size(), 25u);
+}
+
+TEST_F(ConsoleHostTest, AWrongCommandLineEndsWithTwoAndSaysWhy)
+{
+    struct {
+        std::wstring Arguments;
+        std::wstring Said;
+    } const Cases[] = {
+        {L"--keys \"F11 'open\" x.c", L"unterminated text"},
+        {L"--keys \"F13\" x.c", L"unknown key: F13"},
+        {L"--size 5x5 --keys F10 x.c", L"--size"},
+        {L"--plugin nothing.dll --keys F10 x.c", L"did not load"},
+        {L"--keys F10", L"no file to edit"},
+    };
+    for (const auto& Case : Cases) {
+        TStrings Output, Errors;
+        std::uint32_t ExitCode = 0;
+        ASSERT_TRUE(RunProcess(QuotedStr(ProgramFolder() + L"\\lodestar-host.exe") + L" " + Case.Arguments,
+                               static_cast<const TStrings*>(nullptr), &Output, &Errors, ExitCode, SW_HIDE, 0));
+        EXPECT_EQ(ExitCode, 2u) << ::testing::PrintToString(Case.Arguments);
+        std::wstring Said;
+        for (const std::wstring& Line : Errors)
+            Said += Line + L"\n";
+        EXPECT_THAT(Said, HasSubstr(Case.Said)) << ::testing::PrintToString(Case.Arguments);
+    }
 }
