@@ -64,15 +64,21 @@ void TConsoleHost::Show()
                       std::equal(Cells.begin(), Cells.end(), FShown.begin(), [](const CHAR_INFO& A, const CHAR_INFO& B) {
                           return A.Char.UnicodeChar == B.Char.UnicodeChar && A.Attributes == B.Attributes;
                       });
+    // The picture goes into the console's window, wherever a scrolled
+    // buffer has it.
+    CONSOLE_SCREEN_BUFFER_INFO Info{};
+    ::GetConsoleScreenBufferInfo(FOutput, &Info);
+    const SHORT Left = Info.srWindow.Left, Top = Info.srWindow.Top;
     if (!Same) {
-        SMALL_RECT Region{0, 0, static_cast<SHORT>(FScreen.Width() - 1), static_cast<SHORT>(FScreen.Height() - 1)};
+        SMALL_RECT Region{Left, Top, static_cast<SHORT>(Left + FScreen.Width() - 1),
+                          static_cast<SHORT>(Top + FScreen.Height() - 1)};
         ::WriteConsoleOutputW(FOutput, Cells.data(), COORD{FScreen.Width(), FScreen.Height()}, COORD{0, 0}, &Region);
         FShown = Cells;
     }
     const COORD Cursor = FScreen.Cursor();
     const bool Visible = FScreen.CursorVisible();
     if (!Same || Cursor.X != FShownCursor.X || Cursor.Y != FShownCursor.Y)
-        ::SetConsoleCursorPosition(FOutput, Cursor);
+        ::SetConsoleCursorPosition(FOutput, COORD{static_cast<SHORT>(Left + Cursor.X), static_cast<SHORT>(Top + Cursor.Y)});
     if (Visible != FShownCursorVisible) {
         CONSOLE_CURSOR_INFO Info{25, Visible ? TRUE : FALSE};
         ::SetConsoleCursorInfo(FOutput, &Info);
