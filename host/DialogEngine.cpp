@@ -515,7 +515,7 @@ intptr_t TDialogEngine::Run(HANDLE Handle)
             LockReported = true;
         }
         TDialogAction Action;
-        if (!Input->Next(Action)) {
+        if (!Input->NextFor(Dialog, Action)) {
             Error(L"the dialog script ended while the dialog was still open");
             Dialog.ExitCode = -1;
             break;

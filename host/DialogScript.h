@@ -30,6 +30,9 @@ public:
     virtual ~TDialogInput() = default;
     // The next action; false when the input has run out.
     virtual bool Next(TDialogAction& Action) = 0;
+    // The same for the dialog that waits for it: a front end draws that
+    // dialog before it waits for a person's key.
+    virtual bool NextFor(const THostDialog& Dialog, TDialogAction& Action) { return Next(Action); }
     // Actions not yet taken; a script that still has some when its dialog
     // closes was written for a different dialog than the one that ran.
     virtual size_t Pending() const { return 0; }

@@ -286,14 +286,20 @@ HANDLE TFarHost::OpenFromEditor()
     return Open(far3::OPEN_EDITOR, &Guid, 0);
 }
 
-intptr_t TFarHost::Configure(size_t StructSize)
+intptr_t TFarHost::Configure(size_t StructSize, const GUID* ItemGuid)
 {
     if (!FLoaded || !FExports.ConfigureW) {
         Error(L"Configure: no plugin loaded");
         return 0;
     }
-    const TPluginInfoCopy Info = GetPluginInfo();
-    const GUID Guid = Info.PluginConfig.empty() ? GUID{} : Info.PluginConfig.front().Guid;
+    GUID Guid{};
+    if (ItemGuid) {
+        Guid = *ItemGuid;
+    } else {
+        const TPluginInfoCopy Info = GetPluginInfo();
+        if (!Info.PluginConfig.empty())
+            Guid = Info.PluginConfig.front().Guid;
+    }
     far3::ConfigureInfo Config{};
     Config.StructSize = StructSize;
     Config.Guid = &Guid;
@@ -347,6 +353,12 @@ void TFarHost::QueueMessageResult(intptr_t Result)
 {
     std::lock_guard Guard(FLock);
     FMessageResults.push_back(Result);
+}
+
+void TFarHost::SetFrontEnd(THostFrontEnd* FrontEnd)
+{
+    std::lock_guard Guard(FLock);
+    FFrontEnd = FrontEnd;
 }
 
 std::vector<TMessageBox> TFarHost::Messages() const

@@ -38,6 +38,22 @@ struct TMessageBox {
     intptr_t Result = -1;
 };
 
+// What a person sees of the host. The tests only record message boxes and
+// saved screens; a front end (the console host) draws them and answers
+// message boxes from the keyboard.
+class THostFrontEnd {
+public:
+    virtual ~THostFrontEnd() = default;
+    // Draws a message box. One with buttons waits for the answer: the index
+    // of the button chosen, or -1 when the box was dismissed. One without
+    // buttons (a progress window) stays on the screen; its answer is unused.
+    virtual intptr_t Message(const TMessageBox& Box) = 0;
+    // SaveScreen handed out Screen; RestoreScreen (Restore) or FreeScreen
+    // gave it back. Restoring a null Screen repaints the whole screen.
+    virtual void ScreenSaved(HANDLE Screen) {}
+    virtual void ScreenRestored(HANDLE Screen, bool Restore) {}
+};
+
 struct TServiceCall {
     std::string Service;
     DWORD ThreadId = 0;
@@ -94,7 +110,8 @@ public:
     TPluginInfoCopy GetPluginInfo();
     HANDLE Open(far3::OPENFROM OpenFrom, const GUID* Guid, intptr_t Data);
     HANDLE OpenFromEditor();
-    intptr_t Configure(size_t StructSize = sizeof(far3::ConfigureInfo));
+    // For the plugin's first configuration item unless Guid names one.
+    intptr_t Configure(size_t StructSize = sizeof(far3::ConfigureInfo), const GUID* Guid = nullptr);
     // Delivers queued ACTL_SYNCHRO events through ProcessSynchroEventW; the
     // host does this on its main thread only. Returns how many it delivered.
     size_t DeliverSynchroEvents();
@@ -105,6 +122,9 @@ public:
     // Scripted answers, used in order; without one, a box with buttons
     // answers 0 (the first button) and a box without buttons -1.
     void QueueMessageResult(intptr_t Result);
+    // While a front end is set, it draws the boxes and gives the answers
+    // (the scripted ones are not used); null goes back to the scripts.
+    void SetFrontEnd(THostFrontEnd* FrontEnd);
     std::vector<TMessageBox> Messages() const;
     // The boxes that had buttons (a progress window has none), each as its
     // title, text lines and buttons in order.
@@ -165,6 +185,8 @@ public:
 
 private:
     bool Start(const std::wstring& ModuleName);
+    bool MakeMessageBox(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags, const wchar_t* const* Items,
+                        size_t ItemsNumber, intptr_t ButtonsNumber, TMessageBox& Box);
     void FillStartupInfo(far3::PluginStartupInfo& Info, far3::FarStandardFunctions& FSF);
 
     mutable std::recursive_mutex FLock;
@@ -182,6 +204,7 @@ private:
     SHORT FConsoleWidth = 80, FConsoleHeight = 25;
 
     std::deque<intptr_t> FMessageResults;
+    THostFrontEnd* FFrontEnd = nullptr;
     std::vector<TMessageBox> FMessages;
     std::set<HANDLE> FScreens;
     uintptr_t FNextScreen = 0x5C000;

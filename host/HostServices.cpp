@@ -225,11 +225,49 @@ const wchar_t* TFarHost::GetMsg(const GUID* PluginId, intptr_t MsgId)
 intptr_t TFarHost::ShowMessage(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags, const wchar_t* const* Items,
                                size_t ItemsNumber, intptr_t ButtonsNumber)
 {
+    TMessageBox Box;
+    THostFrontEnd* FrontEnd = nullptr;
+    {
+        std::lock_guard Guard(FLock);
+        if (!MakeMessageBox(PluginId, Flags, Items, ItemsNumber, ButtonsNumber, Box))
+            return -1;
+        FrontEnd = FFrontEnd;
+        if (!FrontEnd) {
+            if (Box.Buttons.empty()) {
+                // Drawn, nothing waits.
+                Box.Result = -1;
+            } else if (!FMessageResults.empty()) {
+                Box.Result = FMessageResults.front();
+                FMessageResults.pop_front();
+                if (Box.Result >= static_cast<intptr_t>(Box.Buttons.size()))
+                    Error(L"Message: the scripted answer names a button the box does not have");
+            } else {
+                Box.Result = 0;
+            }
+            FMessages.push_back(Box);
+            return Box.Result;
+        }
+    }
+    // A person answers: the lock is not held meanwhile, so the plugin's
+    // other threads can still queue synchro events.
+    const intptr_t Answer = FrontEnd->Message(Box);
+    Box.Result = Box.Buttons.empty() ? -1 : Answer;
+    if (Box.Result < -1 || Box.Result >= static_cast<intptr_t>(Box.Buttons.size()))
+        Error(L"Message: the front end answered with a button the box does not have");
     std::lock_guard Guard(FLock);
+    FMessages.push_back(Box);
+    return Box.Result;
+}
+
+bool TFarHost::MakeMessageBox(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags, const wchar_t* const* Items,
+                              size_t ItemsNumber, intptr_t ButtonsNumber, TMessageBox& Box)
+{
+    // Read first: the checks below may change it.
+    const DWORD LastError = ::GetLastError();
     if (!CheckPluginId(PluginId, "Message"))
-        return -1;
+        return false;
     if (IsFailing("Message"))
-        return -1;
+        return false;
     std::vector<std::wstring> All;
     if (Flags & far3::FMSG_ALLINONE) {
         std::wstring Text = Items ? reinterpret_cast<const wchar_t*>(Items) : L"";
@@ -246,16 +284,15 @@ intptr_t TFarHost::ShowMessage(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags
     } else {
         if (ItemsNumber < 2 && !(Flags & far3::FMSG_ERRORTYPE)) {
             Error(L"Message: fewer than two items");
-            return -1;
+            return false;
         }
         if (!Items) {
             Error(L"Message: no items");
-            return -1;
+            return false;
         }
         for (size_t I = 0; I < ItemsNumber; ++I)
             All.push_back(Items[I] ? Items[I] : L"");
     }
-    TMessageBox Box;
     Box.Flags = Flags;
     if (!All.empty()) {
         Box.Title = All.front();
@@ -268,59 +305,63 @@ intptr_t TFarHost::ShowMessage(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags
     if (Preset != 0) {
         if (Preset >= Presets.size()) {
             Error(L"Message: unknown FMSG_MB_ preset");
-            return -1;
+            return false;
         }
         Box.Lines = All;
         Box.Buttons = Presets[Preset];
     } else {
         if (ButtonsNumber < 0 || static_cast<size_t>(ButtonsNumber) > All.size()) {
             Error(L"Message: more buttons than items");
-            return -1;
+            return false;
         }
         const size_t TextCount = All.size() - static_cast<size_t>(ButtonsNumber);
         Box.Lines.assign(All.begin(), All.begin() + static_cast<std::ptrdiff_t>(TextCount));
         Box.Buttons.assign(All.begin() + static_cast<std::ptrdiff_t>(TextCount), All.end());
     }
     if (Flags & far3::FMSG_ERRORTYPE)
-        Box.Lines.push_back(L"(system error " + std::to_wstring(::GetLastError()) + L")");
-    if (Box.Buttons.empty()) {
-        // Drawn, nothing waits.
-        Box.Result = -1;
-    } else if (!FMessageResults.empty()) {
-        Box.Result = FMessageResults.front();
-        FMessageResults.pop_front();
-        if (Box.Result >= static_cast<intptr_t>(Box.Buttons.size()))
-            Error(L"Message: the scripted answer names a button the box does not have");
-    } else {
-        Box.Result = 0;
-    }
-    FMessages.push_back(Box);
-    return Box.Result;
+        Box.Lines.push_back(L"(system error " + std::to_wstring(LastError) + L")");
+    return true;
 }
 
 HANDLE TFarHost::SaveScreen(intptr_t, intptr_t, intptr_t, intptr_t)
 {
-    std::lock_guard Guard(FLock);
-    if (IsFailing("SaveScreen"))
-        return nullptr;
-    HANDLE Screen = reinterpret_cast<HANDLE>(FNextScreen);
-    FNextScreen += 0x10;
-    FScreens.insert(Screen);
+    HANDLE Screen = nullptr;
+    THostFrontEnd* FrontEnd = nullptr;
+    {
+        std::lock_guard Guard(FLock);
+        if (IsFailing("SaveScreen"))
+            return nullptr;
+        Screen = reinterpret_cast<HANDLE>(FNextScreen);
+        FNextScreen += 0x10;
+        FScreens.insert(Screen);
+        FrontEnd = FFrontEnd;
+    }
+    if (FrontEnd)
+        FrontEnd->ScreenSaved(Screen);
     return Screen;
 }
 
 void TFarHost::RestoreScreen(HANDLE Screen, bool Restore)
 {
-    std::lock_guard Guard(FLock);
-    if (!Screen) {
-        if (!Restore)
-            Error(L"FreeScreen(NULL)");
-        return; // RestoreScreen(NULL) repaints the whole screen
+    THostFrontEnd* FrontEnd = nullptr;
+    {
+        std::lock_guard Guard(FLock);
+        if (!Screen) {
+            if (!Restore) {
+                Error(L"FreeScreen(NULL)");
+                return;
+            }
+            // RestoreScreen(NULL) repaints the whole screen.
+        } else if (FScreens.erase(Screen) == 0) {
+            Error(std::wstring(Restore ? L"RestoreScreen" : L"FreeScreen") +
+                  L": unknown or already restored screen handle " +
+                  std::to_wstring(reinterpret_cast<uintptr_t>(Screen)));
+            return;
+        }
+        FrontEnd = FFrontEnd;
     }
-    if (FScreens.erase(Screen) == 0)
-        Error(std::wstring(Restore ? L"RestoreScreen" : L"FreeScreen") +
-              L": unknown or already restored screen handle " +
-              std::to_wstring(reinterpret_cast<uintptr_t>(Screen)));
+    if (FrontEnd)
+        FrontEnd->ScreenRestored(Screen, Restore);
 }
 
 intptr_t TFarHost::AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS Command, intptr_t Param1,

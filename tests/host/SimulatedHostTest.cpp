@@ -86,3 +86,33 @@ TEST(SimulatedHost, ScreenHandlesAreTracked)
     host::RestoreScreen(A);
     EXPECT_EQ(Host.Errors().size(), 1u);
 }
+
+TEST(SimulatedHost, AFrontEndDrawsBoxesAndScreensAndAnswersInsteadOfTheScripts)
+{
+    struct TRecorder : THostFrontEnd {
+        std::vector<std::wstring> Seen;
+        intptr_t Message(const TMessageBox& Box) override
+        {
+            Seen.push_back(L"box " + Box.Lines.front());
+            return 1;
+        }
+        void ScreenSaved(HANDLE) override { Seen.push_back(L"saved"); }
+        void ScreenRestored(HANDLE, bool Restore) override { Seen.push_back(Restore ? L"restored" : L"freed"); }
+    } FrontEnd;
+    TFarHost Host;
+    Host.QueueMessageResult(0);
+    Host.SetFrontEnd(&FrontEnd);
+    const wchar_t* Items[] = {L"Title", L"line", L"Yes", L"No"};
+    EXPECT_EQ(Host.ShowMessage(&Host.PluginGuid, 0, Items, 4, 2), 1);
+    // A box without buttons is drawn; nothing waits, whatever the front end says.
+    EXPECT_EQ(Host.ShowMessage(&Host.PluginGuid, 0, Items, 2, 0), -1);
+    host::RestoreScreen(host::SaveScreen(0, 0, -1, -1));
+    host::FreeScreen(host::SaveScreen(0, 0, -1, -1));
+    EXPECT_THAT(FrontEnd.Seen, ElementsAre(L"box line", L"box line", L"saved", L"restored", L"saved", L"freed"));
+
+    // Without it the scripted answers serve again.
+    Host.SetFrontEnd(nullptr);
+    EXPECT_EQ(Host.ShowMessage(&Host.PluginGuid, 0, Items, 4, 2), 0);
+    EXPECT_EQ(Host.Messages().size(), 3u);
+    EXPECT_TRUE(Host.Errors().empty());
+}
