@@ -82,6 +82,10 @@ void TFunctionListDialog::SetSize(int Width, int Height)
 {
     TSearchDialog::SetSize(Width, Height);
     BuildRows();
+    // Rebuilt rows all show; while the dialog runs the typed filter still
+    // stands in the search field, so it is applied to them again.
+    if (IsActive() && GetSearchEdit())
+        ApplyFilter(GetSearchEdit()->GetText());
     GrowList(-ContextEditCount());
     for (TEdit* Edit : FContextEdits)
         if (Edit)

@@ -53,13 +53,16 @@ protected:
     void TearDown() override
     {
         if (Host) {
-            if (Host->IsLoaded())
+            if (Host->IsLoaded()) {
                 EXPECT_TRUE(Host->Unload());
+            }
             EXPECT_THAT(Host->Errors(), ::testing::IsEmpty());
             // ACTL_SYNCHRO is the one service made to be called from any thread.
-            for (const TServiceCall& Call : Host->Calls())
-                if (Call.Service != "ACTL_SYNCHRO")
+            for (const TServiceCall& Call : Host->Calls()) {
+                if (Call.Service != "ACTL_SYNCHRO") {
                     EXPECT_EQ(Call.ThreadId, Host->MainThreadId()) << Call.Service << " from another thread";
+                }
+            }
             Host.reset();
         }
         EXPECT_THAT(FilesIn(TempDir), ::testing::IsEmpty()) << "a temporary file was left behind";

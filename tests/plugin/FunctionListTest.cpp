@@ -94,6 +94,9 @@ TEST_F(FunctionListTest, TheFilterMatchesTagNamesOnly)
                    ASSERT_EQ(VisibleEntries(Live.Items[3]).size(), 1u);
                    EXPECT_NE(VisibleEntries(Live.Items[3])[0].find(L"print_function"), std::wstring::npos);
                })
+               // Rows rebuilt for a new console size keep to the typed filter.
+               .Resize(100, 30)
+               .Check([&](THostDialog& Live) { EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 1u); })
                .Esc());
     EXPECT_FALSE(Dialog->Execute());
 }
@@ -146,9 +149,9 @@ TEST_F(FunctionListTest, TheCommandPreselectsTheEnclosingTagAndFiltersByTheWordU
         int Row;            // the row current at the start
         const wchar_t* Filter;
     } const Cases[] = {
-        {"cursor on the 20th line", 19, 0, false, 1},
-        {"above every tag", 4, 0, false, 0},
-        {"two tags on one line: the later in list order", 35, 0, false, 4},
+        {"cursor on the 20th line", 19, 0, false, 1, L""},
+        {"above every tag", 4, 0, false, 0, L""},
+        {"two tags on one line: the later in list order", 35, 0, false, 4, L""},
         {"a word that a tag contains", 19, 3, false, 1, L"beta"},
         {"a word no tag contains", 29, 1, false, 2, L""},
         // No tag contains Foo, so no row shows.
@@ -171,7 +174,7 @@ TEST_F(FunctionListTest, TheCommandPreselectsTheEnclosingTagAndFiltersByTheWordU
         Script(TDialogScript()
                    .Check([&](THostDialog& Live) {
                        EXPECT_EQ(Live.Items[3].List.CurPos, Case.Row) << Case.Case;
-                       EXPECT_EQ(Live.Items[2].Data, Case.Filter ? Case.Filter : L"") << Case.Case;
+                       EXPECT_EQ(Live.Items[2].Data, Case.Filter) << Case.Case;
                    })
                    .Esc());
         TEditorTasks Tasks;
