@@ -147,11 +147,17 @@ const std::wstring& TFunctionListDialog::UpperName(intptr_t Index)
     // Tags do not change while the dialog exists: each name is upper-cased
     // once, not once per keystroke.
     if (FUpperNames.size() != static_cast<size_t>(FTags->Count()))
-        PrepareFilter();
+        PrepareNames();
     return FUpperNames.at(static_cast<size_t>(Index));
 }
 
 void TFunctionListDialog::PrepareFilter()
+{
+    // The names are upper-cased when a filter first needs them: most lists
+    // open without one, and the user waits for the list to show.
+}
+
+void TFunctionListDialog::PrepareNames()
 {
     const int Count = FTags ? FTags->Count() : 0;
     FUpperNames.clear();

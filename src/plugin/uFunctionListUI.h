@@ -46,6 +46,7 @@ protected:
 
 private:
     const std::wstring& UpperName(intptr_t Index);
+    void PrepareNames();
 
     TCtags* FTags = nullptr;
     intptr_t FEditorId = -1;
