@@ -1,5 +1,7 @@
 #include "LngFile.h"
 
+#include "ToolText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -130,15 +132,9 @@ bool LoadLanguage(const std::wstring& Folder, const std::wstring& Language, TLng
         if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         const std::wstring Path = Folder + L"\\" + Data.cFileName;
-        HANDLE Handle = ::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (Handle == INVALID_HANDLE_VALUE)
-            continue;
         std::string Bytes;
-        char Buffer[65536];
-        DWORD Read = 0;
-        while (::ReadFile(Handle, Buffer, sizeof(Buffer), &Read, nullptr) && Read > 0)
-            Bytes.append(Buffer, Read);
-        ::CloseHandle(Handle);
+        if (!tooltext::ReadWholeFile(Path, Bytes))
+            continue;
         TLngFile File;
         File.FileName = Data.cFileName;
         if (ParseLngFile(Bytes, File))

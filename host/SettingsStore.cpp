@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "FarHost.h"
+#include "ToolText.h"
 
 #include <windows.h>
 
@@ -14,17 +15,7 @@ namespace {
 
 // The host's database keeps text as UTF-8; conversions between text and raw
 // data therefore go through UTF-8.
-std::string ToUtf8(const std::wstring& Text)
-{
-    if (Text.empty())
-        return std::string();
-    const int Size = ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string Result(static_cast<size_t>(Size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Size, nullptr,
-                          nullptr);
-    return Result;
-}
+using tooltext::Narrow;
 
 std::wstring FromUtf8(const unsigned char* Bytes, size_t Size)
 {
@@ -135,7 +126,7 @@ std::vector<unsigned char> TSettingsValue::AsData() const
 {
     if (Type == far3::FST_DATA)
         return Data;
-    const std::string Text = ToUtf8(AsString());
+    const std::string Text = Narrow(AsString());
     return std::vector<unsigned char>(Text.begin(), Text.end());
 }
 
@@ -158,7 +149,7 @@ void PrintTo(const TSettingsValue& Value, std::ostream* Out)
         *Out << "number " << Value.Number;
         break;
     case far3::FST_STRING:
-        *Out << "string \"" << ToUtf8(Value.String) << '"';
+        *Out << "string \"" << Narrow(Value.String) << '"';
         break;
     case far3::FST_DATA:
         *Out << "data of " << Value.Data.size() << " bytes";

@@ -1,6 +1,7 @@
 #include "EditorView.h"
 
 #include "Paint.h"
+#include "ToolText.h"
 
 #include <algorithm>
 
@@ -25,18 +26,6 @@ std::wstring Decode(const std::string& Bytes)
     std::wstring Text(static_cast<size_t>(Length), L'\0');
     ::MultiByteToWideChar(CodePage, 0, Bytes.data(), Size, Text.data(), Length);
     return Text;
-}
-
-std::string Utf8(const std::wstring& Text)
-{
-    if (Text.empty())
-        return std::string();
-    const int Size = ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string Bytes(static_cast<size_t>(Size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Size, nullptr,
-                          nullptr);
-    return Bytes;
 }
 
 std::wstring SystemMessage(DWORD Code)
@@ -69,9 +58,8 @@ std::wstring KeepEnd(const std::wstring& Text, int Width)
 
 bool TEditorView::Load(std::wstring& Error)
 {
-    const HANDLE File = ::CreateFileW(FEditor.FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
-    if (File == INVALID_HANDLE_VALUE) {
+    std::string Bytes;
+    if (!tooltext::ReadWholeFile(FEditor.FileName, Bytes)) {
         const DWORD Code = ::GetLastError();
         // As the host does: a new file starts empty and is created on saving.
         if (Code == ERROR_FILE_NOT_FOUND) {
@@ -81,12 +69,6 @@ bool TEditorView::Load(std::wstring& Error)
         Error = L"Cannot open " + FEditor.FileName + L": " + SystemMessage(Code);
         return false;
     }
-    std::string Bytes;
-    char Buffer[65536];
-    DWORD Done = 0;
-    while (::ReadFile(File, Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
-        Bytes.append(Buffer, Done);
-    ::CloseHandle(File);
     FBom = Bytes.rfind(Bom, 0) == 0;
     if (FBom)
         Bytes.erase(0, 3);
@@ -97,7 +79,7 @@ bool TEditorView::Load(std::wstring& Error)
 
 bool TEditorView::Save(std::wstring& Error)
 {
-    std::string Bytes = (FBom ? std::string(Bom) : std::string()) + Utf8(FEditor.Text());
+    std::string Bytes = (FBom ? std::string(Bom) : std::string()) + tooltext::Narrow(FEditor.Text());
     const HANDLE File = ::CreateFileW(FEditor.FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File == INVALID_HANDLE_VALUE) {

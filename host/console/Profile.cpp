@@ -1,33 +1,12 @@
 #include "Profile.h"
 
 #include "FarHost.h"
+#include "ToolText.h"
 
 #include <cstdio>
 #include <cwchar>
 
 namespace {
-
-std::string Utf8(const std::wstring& Text)
-{
-    if (Text.empty())
-        return std::string();
-    const int Size = ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string Bytes(static_cast<size_t>(Size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Size, nullptr,
-                          nullptr);
-    return Bytes;
-}
-
-std::wstring FromUtf8(const std::string& Bytes)
-{
-    if (Bytes.empty())
-        return std::wstring();
-    const int Length = ::MultiByteToWideChar(CP_UTF8, 0, Bytes.data(), static_cast<int>(Bytes.size()), nullptr, 0);
-    std::wstring Text(static_cast<size_t>(Length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, Bytes.data(), static_cast<int>(Bytes.size()), Text.data(), Length);
-    return Text;
-}
 
 std::wstring Escape(const std::wstring& Text)
 {
@@ -140,17 +119,10 @@ std::wstring DefaultProfileFolder()
 std::vector<TProfileValue> ReadProfile(const std::wstring& File, std::vector<std::wstring>& Warnings)
 {
     std::vector<TProfileValue> Values;
-    const HANDLE Handle =
-        ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (Handle == INVALID_HANDLE_VALUE)
-        return Values;
     std::string Bytes;
-    char Buffer[16384];
-    DWORD Done = 0;
-    while (::ReadFile(Handle, Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
-        Bytes.append(Buffer, Done);
-    ::CloseHandle(Handle);
-    const std::wstring Text = FromUtf8(Bytes);
+    if (!tooltext::ReadWholeFile(File, Bytes))
+        return Values;
+    const std::wstring Text = tooltext::Widen(Bytes);
     size_t Pos = 0;
     int Number = 0;
     while (Pos < Text.size()) {
@@ -194,7 +166,7 @@ bool WriteProfile(const std::wstring& File, const std::vector<TProfileValue>& Va
     std::wstring Text = L"# Settings the plugins stored in the Lodestar console host: GUID, name, type, value.\n";
     for (const TProfileValue& Value : Values)
         Text += GuidText(Value.Guid) + L"\t" + Value.Name + L"\t" + ValueText(Value.Value) + L"\n";
-    const std::string Bytes = Utf8(Text);
+    const std::string Bytes = tooltext::Narrow(Text);
     const HANDLE Handle =
         ::CreateFileW(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Handle == INVALID_HANDLE_VALUE)
