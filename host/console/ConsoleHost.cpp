@@ -252,23 +252,12 @@ void TConsoleHost::ScreenRestored(HANDLE Screen, bool Restore)
     Show();
 }
 
-intptr_t TConsoleHost::Ask(const TMessageBox& Box, bool& InputEnded)
+bool TConsoleHost::NextKey(KEY_EVENT_RECORD& Key, TScreen::TSnapshot& Under, const std::function<void()>& Draw)
 {
-    TScreen::TSnapshot Under = FScreen.Save();
-    const int Count = static_cast<int>(Box.Buttons.size());
-    int Focus = 0;
-    intptr_t Answer = -1;
-    InputEnded = false;
     for (;;) {
         TInputEvent Event;
-        const auto Draw = [&] {
-            FScreen.Restore(Under);
-            paint::Message(FScreen, Box, Focus);
-        };
-        if (!NextEvent(Event, Draw)) {
-            InputEnded = true;
-            break;
-        }
+        if (!NextEvent(Event, Draw))
+            return false;
         if (Event.Kind == TInputEvent::Resize) {
             Resize(Event.Width, Event.Height, true);
             Under = FScreen.Save();
@@ -278,7 +267,28 @@ intptr_t TConsoleHost::Ask(const TMessageBox& Box, bool& InputEnded)
             Pause(Event.Milliseconds);
             continue;
         }
-        const KEY_EVENT_RECORD& Key = Event.KeyEvent;
+        Key = Event.KeyEvent;
+        return true;
+    }
+}
+
+intptr_t TConsoleHost::Ask(const TMessageBox& Box, bool& InputEnded)
+{
+    TScreen::TSnapshot Under = FScreen.Save();
+    const int Count = static_cast<int>(Box.Buttons.size());
+    int Focus = 0;
+    intptr_t Answer = -1;
+    InputEnded = false;
+    const auto Draw = [&] {
+        FScreen.Restore(Under);
+        paint::Message(FScreen, Box, Focus);
+    };
+    for (;;) {
+        KEY_EVENT_RECORD Key;
+        if (!NextKey(Key, Under, Draw)) {
+            InputEnded = true;
+            break;
+        }
         if (IsKey(Key, VK_LEFT) || IsKey(Key, VK_UP) || IsKey(Key, VK_TAB, ShiftKeys)) {
             Focus = (Focus + Count - 1) % Count;
         } else if (IsKey(Key, VK_RIGHT) || IsKey(Key, VK_DOWN) || IsKey(Key, VK_TAB)) {
@@ -304,24 +314,14 @@ int TConsoleHost::Menu(const std::wstring& Title, const std::vector<std::wstring
     const int Count = static_cast<int>(Items.size());
     int Current = 0;
     int Chosen = -1;
+    const auto Draw = [&] {
+        FScreen.Restore(Under);
+        paint::Menu(FScreen, Title, Items, Current);
+    };
     for (;;) {
-        TInputEvent Event;
-        const auto Draw = [&] {
-            FScreen.Restore(Under);
-            paint::Menu(FScreen, Title, Items, Current);
-        };
-        if (!NextEvent(Event, Draw))
+        KEY_EVENT_RECORD Key;
+        if (!NextKey(Key, Under, Draw))
             break;
-        if (Event.Kind == TInputEvent::Resize) {
-            Resize(Event.Width, Event.Height, true);
-            Under = FScreen.Save();
-            continue;
-        }
-        if (Event.Kind == TInputEvent::Wait) {
-            Pause(Event.Milliseconds);
-            continue;
-        }
-        const KEY_EVENT_RECORD& Key = Event.KeyEvent;
         if (IsKey(Key, VK_ESCAPE) || IsKey(Key, VK_F10))
             break;
         if (Count == 0)

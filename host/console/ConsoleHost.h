@@ -48,6 +48,10 @@ private:
     bool NextEvent(TInputEvent& Event, const std::function<void()>& Draw, const std::function<bool()>& Stop = {});
     void Show();
     void Pause(DWORD Milliseconds);
+    // The next key for a box or menu drawn over Under; a resize or a pause
+    // is dealt with on the way (Under is taken again after a resize).
+    // False when the input has ended.
+    bool NextKey(KEY_EVENT_RECORD& Key, TScreen::TSnapshot& Under, const std::function<void()>& Draw);
     // A new console size: the picture, the editor window and, unless a
     // dialog's engine does it, the host.
     void Resize(SHORT Width, SHORT Height, bool TellHost);
