@@ -702,18 +702,13 @@ intptr_t TDialogEngine::Dispatch(THostDialog& Dialog, intptr_t Msg, intptr_t Par
     if (!Item)
         return 0;
     switch (Msg) {
-    case DM_ENABLE: {
-        const bool Was = !(Item->Flags & DIF_DISABLE);
-        if (Value != -1) {
-            Item->Flags = Value ? Item->Flags & ~DIF_DISABLE : Item->Flags | DIF_DISABLE;
-            FocusLeaves(Dialog, Param1);
-        }
-        return Was;
-    }
+    case DM_ENABLE:
     case DM_SHOWITEM: {
-        const bool Was = !(Item->Flags & DIF_HIDDEN);
+        // Both answer whether the item was on; -1 only asks.
+        const FARDIALOGITEMFLAGS Off = Msg == DM_ENABLE ? DIF_DISABLE : DIF_HIDDEN;
+        const bool Was = !(Item->Flags & Off);
         if (Value != -1) {
-            Item->Flags = Value ? Item->Flags & ~DIF_HIDDEN : Item->Flags | DIF_HIDDEN;
+            Item->Flags = Value ? Item->Flags & ~Off : Item->Flags | Off;
             FocusLeaves(Dialog, Param1);
         }
         return Was;
