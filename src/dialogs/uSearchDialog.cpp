@@ -136,7 +136,7 @@ void TSearchDialog::PrepareFilter()
 
 const std::wstring& TSearchDialog::UpperFilter(const std::wstring& Filter)
 {
-    if (Filter != FFilterKey || (FUpperFilter.empty() && !Filter.empty())) {
+    if (Filter != FFilterKey) {
         FFilterKey = Filter;
         FUpperFilter = UpperCaseText(Filter);
     }
