@@ -1,5 +1,7 @@
 #include "uEditorTasks.h"
 
+#include "Handle.h"
+
 #include "uFarEditor.h"
 #include "uFarPlugin.h"
 #include "uFiles.h"
@@ -86,9 +88,9 @@ TCtags& TEditorTasks::GetCtags()
     return *FCtags;
 }
 
-void TEditorTasks::ShowError(std::initializer_list<std::wstring> Lines)
+void TEditorTasks::ShowError(const std::vector<std::wstring>& Lines)
 {
-    TFarModule::Message(far3::FMSG_WARNING, std::vector<std::wstring>(Lines), 1);
+    TFarModule::Message(far3::FMSG_WARNING, Lines, 1);
 }
 
 bool TEditorTasks::Execute()
@@ -170,44 +172,33 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
 
 bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
 {
-    const auto Cleanup = [&] {
+    // Exactly once, on every path.
+    const auto Cleanup = ScopeExit([&] {
         if (IsTemporary)
             DeleteSnapshot(FileName);
-    };
+    });
     try {
         TFarProgress& Progress = GetProgress();
         Progress.Show({GetMsg(MTitle), GetMsg(MRunningCtags), Progress.FitText(FileName), Progress.ProgressBar(0, 0)},
                       false);
-        try {
-            GetCtags().LoadFromFile(FileName);
-        } catch (...) {
-            Progress.Hide();
-            throw;
-        }
-        Progress.Hide();
+        const auto Hide = ScopeExit([&] { Progress.Hide(); });
+        GetCtags().LoadFromFile(FileName);
     } catch (const ECtagsError_CtagsNotFound&) {
-        Cleanup();
         ShowError({GetMsg(MTitle), GetMsg(MCtagsNotFound), GetCtags().GetExecutableName(), GetMsg(MOk)});
         return false;
     } catch (const ECtagsError_ExecutionFailed& E) {
-        Cleanup();
         std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MCtagsFailed)};
         // ctags may say several lines; a box shows each on its own.
         for (const std::wstring& Line : TFarModule::SplitLines(E.Message()))
             Lines.push_back(Line);
         Lines.push_back(Format(GetMsg(MCtagsExitCode), {E.ExitCode()}));
         Lines.push_back(GetMsg(MOk));
-        TFarModule::Message(far3::FMSG_WARNING, Lines, 1);
+        ShowError(Lines);
         return false;
     } catch (const ECtagsError&) {
-        Cleanup();
         ShowError({GetMsg(MTitle), GetMsg(MCtagsFailed), GetMsg(MOk)});
         return false;
-    } catch (...) {
-        Cleanup();
-        throw;
     }
-    Cleanup();
     return true;
 }
 

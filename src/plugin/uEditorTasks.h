@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Characters that make up the word under the cursor.
 bool IsIdentChar(wchar_t C);
@@ -38,7 +39,7 @@ public:
     TCtags& GetCtags();
 
 private:
-    void ShowError(std::initializer_list<std::wstring> Lines);
+    void ShowError(const std::vector<std::wstring>& Lines);
 
     std::unique_ptr<TFarProgress> FProgress;
     intptr_t FEditorId = -1;
