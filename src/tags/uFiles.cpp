@@ -10,10 +10,17 @@
 // --- TBufferedStream -------------------------------------------------------------
 
 TBufferedStream::TBufferedStream(TKey, TStream* Stream, std::int32_t BufferSize, bool OwnsStream)
-    : FStream(Stream), FOwnsStream(OwnsStream), FBufferSize(BufferSize > 0 ? BufferSize : DefaultBufferSize)
+    : FOwnedStream(OwnsStream ? Stream : nullptr), FStream(Stream),
+      FBufferSize(BufferSize > 0 ? BufferSize : DefaultBufferSize)
 {
     FBuffer = std::make_unique<std::uint8_t[]>(static_cast<size_t>(FBufferSize));
     ResetBuffer();
+}
+
+TBufferedStream::TBufferedStream(TKey Key, std::unique_ptr<TStream> Stream, std::int32_t BufferSize)
+    : TBufferedStream(Key, Stream.get(), BufferSize, false)
+{
+    FOwnedStream = std::move(Stream);
 }
 
 TBufferedStream::~TBufferedStream()
@@ -23,8 +30,6 @@ TBufferedStream::~TBufferedStream()
     } catch (...) {
         // Nowhere to report from here; see the declaration.
     }
-    if (FOwnsStream)
-        delete FStream;
 }
 
 void TBufferedStream::SetSize(std::int32_t NewSize)
@@ -189,10 +194,8 @@ std::string_view ByteOrderMark(TTextEncoding Encoding)
 
 std::unique_ptr<TTextStream> TTextStream::Create(const std::wstring& FileName, std::uint16_t Mode)
 {
-    auto File = std::make_unique<TFileStream>(FileName, Mode);
-    auto Result = TBufferedStream::Create<TTextStream>(File.get(), DefaultBufferSize, true);
-    File.release();
-    return Result;
+    return TBufferedStream::Create<TTextStream>(std::unique_ptr<TStream>(std::make_unique<TFileStream>(FileName, Mode)),
+                                                DefaultBufferSize);
 }
 
 void TTextStream::Initialize()

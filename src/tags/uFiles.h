@@ -35,6 +35,9 @@ public:
     TBufferedStream(TKey, TStream* Stream, std::int32_t BufferSize, bool OwnsStream);
     TBufferedStream(TKey Key, TStream* Stream, bool OwnsStream)
         : TBufferedStream(Key, Stream, DefaultBufferSize, OwnsStream) {}
+    // Owning Stream from the start: whatever fails later in construction
+    // (the buffer, Initialize) frees it exactly once.
+    TBufferedStream(TKey, std::unique_ptr<TStream> Stream, std::int32_t BufferSize);
     // Writes what the window still holds, but a failure here has no one to
     // report to: call Flush first where a lost write matters.
     ~TBufferedStream() override;
@@ -49,7 +52,7 @@ public:
     virtual void Flush();
 
     TStream* Stream() const noexcept { return FStream; }
-    bool OwnsStream() const noexcept { return FOwnsStream; }
+    bool OwnsStream() const noexcept { return FOwnedStream != nullptr; }
     std::int32_t BufferSize() const noexcept { return FBufferSize; }
     std::int64_t BufferStart() const noexcept { return FBufferStart; }
     std::int32_t BufferCount() const noexcept { return FBufferCount; }
@@ -70,8 +73,9 @@ private:
     void MoveStreamTo(std::int64_t Where);
     void FlushWindow();
 
+    // Declared first, so that it is freed last, after the final flush.
+    std::unique_ptr<TStream> FOwnedStream;
     TStream* FStream;
-    bool FOwnsStream;
     std::unique_ptr<std::uint8_t[]> FBuffer;
     std::int32_t FBufferSize;
     std::int64_t FBufferStart = 0;

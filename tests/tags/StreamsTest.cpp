@@ -198,6 +198,22 @@ TEST(TTextStream, CreateFailureLeavesNothingOpen)
     // A file held open in create mode is not shared.
     auto Text = TTextStream::Create(Dir / L"held.c", fmCreate);
     EXPECT_THROW(TTextStream::Create(Dir / L"held.c", fmOpenRead | fmShareDenyNone), EFOpenError);
+
+    // A stream owned from the start is freed exactly once when the last
+    // step of construction fails.
+    struct TCounted : TMemoryStream {
+        int& Freed;
+        explicit TCounted(int& F) : Freed(F) {}
+        ~TCounted() override { ++Freed; }
+    };
+    struct TFailing : TTextStream {
+        using TTextStream::TTextStream;
+        void Initialize() override { throw EStreamError(L"cannot"); }
+    };
+    int Freed = 0;
+    EXPECT_THROW(TBufferedStream::Create<TFailing>(std::unique_ptr<TStream>(std::make_unique<TCounted>(Freed)), 16),
+                 EStreamError);
+    EXPECT_EQ(Freed, 1);
 }
 
 TEST(TTextStream, DetectsEncodingFromMarksAndContent)
