@@ -108,16 +108,21 @@ void TFarPlugin::DoSetStartupInfo(const far3::PluginStartupInfo* Info)
 
 void TFarPlugin::DoGetGlobalInfo(far3::GlobalInfo* Info)
 {
-    GetIdentity(GGlobalInfo.Title, GGlobalInfo.Description, GGlobalInfo.Author);
+    // Made whole before the host's record is touched: a failure half-way
+    // must not leave a record the host takes for a plugin.
+    TGlobalInfo_Static Identity;
+    GetIdentity(Identity.Title, Identity.Description, Identity.Author);
+    far3::GlobalInfo Filled{};
+    Filled.StructSize = far3::GlobalInfoFillSize;
+    Filled.MinFarVersion = GetMinFarVersion();
+    Filled.Version = GetVersion();
+    Filled.Guid = GetGuid();
+    GGlobalInfo = std::move(Identity);
+    Filled.Title = GGlobalInfo.Title.c_str();
+    Filled.Description = GGlobalInfo.Description.c_str();
+    Filled.Author = GGlobalInfo.Author.c_str();
     // Instance belongs to the host: the record is ours only up to it.
-    std::memset(Info, 0, far3::GlobalInfoFillSize);
-    Info->StructSize = far3::GlobalInfoFillSize;
-    Info->MinFarVersion = GetMinFarVersion();
-    Info->Version = GetVersion();
-    Info->Guid = GetGuid();
-    Info->Title = GGlobalInfo.Title.c_str();
-    Info->Description = GGlobalInfo.Description.c_str();
-    Info->Author = GGlobalInfo.Author.c_str();
+    std::memcpy(static_cast<void*>(Info), &Filled, far3::GlobalInfoFillSize);
 }
 
 void TFarPlugin::DoGetPluginInfo(far3::PluginInfo* Info)

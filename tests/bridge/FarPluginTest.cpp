@@ -20,12 +20,37 @@ public:
     std::function<intptr_t()> OnOpen = [] { return intptr_t(0); };
     std::function<bool()> OnConfigure = [] { return true; };
     std::function<std::wstring(TStandardMessage)> OnStandardMessage;
+    // Raised inside the export that asks for them, when set.
+    std::function<void()> FailStartup, FailIdentity, FailPluginInfo, FailExit;
     std::vector<std::wstring> LogLines;
     std::vector<void*> SynchroParams;
     DWORD SynchroThread = 0;
     int ConfigureCalls = 0;
 
     intptr_t Open(far3::OPENFROM, const GUID*, intptr_t) override { return OnOpen(); }
+    void Startup() override
+    {
+        if (FailStartup)
+            FailStartup();
+    }
+    void GetIdentity(std::wstring& Title, std::wstring& Description, std::wstring& Author) override
+    {
+        if (FailIdentity)
+            FailIdentity();
+        TPlugin::GetIdentity(Title, Description, Author);
+    }
+    void GetPluginInfo(far3::PLUGIN_FLAGS& Flags, TFarPluginMenu& PluginMenu, TFarPluginMenu& ConfigMenu,
+                       TFarPluginMenu& DiskMenu, std::wstring& CommandPrefix) override
+    {
+        if (FailPluginInfo)
+            FailPluginInfo();
+        TPlugin::GetPluginInfo(Flags, PluginMenu, ConfigMenu, DiskMenu, CommandPrefix);
+    }
+    void Exit() override
+    {
+        if (FailExit)
+            FailExit();
+    }
     bool Configure(const GUID*) override
     {
         ++ConfigureCalls;
@@ -219,6 +244,71 @@ TEST_F(FarPluginTest, StartupCopiesOnlyWhatTheHostGave)
     // Back to the full tables so the host can unload the plugin normally.
     Host->Unload();
     ASSERT_TRUE(Host->LoadStatic(LinkedExports(), TestProgramPath()));
+}
+
+TEST_F(FarPluginTest, GlobalInfoFillsTheRecordUpToTheHostsInstance)
+{
+    far3::GlobalInfo Info;
+    std::memset(static_cast<void*>(&Info), 0xAB, sizeof(Info));
+    Info.StructSize = sizeof(Info);
+    Info.Instance = reinterpret_cast<void*>(0x1234);
+    GetGlobalInfoW(&Info);
+    EXPECT_EQ(Info.StructSize, far3::GlobalInfoFillSize);
+    EXPECT_EQ(std::memcmp(&Info.Guid, &PluginGuidValue, sizeof(GUID)), 0);
+    EXPECT_STREQ(Info.Title, L"Lodestar");
+    EXPECT_STREQ(Info.Author, L"The Lodestar developers");
+    const far3::VersionInfo Min = far3::MakeFarVersion(3, 0, 0, 0, far3::VS_RELEASE);
+    EXPECT_EQ(std::memcmp(&Info.MinFarVersion, &Min, sizeof(Min)), 0);
+    // The linked test program has no version resource: all zero, no stray bytes.
+    const far3::VersionInfo Zero{};
+    EXPECT_EQ(std::memcmp(&Info.Version, &Zero, sizeof(Zero)), 0);
+    EXPECT_EQ(Info.Instance, reinterpret_cast<void*>(0x1234));
+}
+
+// Whatever fails inside an export is reported under the export's name, the
+// export gives its neutral result, and the record it was filling is left as
+// the host gave it.
+TEST_F(FarPluginTest, AFailureInsideAnyExportIsReportedByNameAndLeavesNothingHalfBuilt)
+{
+    const auto Fail = [] { throw EFarError(L"broken"); };
+    const auto Report = [](const wchar_t* Name) {
+        return ElementsAre(L"Lodestar", std::wstring(L"Exception occurred in function ") + Name, L"EFarError",
+                           L"broken", L"&OK");
+    };
+
+    Plugin->FailStartup = Fail;
+    far3::PluginStartupInfo Startup = Plugin->GetStartupInfo();
+    far3::FarStandardFunctions Functions = Plugin->GetStandardFunctions();
+    Startup.FSF = &Functions;
+    SetStartupInfoW(&Startup);
+    Plugin->FailStartup = nullptr;
+
+    Plugin->FailIdentity = Fail;
+    far3::GlobalInfo Global{};
+    Global.StructSize = sizeof(Global);
+    GetGlobalInfoW(&Global);
+    EXPECT_EQ(Global.Title, nullptr);
+    EXPECT_EQ(Global.Guid.Data1, 0u);
+    Plugin->FailIdentity = nullptr;
+
+    Plugin->FailPluginInfo = Fail;
+    far3::PluginInfo Info{};
+    Info.StructSize = sizeof(Info);
+    GetPluginInfoW(&Info);
+    EXPECT_EQ(Info.StructSize, sizeof(Info));
+    EXPECT_EQ(Info.PluginMenu.Count, 0u);
+    EXPECT_FALSE(Plugin->IsPluginInfoCached());
+    Plugin->FailPluginInfo = nullptr;
+    // Once the cause is gone the information is built whole.
+    EXPECT_EQ(Host->GetPluginInfo().PluginMenu.size(), 1u);
+
+    Plugin->FailExit = Fail;
+    far3::ExitInfo Exit{sizeof(far3::ExitInfo), nullptr};
+    ExitFARW(&Exit);
+    Plugin->FailExit = nullptr;
+
+    EXPECT_THAT(Host->ButtonBoxTexts(), ElementsAre(Report(L"SetStartupInfo"), Report(L"GetGlobalInfoW"),
+                                                    Report(L"GetPluginInfoW"), Report(L"ExitFARW")));
 }
 
 TEST_F(FarPluginTest, FitStringPadsOrShortensLikeThePathsOfTheHost)
