@@ -415,8 +415,6 @@ public:
     }
 
     void Signal() noexcept { ::SetEvent(FEvent.get()); }
-    // The host ran the request: the next pause may ask again.
-    void RequestDone() noexcept { FPending.store(false); }
 
 private:
     void Execute() noexcept
@@ -440,10 +438,11 @@ private:
                 if (FTerminated.load())
                     return;
             }
-            // At most one request waits for the host; it reads the edit's
-            // text when it runs, so it covers the changes made meanwhile.
-            if (!FPending.exchange(true))
-                TFarSynchro::Post(FToken);
+            // One request per pause. The host may drop a request without
+            // a word (its answer is always 0), so none is held back for an
+            // earlier one; the edit skips a request that finds no change
+            // left to report.
+            TFarSynchro::Post(FToken);
         }
     }
 
@@ -451,7 +450,6 @@ private:
     const std::uintptr_t FToken;
     TKernelHandle FEvent;
     std::atomic<bool> FTerminated{false};
-    std::atomic<bool> FPending{false};
     std::thread FThread;
 };
 
@@ -499,8 +497,10 @@ bool TFarDialog::TCustomEdit::DoChange()
     bool Result = true;
     if (GetChangeDelay() > 0) {
         // A failed delayed handler ends the delayed notifications for good.
-        if (!FDelayedFailure)
+        if (!FDelayedFailure) {
+            ++FChangeSerial;
             GetChangeThread()->Signal();
+        }
         return true;
     }
     if (OnChange)
@@ -541,11 +541,21 @@ void TFarDialog::TCustomEdit::StopChangeThread() noexcept
 
 void TFarDialog::TCustomEdit::SynchroEvent()
 {
-    const std::uintptr_t Current = FChangeThread.load();
-    if (Current <= 1)
+    ApplyPendingChange();
+}
+
+bool TFarDialog::TCustomEdit::HasPendingChange() const noexcept
+{
+    return FChangeSerial != FReportedSerial && !FDelayedFailure;
+}
+
+void TFarDialog::TCustomEdit::ApplyPendingChange()
+{
+    if (!HasPendingChange())
         return;
-    reinterpret_cast<TDelayedChangeThread*>(Current)->RequestDone();
-    if (FDelayedFailure || !GetDialog().IsActive() || !OnChange)
+    FReportedSerial = FChangeSerial;
+    // Once the run has ended, the dialog is only kept for its values.
+    if (!GetDialog().IsRunning() || !OnChange)
         return;
     try {
         bool Result = true;

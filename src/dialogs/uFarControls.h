@@ -186,6 +186,12 @@ public:
     bool HasChangeThread() const noexcept { return FChangeThread.load() > 1; }
     // Whether a delayed handler failed, which ends the delayed notifications.
     bool DelayedChangeFailed() const noexcept { return FDelayedFailure != nullptr; }
+    // Whether a change waits for its pause to be reported.
+    bool HasPendingChange() const noexcept;
+    // Reports a waiting change now, on the host's thread, instead of at the
+    // end of the pause (for a key that acts on what the change would show).
+    // Does nothing once the dialog's run has ended.
+    void ApplyPendingChange();
 
     TChangeEvent OnChange;
 
@@ -206,6 +212,9 @@ private:
     std::atomic<std::uintptr_t> FChangeThread{0};
     std::uintptr_t FSynchroToken = 0;
     std::exception_ptr FDelayedFailure;
+    // Changes made, and changes reported to OnChange (host's thread only).
+    std::uint64_t FChangeSerial = 0;
+    std::uint64_t FReportedSerial = 0;
 };
 
 class TFarDialog::TEdit : public TCustomEdit {

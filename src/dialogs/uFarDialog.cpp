@@ -316,12 +316,15 @@ bool TFarDialog::Run(TButton*& Button)
         const auto DialogRun = StartupInfo().DialogRun;
         if (!DialogRun)
             throw EFarPluginError(L"The host has not provided the service DialogRun");
+        FRunning = true;
         try {
             ExitCode = DialogRun(FHandle);
         } catch (...) {
+            FRunning = false;
             Redraw();
             throw;
         }
+        FRunning = false;
         Redraw();
     }
     if (FFailure) {

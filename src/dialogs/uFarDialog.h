@@ -85,6 +85,9 @@ public:
 
     // --- the host dialog -------------------------------------------------------
     bool IsActive() const noexcept { return FHandle != INVALID_HANDLE_VALUE; }
+    // Inside Run: the host's modal loop is going. After it the host dialog
+    // still exists (IsActive) for reading values, but runs nothing.
+    bool IsRunning() const noexcept { return FRunning; }
     HANDLE GetHandle() const noexcept { return FHandle; }
     const GUID& GetId() const noexcept { return FId; }
     bool Build();
@@ -164,5 +167,6 @@ private:
     std::wstring FHelpTopic;
     far3::FARDIALOGFLAGS FDialogFlags = 0;
     int FRedrawLock = 0;
+    bool FRunning = false;
     std::exception_ptr FFailure;
 };

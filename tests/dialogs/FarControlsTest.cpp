@@ -216,3 +216,44 @@ TEST_F(FarControlsTest, FreeingAWaitingEditIsPromptAndItsLateRequestIsIgnored)
     Waiting.reset();
     EXPECT_LT(MillisecondsSince(Stop), 250);
 }
+
+// The host drops a request without a word when it cannot take it (its
+// answer is always 0): the next pause must ask again. And once the run has
+// ended, a late request runs nothing, though the dialog still exists.
+TEST_F(FarControlsTest, ADroppedRequestIsMadeAgainAtTheNextPauseAndNoneRunsAfterTheRun)
+{
+    auto Dialog = TFarDialog::Create<TTestDialog>();
+    auto* Edit = Dialog->AddEdit(1, 1, 20, L"");
+    Edit->SetChangeDelay(20);
+    std::vector<std::wstring> Seen;
+    Edit->OnChange = [&](TFarDialog::TCustomEdit& Sender, bool&) { Seen.push_back(Sender.GetText()); };
+    // Generous waits for the worker, on a machine however busy: they end as
+    // soon as what they wait for has happened.
+    const auto WaitForRequest = [&](size_t Count) {
+        for (int I = 0; I < 3000 && Host->CallCount("ACTL_SYNCHRO") < Count; ++I)
+            ::Sleep(10);
+        ASSERT_EQ(Host->CallCount("ACTL_SYNCHRO"), Count);
+    };
+    Host->SetFailing("ACTL_SYNCHRO");
+    Script(TDialogScript()
+               .Type(L"a")
+               .Check([&](THostDialog&) {
+                   WaitForRequest(1);
+                   Host->SetFailing("ACTL_SYNCHRO", false);
+               })
+               .Type(L"b")
+               .Check([&](THostDialog&) {
+                   WaitForRequest(2);
+                   Host->DeliverSynchroEvents();
+               })
+               .Type(L"c")
+               .Esc());
+    TFarDialog::TButton* Button;
+    EXPECT_FALSE(Dialog->Run(Button));
+    EXPECT_THAT(Seen, ElementsAre(L"ab"));
+
+    WaitForRequest(3);
+    EXPECT_TRUE(Dialog->IsActive());
+    EXPECT_EQ(Host->DeliverSynchroEvents(), 1u);
+    EXPECT_THAT(Seen, ElementsAre(L"ab"));
+}
