@@ -51,9 +51,16 @@ void TFarProgress::Show(const std::vector<std::wstring>& Lines, bool Force)
     }
     if (Force)
         ForceRedraw = true;
-    if (!TimeToDraw())
-        return;
+    if (TimeToDraw())
+        Draw(Lines);
+    // The scan does not wait for a redraw: Esc must end a wait that has
+    // nothing new to draw.
+    if (CheckEscape)
+        ScanForEscape();
+}
 
+void TFarProgress::Draw(const std::vector<std::wstring>& Lines)
+{
     // Keeping the background avoids flicker; a full redraw paints it anew.
     far3::FARMESSAGEFLAGS Flags = far3::FMSG_LEFTALIGN | far3::FMSG_KEEPBACKGROUND;
     if (ForceRedraw) {
@@ -75,22 +82,27 @@ void TFarProgress::Show(const std::vector<std::wstring>& Lines, bool Force)
     }
     LastDrawTick = Ticks();
     Message(Flags, Fitted, 0);
-    if (CheckEscape)
-        ScanForEscape();
 }
 
 void TFarProgress::ScanForEscape()
 {
-    KEY_EVENT_RECORD Key;
-    while (TFarScreen::ReadKey(Key, false)) {
-        if (!Key.bKeyDown || Key.wVirtualKeyCode != VK_ESCAPE)
+    // What the user types ahead while waiting (a name to filter by, Enter)
+    // belongs to whatever comes next: only the records up to an Esc are
+    // taken from the input.
+    const std::vector<INPUT_RECORD> Pending = TFarScreen::PeekInput();
+    for (size_t I = 0; I < Pending.size(); ++I) {
+        const INPUT_RECORD& Record = Pending[I];
+        if (Record.EventType != KEY_EVENT || !Record.Event.KeyEvent.bKeyDown ||
+            Record.Event.KeyEvent.wVirtualKeyCode != VK_ESCAPE)
             continue;
+        TFarScreen::DiscardInput(I + 1);
         bool Abort = true;
         ForceRedraw = true;
         if (OnAbort)
             OnAbort(*this, Abort);
         if (Abort)
             ::Abort();
+        return;
     }
 }
 

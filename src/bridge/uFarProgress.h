@@ -26,8 +26,9 @@ public:
     TFarProgress& operator=(const TFarProgress&) = delete;
 
     // Lines[0] is the title. Draws when a redraw is due (see TimeToDraw);
-    // Force makes it a full redraw now. With the Esc scan on, raises EAbort
-    // when the user pressed Esc.
+    // Force makes it a full redraw now. With the Esc scan on, every call
+    // looks at the console input, drawn or not, and raises EAbort when the
+    // user pressed Esc; only the records up to that Esc are taken.
     void Show(const std::vector<std::wstring>& Lines, bool Force = false);
     // Puts back the console title and the screen saved by the first Show.
     void Hide();
@@ -56,6 +57,7 @@ private:
     // The text width of the window's lines: the screen width minus the box
     // and its margins, never negative.
     static intptr_t ComputeWidth();
+    void Draw(const std::vector<std::wstring>& Lines);
     void ScanForEscape();
 
     std::wstring SavedTitle;

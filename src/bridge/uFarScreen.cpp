@@ -1,5 +1,7 @@
 #include "uFarScreen.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <vector>
 
 SMALL_RECT TFarScreen::GetRect()
@@ -48,18 +50,58 @@ void TFarScreen::RestoreScreen(HANDLE& Handle)
 
 std::wstring TFarScreen::GetConsoleTitle()
 {
-    // A console title may be far longer than a path; a short buffer would
-    // cut the title that a progress window later puts back.
-    std::vector<wchar_t> Buffer(32768, L'\0');
-    const DWORD Length = ::GetConsoleTitleW(Buffer.data(), static_cast<DWORD>(Buffer.size()));
-    if (Length == 0)
-        return std::wstring();
-    return std::wstring(Buffer.data());
+    // A console title may be far longer than a path, and a cut one would be
+    // put back cut by a progress window. But one request of 64 KiB fails on
+    // the older console server, which would blank the title instead: start
+    // small, and grow only while the title fills the buffer.
+    constexpr size_t FirstSize = 1024;
+    constexpr size_t MaxSize = 24000;
+    std::vector<wchar_t> Buffer;
+    for (size_t Size = FirstSize;; Size = std::min(Size * 4, MaxSize)) {
+        Buffer.assign(Size, L'\0');
+        const DWORD Length = ::GetConsoleTitleW(Buffer.data(), static_cast<DWORD>(Size));
+        if (Length == 0)
+            return std::wstring();
+        Buffer.back() = L'\0';
+        const size_t Got = std::wcslen(Buffer.data());
+        if (Got + 1 < Size || Size == MaxSize)
+            return std::wstring(Buffer.data(), Got);
+    }
 }
 
 void TFarScreen::SetConsoleTitle(const std::wstring& Title)
 {
     ::SetConsoleTitleW(Title.c_str());
+}
+
+std::vector<INPUT_RECORD> TFarScreen::PeekInput()
+{
+    std::vector<INPUT_RECORD> Records;
+    const HANDLE Input = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD Pending = 0;
+    if (Input == INVALID_HANDLE_VALUE || !Input || !::GetNumberOfConsoleInputEvents(Input, &Pending) || Pending == 0)
+        return Records;
+    Records.resize(Pending);
+    DWORD Count = 0;
+    if (!::PeekConsoleInputW(Input, Records.data(), Pending, &Count))
+        Count = 0;
+    Records.resize(Count);
+    return Records;
+}
+
+void TFarScreen::DiscardInput(size_t Count)
+{
+    const HANDLE Input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (Input == INVALID_HANDLE_VALUE || !Input)
+        return;
+    std::vector<INPUT_RECORD> Records(std::min<size_t>(Count, 256));
+    while (Count > 0) {
+        DWORD Read = 0;
+        if (!::ReadConsoleInputW(Input, Records.data(), static_cast<DWORD>(std::min(Count, Records.size())), &Read) ||
+            Read == 0)
+            return;
+        Count -= Read;
+    }
 }
 
 bool TFarScreen::ReadKey(KEY_EVENT_RECORD& KeyEvent, bool Wait)

@@ -6,6 +6,7 @@
 #include "uFarModule.h"
 
 #include <string>
+#include <vector>
 
 class TFarScreen : public TFarCommonModule {
 public:
@@ -35,4 +36,8 @@ public:
     // once when nothing is pending. True only for a key event; any other
     // record is consumed all the same.
     static bool ReadKey(KEY_EVENT_RECORD& KeyEvent, bool Wait);
+    // The records waiting in the console input, left where they are.
+    static std::vector<INPUT_RECORD> PeekInput();
+    // Removes the first Count records of the console input.
+    static void DiscardInput(size_t Count);
 };

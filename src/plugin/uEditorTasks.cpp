@@ -10,6 +10,7 @@
 #include "uStrings.h"
 #include "uSystem.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -30,8 +31,29 @@ std::wstring SnapshotExtension(const std::wstring& FileName)
 void DeleteSnapshot(const std::wstring& FileName) noexcept
 {
     if (!FileName.empty())
-        ::DeleteFileW(FileName.c_str());
+        DeleteTempFile(FileName);
 }
+
+// The temporary folder cannot take the snapshot; the user is told which
+// folder, since that is what has to be mended.
+class ETempFolderError : public Exception {
+public:
+    explicit ETempFolderError(std::wstring Folder) : Exception(std::move(Folder)) {}
+    const wchar_t* ClassName() const noexcept override { return L"ETempFolderError"; }
+};
+
+// The folder the plugin was loaded from.
+std::wstring PluginFolder()
+{
+    wchar_t Module[MAX_PATH + 1] = {};
+    const DWORD Length = ::GetModuleFileNameW(CurrentModule(), Module, MAX_PATH);
+    if (Length == 0 || Length >= MAX_PATH)
+        return std::wstring();
+    return ExtractFileDir(ExpandFileName(std::wstring(Module, Length)));
+}
+
+// ctags may say thousands of lines; a box shows the first few.
+constexpr size_t MaxErrorLines = 10;
 
 } // namespace
 
@@ -71,19 +93,23 @@ TCtags& TEditorTasks::GetCtags()
     if (FCtags)
         return *FCtags;
     auto Ctags = std::make_unique<TCtags>();
-    std::wstring Path = ExpandEnvironment(GetOptions().GetCtagsFileName());
-    if (Path.empty()) {
-        wchar_t Module[MAX_PATH + 1] = {};
-        const DWORD Length = ::GetModuleFileNameW(CurrentModule(), Module, MAX_PATH);
-        if (Length > 0 && Length < MAX_PATH) {
-            const std::wstring Folder = ExtractFileDir(ExpandFileName(std::wstring(Module, Length)));
-            Path = Folder + L"\\ctags\\ctags.exe";
-        }
+    const std::wstring Configured = ExpandEnvironment(GetOptions().GetCtagsFileName());
+    const std::wstring Folder = PluginFolder();
+    // Only a program the user chose runs: the configured one, else the copy
+    // beside the plugin, else a ctags.exe in the plugin's folder or on
+    // PATH. Never one from the current folder, which is whatever folder the
+    // panel shows.
+    std::wstring Found;
+    if (!Configured.empty()) {
+        Found = FindProgram(Configured, Folder);
+    } else {
+        if (!Folder.empty() && FileExists(Folder + L"\\ctags\\ctags.exe"))
+            Found = Folder + L"\\ctags\\ctags.exe";
+        else
+            Found = FindProgram(L"ctags.exe", Folder);
     }
-    // A configured path that does not exist falls back to the system's
-    // search, not to the copy beside the plugin.
-    if (!Path.empty() && FileExists(Path))
-        Ctags->SetExecutableName(Path);
+    // Not found: the name stays what the user gave, for the box that says so.
+    Ctags->SetExecutableName(!Found.empty() ? Found : Configured.empty() ? L"ctags.exe" : Configured);
     FCtags = std::move(Ctags);
     return *FCtags;
 }
@@ -97,8 +123,13 @@ bool TEditorTasks::Execute()
 {
     std::wstring FileName;
     bool IsTemporary = false;
-    if (!PrepareFile(FileName, IsTemporary)) {
-        ShowError({GetMsg(MTitle), GetMsg(MCannotReadEditor), GetMsg(MOk)});
+    try {
+        if (!PrepareFile(FileName, IsTemporary)) {
+            ShowError({GetMsg(MTitle), GetMsg(MCannotReadEditor), GetMsg(MOk)});
+            return false;
+        }
+    } catch (const ETempFolderError& E) {
+        ShowError({GetMsg(MTitle), GetMsg(MTempFolderFailed), E.Message(), GetMsg(MOk)});
         return false;
     }
     if (!RunCtags(FileName, IsTemporary))
@@ -132,8 +163,17 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
     std::wstring Snapshot;
     try {
         Progress.Show(Lines, false);
-        Snapshot = MakeTempFileNameExt(GetTempDirectory(), L"ctagstemp", SnapshotExtension(EditorFileName));
-        Stream = TTextStream::Create(Snapshot, fmCreate);
+        const std::wstring TempFolder = GetTempDirectory();
+        Snapshot = MakeTempFileNameExt(TempFolder, L"ctagstemp", SnapshotExtension(EditorFileName));
+        if (Snapshot.empty())
+            throw ETempFolderError(TempFolder.empty() ? L"%TEMP%" : TempFolder);
+        try {
+            Stream = TTextStream::Create(Snapshot, fmCreate);
+        } catch (const EFCreateError&) {
+            Snapshot.clear();
+            throw ETempFolderError(TempFolder);
+        }
+        RegisterTempFile(Snapshot);
         for (intptr_t I = 0; I < Info.TotalLines; ++I) {
             // Written straight from the host's buffer, before the next call.
             std::wstring_view Text;
@@ -177,26 +217,39 @@ bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
         if (IsTemporary)
             DeleteSnapshot(FileName);
     });
+    TCtags& Ctags = GetCtags();
     try {
         TFarProgress& Progress = GetProgress();
-        Progress.Show({GetMsg(MTitle), GetMsg(MRunningCtags), Progress.FitText(FileName), Progress.ProgressBar(0, 0)},
-                      false);
-        const auto Hide = ScopeExit([&] { Progress.Hide(); });
-        GetCtags().LoadFromFile(FileName);
+        const std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MRunningCtags), Progress.FitText(FileName),
+                                                 Progress.ProgressBar(0, 0)};
+        Progress.Show(Lines, false);
+        const auto Hide = ScopeExit([&] {
+            Progress.SetCheckEscape(false);
+            Progress.Hide();
+        });
+        // A ctags that never ends must not hold the host for good: while it
+        // runs, the window is redrawn and Esc ends the command.
+        Progress.SetCheckEscape(true);
+        Ctags.OnTurn = [&] { Progress.Show(Lines, false); };
+        const auto Forget = ScopeExit([&] { Ctags.OnTurn = nullptr; });
+        Ctags.LoadFromFile(FileName);
     } catch (const ECtagsError_CtagsNotFound&) {
-        ShowError({GetMsg(MTitle), GetMsg(MCtagsNotFound), GetCtags().GetExecutableName(), GetMsg(MOk)});
+        ShowError({GetMsg(MTitle), GetMsg(MCtagsNotFound), Ctags.GetExecutableName(), GetMsg(MOk)});
         return false;
     } catch (const ECtagsError_ExecutionFailed& E) {
         std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MCtagsFailed)};
-        // ctags may say several lines; a box shows each on its own.
-        for (const std::wstring& Line : TFarModule::SplitLines(E.Message()))
-            Lines.push_back(Line);
+        // ctags may say several lines; a box shows each on its own, but not
+        // thousands of them.
+        const std::vector<std::wstring> Said = TFarModule::SplitLines(E.Message());
+        Lines.insert(Lines.end(), Said.begin(), Said.begin() + std::min(Said.size(), MaxErrorLines));
+        if (Said.size() > MaxErrorLines)
+            Lines.push_back(L"\u2026");
         Lines.push_back(Format(GetMsg(MCtagsExitCode), {E.ExitCode()}));
         Lines.push_back(GetMsg(MOk));
         ShowError(Lines);
         return false;
-    } catch (const ECtagsError&) {
-        ShowError({GetMsg(MTitle), GetMsg(MCtagsFailed), GetMsg(MOk)});
+    } catch (const ECtagsError& E) {
+        ShowError({GetMsg(MTitle), GetMsg(MCtagsFailed), E.Message(), GetMsg(MOk)});
         return false;
     }
     return true;

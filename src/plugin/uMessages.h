@@ -24,6 +24,7 @@ enum : TMessageId {
     MCtagsPathLabel = 13,
     MSearchDelayCheck = 14,
     MMilliseconds = 15,
+    MTempFolderFailed = 16,
 };
 
 std::wstring GetMsg(TMessageId MsgId);

@@ -88,16 +88,13 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     TMemoryStream Input;
     TMemoryStream Output;
     TMemoryStream Errors;
-    std::wstring ExePath = ExpandFileName(FExecutableName);
-    std::wstring SavedDir;
-    std::wstring WorkDir;
-    if (FileExists(ExePath)) {
-        SavedDir = GetCurrentDir();
-        WorkDir = ExtractFileDir(ExePath);
-    } else {
-        // Left to the system's search when the child is started.
-        ExePath = FExecutableName;
-    }
+    // Only the path found is started: a bare name left to the system's own
+    // search would run a ctags.exe from the current directory first.
+    const std::wstring ExePath = FindProgram(FExecutableName);
+    if (ExePath.empty())
+        throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + FExecutableName);
+    const std::wstring SavedDir = GetCurrentDir();
+    const std::wstring WorkDir = ExtractFileDir(ExePath);
     // Expanded before the directory changes, so that a relative name keeps
     // meaning the caller's current directory.
     const std::wstring CommandLine = QuotedStr(ExePath) + std::wstring(Arguments) + QuotedStr(ExpandFileName(FileName));
@@ -109,12 +106,12 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
             if (!SavedDir.empty())
                 SetCurrentDir(SavedDir);
         });
-        if (!WorkDir.empty())
-            SetCurrentDir(WorkDir);
+        SetCurrentDir(WorkDir);
         // The bytes, not lines: the tags are parsed in place from one
         // decoded text. The empty input ends at once, so ctags never waits
         // on a console.
-        Started = RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS);
+        Started = RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {}, {},
+                             0, OnTurn);
     }
     if (!Started)
         throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + FExecutableName);
@@ -124,7 +121,11 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
             Text += Line + L"\r\n";
         throw ECtagsError_ExecutionFailed(static_cast<std::int32_t>(ExitCode), TrimText(Text));
     }
-    LoadFromOutput(BytesOf(Output));
+    try {
+        LoadFromOutput(BytesOf(Output));
+    } catch (const EStringError& E) {
+        throw ECtagsError(E.Message());
+    }
 }
 
 void TCtags::LoadFromOutput(std::string_view Bytes)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Exception.h"
+#include "uSystem.h"
 
 #include <cstdint>
 #include <memory>
@@ -50,12 +51,19 @@ public:
     TCtags& operator=(const TCtags&) = delete;
 
     const std::wstring& GetExecutableName() const noexcept { return FExecutableName; }
+    // An absolute path, or a name looked for in the folders of PATH only
+    // (see FindProgram).
     void SetExecutableName(std::wstring Value) { FExecutableName = std::move(Value); }
 
     // Runs ctags on FileName and replaces the items. Raises
     // ECtagsError_CtagsNotFound or ECtagsError_ExecutionFailed, leaving the
     // items as they were; the current directory is restored on every path.
+    // Output too large to read is an ECtagsError, never an empty list.
     void LoadFromFile(const std::wstring& FileName);
+
+    // The caller's turn while ctags runs (see TProcessTurnEvent): what it
+    // raises ends ctags and passes out of LoadFromFile.
+    TProcessTurnEvent OnTurn;
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
     // Valid until the next LoadFromFile; raises EArgumentOutOfRangeException

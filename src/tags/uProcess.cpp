@@ -397,7 +397,8 @@ double Now()
 
 bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output, TStream* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
-                const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline)
+                const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline,
+                const TProcessTurnEvent& OnTurn)
 {
     ExitCode = ProcessNotStarted;
     // Declared first so that it outlives every transfer that points into it.
@@ -447,6 +448,15 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         return false;
     TKernelHandle Process(Info.hProcess);
     TKernelHandle Thread(Info.hThread);
+    // A run that an event or the caller's turn ends early leaves no child
+    // behind: it is ended and waited for before its handles close.
+    bool Exited = false;
+    const auto EndChild = ScopeExit([&] {
+        if (Exited)
+            return;
+        ::TerminateProcess(Process.get(), ProcessTimedOut);
+        ::WaitForSingleObject(Process.get(), TerminateWaitMs);
+    });
     // Only the child may hold these now: the output ends when it is gone.
     InputPipe.Read.reset();
     OutputPipe.Write.reset();
@@ -472,7 +482,19 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
             return Writer.Complete();
         }
     };
-    bool Exited = false;
+    ULONGLONG NextTurn = ::GetTickCount64() + ProcessTurnInterval;
+    // Milliseconds until the caller's next turn, taking the turn when it is due.
+    const auto Turn = [&]() -> DWORD {
+        if (!OnTurn)
+            return INFINITE;
+        ULONGLONG Now = ::GetTickCount64();
+        if (Now >= NextTurn) {
+            OnTurn();
+            Now = ::GetTickCount64();
+            NextTurn = Now + ProcessTurnInterval;
+        }
+        return static_cast<DWORD>(NextTurn - Now);
+    };
     // Rounds in a row in which bytes were announced but no read finished;
     // a pipe that never delivers must not hold the run for ever.
     int Settling = 0;
@@ -513,12 +535,16 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         Handles[Count] = Process.get();
         // Checked here too: while output keeps coming, some pipe event is
         // always signalled and the wait below never times out.
+        const DWORD UntilTurn = Turn();
         const DWORD Left = TimeLeft(Deadline);
-        const DWORD Result = Left == 0 ? WAIT_TIMEOUT : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, Left);
+        const DWORD Result =
+            Left == 0 ? WAIT_TIMEOUT : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, std::min(Left, UntilTurn));
         if (Result < WAIT_OBJECT_0 + Count) {
             Complete(Sources[Result - WAIT_OBJECT_0]);
             continue;
         }
+        if (Result == WAIT_TIMEOUT && Left != 0 && TimeLeft(Deadline) != 0)
+            continue; // the caller's turn is due, not the deadline
         Exited = true;
         Writer.Close();
         if (Result == WAIT_OBJECT_0 + Count || ::WaitForSingleObject(Process.get(), 0) == WAIT_OBJECT_0) {
@@ -542,7 +568,8 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
 
 bool RunProcess(const std::wstring& CommandLine, const TStrings* Input, TStrings* Output, TStrings* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
-                const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline)
+                const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline,
+                const TProcessTurnEvent& OnTurn)
 {
     // The child's input is always a pipe, empty without an Input list, so it
     // reads end-of-input at once instead of waiting on a console.
@@ -565,7 +592,7 @@ bool RunProcess(const std::wstring& CommandLine, const TStrings* Input, TStrings
     TMemoryStream* ErrorTarget = Errors == Output ? &OutputStream : &ErrorStream;
 
     const bool Started = RunProcess(CommandLine, &InputStream, &OutputStream, ErrorTarget, ExitCode, ShowWindow,
-                                    CreationFlags, OnOutput, OnError, Deadline);
+                                    CreationFlags, OnOutput, OnError, Deadline, OnTurn);
     if (Started) {
         const auto Load = [](const TMemoryStream& Stream, TStrings* Lines) {
             if (!Lines)

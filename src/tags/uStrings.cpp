@@ -125,41 +125,45 @@ bool IsValidUtf8(std::string_view Bytes)
 
 namespace {
 
-// The length of the prefix of Bytes that is ASCII without NUL, 16 bytes at
+// The length of the prefix of Bytes that is ASCII, 16 bytes at
 // a time where the processor allows.
 size_t PlainAsciiPrefix(std::string_view Bytes)
 {
     size_t I = 0;
 #ifdef __SSE2__
-    const __m128i Zero = _mm_setzero_si128();
     for (; I + 16 <= Bytes.size(); I += 16) {
         const __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes.data() + I));
-        if (_mm_movemask_epi8(_mm_or_si128(Block, _mm_cmpeq_epi8(Block, Zero))) != 0)
+        if (_mm_movemask_epi8(Block) != 0)
             break;
     }
 #endif
-    while (I < Bytes.size() && static_cast<signed char>(Bytes[I]) > 0)
+    while (I < Bytes.size() && static_cast<signed char>(Bytes[I]) >= 0)
         ++I;
     return I;
+}
+
+// The system decodes at most 2 GiB at a time. What is beyond it must not
+// come out as an empty text, which would read as "no tags".
+[[noreturn]] void ThrowTooLarge(size_t Size)
+{
+    throw EStringError(L"The output is too large to read (" + std::to_wstring(Size) + L" bytes).");
 }
 
 // Valid UTF-8 as UTF-16, or false. The output of ctags is mostly ASCII,
 // which is widened here without the system: a system call over megabytes
 // of it cost more than all the parsing. ASCII never splits a UTF-8
 // sequence, so the system decodes the rest exactly as it would have decoded
-// the whole. The text may still hold a NUL, but only in what the system
-// decoded, from NulFrom on.
-bool TryDecodeUtf8(std::string_view Bytes, std::wstring& Text, size_t& NulFrom)
+// the whole.
+bool TryDecodeUtf8(std::string_view Bytes, std::wstring& Text)
 {
     const size_t Ascii = PlainAsciiPrefix(Bytes);
     // Widened in one pass into memory that is not cleared first.
     Text = std::wstring(Bytes.begin(), Bytes.begin() + static_cast<std::ptrdiff_t>(Ascii));
-    NulFrom = Ascii;
     if (Ascii == Bytes.size())
         return true;
     const std::string_view Rest = Bytes.substr(Ascii);
     if (Rest.size() > INT_MAX)
-        return false;
+        ThrowTooLarge(Bytes.size());
     // UTF-8 never takes more UTF-16 units than bytes.
     Text.resize(Ascii + Rest.size());
     const int Done = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Rest.data(), static_cast<int>(Rest.size()),
@@ -175,9 +179,10 @@ bool TryDecodeUtf8(std::string_view Bytes, std::wstring& Text, size_t& NulFrom)
 std::wstring DecodeText(std::string_view Bytes)
 {
     std::wstring Text;
-    size_t NulFrom = 0;
     const auto Starts = [&](std::string_view Mark) { return Bytes.substr(0, Mark.size()) == Mark; };
     if (Starts("\xEF\xBB\xBF")) {
+        if (Bytes.size() - 3 > INT_MAX)
+            ThrowTooLarge(Bytes.size());
         Text = CodePageToWide(CP_UTF8, Bytes.substr(3));
     } else if (Starts("\xFF\xFE") || Starts("\xFE\xFF")) {
         const bool BigEndian = Bytes[0] == '\xFE';
@@ -192,14 +197,12 @@ std::wstring DecodeText(std::string_view Bytes)
         // ctags writes names in the bytes of the source file, and the editor's
         // snapshot is UTF-8: reading valid UTF-8 as ANSI would garble every
         // non-ASCII name.
-        if (!TryDecodeUtf8(Bytes, Text, NulFrom)) {
+        if (!TryDecodeUtf8(Bytes, Text)) {
+            if (Bytes.size() > INT_MAX)
+                ThrowTooLarge(Bytes.size());
             Text = CodePageToWide(CP_ACP, Bytes);
-            NulFrom = 0;
         }
     }
-    const size_t Nul = Text.find(L'\0', NulFrom);
-    if (Nul != std::wstring::npos)
-        Text.resize(Nul);
     return Text;
 }
 
@@ -228,6 +231,10 @@ bool NextTextLine(std::wstring_view Text, size_t& Pos, std::wstring_view& Line)
         return false;
     const size_t Break = FindEither(Text, Pos, L'\n', L'\r');
     Line = Text.substr(Pos, Break - Pos);
+    // A NUL ends the line it is in, not the text: what follows the next
+    // line break still counts.
+    if (const size_t Nul = Line.find(L'\0'); Nul != std::wstring_view::npos)
+        Line = Line.substr(0, Nul);
     Pos = Break + 1;
     if (Break < Text.size() && Text[Break] == L'\r' && Pos < Text.size() && Text[Pos] == L'\n')
         ++Pos;

@@ -30,12 +30,14 @@ bool IsValidUtf8(std::string_view Bytes);
 
 // Captured program output as text: a UTF-8 or UTF-16 (either byte order)
 // byte-order mark decides and is dropped; without one the bytes are UTF-8
-// when they are valid UTF-8, else the system ANSI code page. The text ends at
-// the first NUL character.
+// when they are valid UTF-8, else the system ANSI code page. NULs are kept
+// (the line splitters end a line at one). More than the system can decode
+// (2 GiB after the first non-ASCII byte) raises EStringError.
 std::wstring DecodeText(std::string_view Bytes);
 
 // Lines of Text, broken at CR LF, LF or a lone CR; a break at the very end
-// does not start another line.
+// does not start another line. A NUL ends its line: the rest of that line
+// is dropped.
 std::vector<std::wstring> SplitTextLines(std::wstring_view Text);
 // The same lines one at a time, as views into Text: Line gets the line that
 // starts at Pos and Pos moves past its break; false once Pos is at the end.

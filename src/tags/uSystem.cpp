@@ -2,19 +2,65 @@
 
 #include "Handle.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
-// Exists from the library's load to its unload.
-std::unique_ptr<TStrings> GTempFiles;
+// Which file a handle or a path stands for.
+struct TFileIdentity {
+    DWORD Volume = 0;
+    ULONGLONG Index = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
 
-// Kept as a full path: a name relative to today's current directory must not
-// delete a file of the same name in another directory at unload.
-void RegisterTempFile(const std::wstring& Path)
+// A registered file keeps a handle that reads nothing and shares
+// everything: it does not stand in the way of any reader or of the
+// deletion, but the file it holds cannot be replaced by another with the
+// same identity (file numbers are reused once a file is gone), so the
+// name can be checked against it at unload.
+struct TTempFile {
+    std::wstring Path;
+    TFileHandle Handle;
+};
+
+// Exists from the library's load to its unload; touched only from the
+// host's thread and from the unload.
+std::unique_ptr<std::vector<TTempFile>> GTempFiles;
+
+// Backup semantics open folders too; nothing is read or locked.
+TFileHandle OpenForIdentity(const std::wstring& Path)
 {
-    if (GTempFiles && !Path.empty())
-        GTempFiles->push_back(ExpandFileName(Path));
+    return TFileHandle(::CreateFileW(Path.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool ReadIdentity(HANDLE File, TFileIdentity& Identity)
+{
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!::GetFileInformationByHandle(File, &Info))
+        return false;
+    Identity.Volume = Info.dwVolumeSerialNumber;
+    Identity.Index = (ULONGLONG(Info.nFileIndexHigh) << 32) | Info.nFileIndexLow;
+    return true;
+}
+
+// Whether Path still names the file that Held holds.
+bool StillNames(const std::wstring& Path, HANDLE Held)
+{
+    const TFileHandle Now = OpenForIdentity(Path);
+    TFileIdentity A, B;
+    return Now && ReadIdentity(Now.get(), A) && ReadIdentity(Held, B) && A == B;
+}
+
+// Deletes a file, or a folder with its tree.
+bool DeletePath(const std::wstring& Path)
+{
+    if (DirectoryExists(Path))
+        return DeleteDirectoryTree(Path);
+    ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileW(Path.c_str()) != FALSE;
 }
 
 bool IsPathDelimiter(wchar_t C)
@@ -40,6 +86,14 @@ bool PathExists(const std::wstring& Path)
     return ::GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// PATH entries may be quoted, for folders with a semicolon in their name.
+std::wstring TrimQuotes(std::wstring Text)
+{
+    if (Text.size() >= 2 && Text.front() == L'"' && Text.back() == L'"')
+        return Text.substr(1, Text.size() - 2);
+    return Text;
+}
+
 } // namespace
 
 std::wstring GetTempDirectory()
@@ -53,6 +107,8 @@ std::wstring GetTempDirectory()
 
 std::wstring MakeTempFileName(const std::wstring& Directory, const std::wstring& Prefix)
 {
+    if (Directory.empty())
+        return std::wstring();
     wchar_t Buffer[MAX_PATH + 1];
     if (::GetTempFileNameW(Directory.c_str(), Prefix.c_str(), 0, Buffer) == 0)
         return std::wstring();
@@ -61,7 +117,6 @@ std::wstring MakeTempFileName(const std::wstring& Directory, const std::wstring&
     std::wstring Result(Buffer);
     if (FileExists(Result))
         ::DeleteFileW(Result.c_str());
-    RegisterTempFile(Result);
     return Result;
 }
 
@@ -69,13 +124,16 @@ std::wstring MakeTempFileNameExt(const std::wstring& Directory, const std::wstri
                                  const std::wstring& Extension)
 {
     std::wstring Base = MakeTempFileName(Directory, Prefix);
+    // Without a folder that takes files, a bare extension would name a file
+    // in whatever folder is current.
+    if (Base.empty())
+        return std::wstring();
     const size_t Dot = ExtensionStart(Base);
     if (Dot != std::wstring::npos)
         Base.resize(Dot);
     std::wstring Result = Base + Extension;
     for (unsigned Counter = 0; PathExists(Result); ++Counter)
         Result = Base + std::to_wstring(Counter) + Extension;
-    RegisterTempFile(Result);
     return Result;
 }
 
@@ -93,6 +151,44 @@ std::wstring ExpandEnvironment(const std::wstring& Text)
         return Text;
     Buffer.resize(Size - 1);
     return Buffer;
+}
+
+std::wstring FindProgram(const std::wstring& Name, const std::wstring& Folder)
+{
+    if (Name.empty())
+        return std::wstring();
+    if (IsAbsolutePath(Name)) {
+        const std::wstring Full = ExpandFileName(Name);
+        return FileExists(Full) ? Full : std::wstring();
+    }
+    const bool HasExtension = ExtensionStart(Name) != std::wstring::npos;
+    std::vector<std::wstring> Folders;
+    if (!Folder.empty())
+        Folders.push_back(Folder);
+    const DWORD Size = ::GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    if (Size > 0) {
+        std::wstring Path(Size, L'\0');
+        Path.resize(::GetEnvironmentVariableW(L"PATH", Path.data(), Size));
+        for (size_t Start = 0; Start <= Path.size();) {
+            size_t End = Path.find(L';', Start);
+            if (End == std::wstring::npos)
+                End = Path.size();
+            std::wstring Entry = TrimQuotes(Path.substr(Start, End - Start));
+            // A relative entry (".", an empty one) would mean the current
+            // directory again.
+            if (IsAbsolutePath(Entry))
+                Folders.push_back(std::move(Entry));
+            Start = End + 1;
+        }
+    }
+    for (std::wstring Dir : Folders) {
+        if (Dir.back() != L'\\' && Dir.back() != L'/')
+            Dir += L'\\';
+        const std::wstring Full = ExpandFileName(Dir + Name + (HasExtension ? L"" : L".exe"));
+        if (FileExists(Full))
+            return Full;
+    }
+    return std::wstring();
 }
 
 bool DeleteDirectoryTree(const std::wstring& Directory)
@@ -127,9 +223,53 @@ bool DeleteDirectoryTree(const std::wstring& Directory)
     return ::RemoveDirectoryW(Dir.c_str()) != FALSE;
 }
 
-TStrings* TempFiles()
+void RegisterTempFile(const std::wstring& Path)
 {
-    return GTempFiles.get();
+    // A name relative to today's current directory must not mean another
+    // file at unload; a path that cannot be opened is not the plugin's to
+    // delete later.
+    const std::wstring Full = ExpandFileName(Path);
+    if (!GTempFiles || Full.empty())
+        return;
+    TFileHandle Handle = OpenForIdentity(Full);
+    if (Handle)
+        GTempFiles->push_back({Full, std::move(Handle)});
+}
+
+bool DeleteTempFile(const std::wstring& Path) noexcept
+{
+    try {
+        const std::wstring Full = ExpandFileName(Path);
+        if (GTempFiles) {
+            auto& Files = *GTempFiles;
+            const auto Found =
+                std::find_if(Files.begin(), Files.end(), [&](const TTempFile& F) { return F.Path == Full; });
+            if (Found != Files.end()) {
+                // The handle goes first: a folder with an open handle is
+                // not removed at once.
+                TTempFile File = std::move(*Found);
+                Files.erase(Found);
+                File.Handle.reset();
+                if (!DeletePath(Full) && PathExists(Full)) {
+                    RegisterTempFile(Full);
+                    return false;
+                }
+                return true;
+            }
+        }
+        return DeletePath(Full) || !PathExists(Full);
+    } catch (...) {
+        return false;
+    }
+}
+
+TStrings TempFiles()
+{
+    TStrings Paths;
+    if (GTempFiles)
+        for (const TTempFile& File : *GTempFiles)
+            Paths.push_back(File.Path);
+    return Paths;
 }
 
 void DeleteTempFiles() noexcept
@@ -137,12 +277,13 @@ void DeleteTempFiles() noexcept
     if (!GTempFiles)
         return;
     try {
-        for (const std::wstring& Path : *GTempFiles) {
-            if (DirectoryExists(Path))
-                DeleteDirectoryTree(Path);
-            else if (FileExists(Path))
-                ::DeleteFileW(Path.c_str());
+        for (TTempFile& File : *GTempFiles) {
+            const bool Ours = StillNames(File.Path, File.Handle.get());
+            File.Handle.reset();
+            if (Ours)
+                DeletePath(File.Path);
         }
+        GTempFiles->clear();
     } catch (...) {
         // Unloading goes on whatever happens here.
     }
@@ -150,13 +291,20 @@ void DeleteTempFiles() noexcept
 
 void SystemInitializeUnit()
 {
-    GTempFiles = std::make_unique<TStrings>();
+    GTempFiles = std::make_unique<std::vector<TTempFile>>();
 }
 
 void SystemFinalizeUnit() noexcept
 {
     DeleteTempFiles();
     GTempFiles.reset();
+}
+
+bool IsAbsolutePath(const std::wstring& Path)
+{
+    if (Path.size() >= 3 && Path[1] == L':' && (Path[2] == L'\\' || Path[2] == L'/'))
+        return true;
+    return !Path.empty() && (Path[0] == L'\\' || Path[0] == L'/');
 }
 
 bool FileExists(const std::wstring& Path)

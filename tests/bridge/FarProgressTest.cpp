@@ -173,17 +173,25 @@ TEST_F(FarProgressTest, EscAbandonsTheWorkWhenTheScanIsOn)
     Progress->Show(Lines);
     EXPECT_EQ(Console.PendingCount(), 1u);
 
-    // On: other keys and the release of Esc are read and dropped.
+    // On: the records up to and with the Esc are taken, whatever they are.
     Console.Flush();
     Progress->SetCheckEscape(true);
-    Console.Write({TTestConsole::Key('A'), TTestConsole::Key(VK_ESCAPE, false), TTestConsole::Key(VK_ESCAPE)});
+    Console.Write({TTestConsole::Key('A'), TTestConsole::Mouse(), TTestConsole::Key(VK_ESCAPE, false),
+                   TTestConsole::Key(VK_ESCAPE)});
     EXPECT_THROW(Progress->Show(Lines, true), EAbort);
     EXPECT_EQ(Console.PendingCount(), 0u);
 
-    // The scan stops at the first record that is no key.
-    Console.Write({TTestConsole::Key('A'), TTestConsole::Mouse(), TTestConsole::Key(VK_ESCAPE)});
+    // What is typed ahead without an Esc, or after it, stays for whatever
+    // comes next (a name to filter by, Enter).
+    Console.Write({TTestConsole::Key('M'), TTestConsole::Key('M', false), TTestConsole::Key(VK_RETURN)});
     EXPECT_NO_THROW(Progress->Show(Lines, true));
+    EXPECT_EQ(Console.PendingCount(), 3u);
+    Console.Flush();
+    Console.Write({TTestConsole::Key(VK_ESCAPE), TTestConsole::Key('X')});
+    // No redraw is due this soon, but the scan runs all the same.
+    EXPECT_THROW(Progress->Show(Lines), EAbort);
     EXPECT_EQ(Console.PendingCount(), 1u);
+    Console.Flush();
 
     // The handler may let the work go on; the window then redraws in full.
     int Asked = 0;
@@ -194,6 +202,7 @@ TEST_F(FarProgressTest, EscAbandonsTheWorkWhenTheScanIsOn)
         ++Asked;
     });
     Host->ClearMessages();
+    Console.Write({TTestConsole::Key(VK_ESCAPE)});
     EXPECT_NO_THROW(Progress->Show(Lines, true));
     EXPECT_EQ(Asked, 1);
     Now += 1;

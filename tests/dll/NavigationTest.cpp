@@ -1,6 +1,11 @@
 // The whole command through the DLL: from the editor's plugins menu or a
 // macro to the cursor on the chosen function, and every way it can stop.
 #include "DllTestSupport.h"
+#include "bridge/TestConsole.h"
+
+#include "Handle.h"
+
+#include <thread>
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -156,7 +161,7 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
         intptr_t Macro;
     } Cases[] = {
         {"ctags missing", "", TDialogScript(),
-         {L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"&OK"}, 0},
+         {L"Lodestar", L"The ctags program was not found:", Dir / L"missing.exe", L"&OK"}, 0},
         {"ctags failing", "err cannot parse\nexit 4\n", TDialogScript(),
          {L"Lodestar", L"The ctags program failed:", L"cannot parse", L"Exit code: 4", L"&OK"}, 0},
         {"no tags", "exit 0\n", TDialogScript(), {}, 0},
@@ -255,4 +260,95 @@ TEST_F(NavigationTest, CtagsBesideTheDllIsUsedWhenNoPathIsSet)
     Script(TDialogScript().Type(L"area").Enter());
     EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 1);
     EXPECT_EQ(Editor.CurLine, 7);
+}
+
+// With the options empty a file manager's current folder is whatever folder
+// the panel shows, a downloaded one too: a ctags.exe there must never run.
+TEST_F(NavigationTest, ACtagsInTheCurrentFolderNeverRunsOneOnPathDoes)
+{
+    // ctags says which folder it runs in, its own: the box tells which ran.
+    const TScript Steer(Dir, "cwd err\nexit 5\n");
+    const std::wstring Downloads = Dir / L"downloads";
+    const std::wstring Tools = Dir / L"tools";
+    for (const std::wstring& Folder : {Downloads, Tools}) {
+        ::CreateDirectoryW(Folder.c_str(), nullptr);
+        ASSERT_TRUE(::CopyFileW(FakeCtags().c_str(), (Folder + L"\\ctags.exe").c_str(), FALSE));
+    }
+    const std::wstring Saved = GetCurrentDir();
+    SetCurrentDir(Downloads);
+    const auto Restore = ScopeExit([&] { SetCurrentDir(Saved); });
+    auto Path = std::make_unique<TEnvOverride>(L"PATH", Dir / L"empty");
+    Load(L"");
+    OpenSource(L"main.c", Source);
+    for (const wchar_t* Setting : {L"", L"ctags.exe"}) {
+        Host->ClearMessages();
+        Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", Setting);
+        EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
+        EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"The ctags program was not found:", L"ctags.exe",
+                                                     L"&OK")))
+            << "setting: " << ::testing::PrintToString(std::wstring(Setting));
+    }
+    Path.reset();
+    Path = std::make_unique<TEnvOverride>(L"PATH", Dir / L"empty;" + Tools);
+    Host->ClearMessages();
+    EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
+    EXPECT_THAT(Boxes(),
+                ElementsAre(ElementsAre(L"Lodestar", L"The ctags program failed:", Tools, L"Exit code: 5", L"&OK")));
+}
+
+TEST_F(NavigationTest, ATemporaryFolderThatCannotTakeTheTextIsNamedAndNothingIsWrittenElsewhere)
+{
+    Load();
+    const std::wstring Here = Dir / L"here";
+    ::CreateDirectoryW(Here.c_str(), nullptr);
+    const std::wstring Saved = GetCurrentDir();
+    SetCurrentDir(Here);
+    const auto Restore = ScopeExit([&] { SetCurrentDir(Saved); });
+    tagstest::WriteFileBytes(Dir / L"a-file", "not a folder");
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    Editor.Unsaved = true;
+    for (const std::wstring& Unusable : {Dir / L"missing", Dir / L"a-file"}) {
+        const TEnvOverride Tmp(L"TMP", Unusable);
+        const TEnvOverride Temp(L"TEMP", Unusable);
+        Host->ClearMessages();
+        EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
+        EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"The temporary folder cannot take the editor's text:",
+                                                     Unusable + L"\\", L"&OK")));
+        EXPECT_THAT(FilesIn(Here), IsEmpty());
+    }
+    EXPECT_EQ(Editor.Text(), CodePageToWide(CP_UTF8, Source));
+}
+
+// A ctags that never ends must not freeze the host: Esc ends it.
+TEST_F(NavigationTest, EscEndsAHungCtagsWithoutABoxOrAnythingLeftBehind)
+{
+    TTestConsole Console;
+    ASSERT_TRUE(Console.Ready());
+    const std::wstring Started = Dir / L"started";
+    const std::wstring Finished = Dir / L"finished";
+    const auto Narrow = [](const std::wstring& Text) { return std::string(Text.begin(), Text.end()); };
+    const TScript Hang(Dir, "pid " + Narrow(Started) + "\nsleep 90000\npid " + Narrow(Finished) + "\n");
+    Load();
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    Editor.Unsaved = true; // so that there is a snapshot to clean up
+    // The user presses Esc once ctags runs; this is a hang check, so the
+    // wait is far beyond what any machine needs to start a program.
+    std::thread User([&] {
+        for (int I = 0; I < 6000 && !FileExists(Started); ++I)
+            ::Sleep(10);
+        Console.Write({TTestConsole::Key(VK_ESCAPE)});
+    });
+    const HANDLE Result = Host->OpenFromEditor();
+    User.join();
+    EXPECT_EQ(Result, nullptr);
+    EXPECT_THAT(Boxes(), IsEmpty());
+    EXPECT_THAT(Host->Editors().PositionRequests, IsEmpty());
+    EXPECT_EQ(Host->SavedScreenCount(), 0u);
+    // ctags was ended and waited for before the command returned.
+    ASSERT_TRUE(FileExists(Started));
+    TKernelHandle Child(::OpenProcess(SYNCHRONIZE, FALSE, std::stoul(toolsupport::ReadFileBytes(Started))));
+    if (Child) {
+        EXPECT_EQ(::WaitForSingleObject(Child.get(), 0), WAIT_OBJECT_0);
+    }
+    EXPECT_FALSE(FileExists(Finished));
 }

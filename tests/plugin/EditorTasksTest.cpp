@@ -126,11 +126,15 @@ TEST_F(EditorTasksTest, CtagsMissingOrFailingIsOneBoxAndTheSnapshotGoes)
         std::string Script;
         std::vector<std::wstring> Box;
     } const Cases[] = {
-        // A configured path that does not exist falls back to the system's search.
-        {Dir / L"nowhere\\ctags.exe", "", {L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"&OK"}},
+        // The box names the path configured, which is what to mend.
+        {Dir / L"nowhere\\ctags.exe", "", {L"Lodestar", L"The ctags program was not found:", Dir / L"nowhere\\ctags.exe", L"&OK"}},
         {FakeCtags(), "err ctags: bad option\\nsecond line\nexit 3\n",
          {L"Lodestar", L"The ctags program failed:", L"ctags: bad option", L"second line", L"Exit code: 3", L"&OK"}},
         {FakeCtags(), "exit 2\n", {L"Lodestar", L"The ctags program failed:", L"Exit code: 2", L"&OK"}},
+        // Thousands of lines make no box of thousands of lines.
+        {FakeCtags(), "err 1\\n2\\n3\\n4\\n5\\n6\\n7\\n8\\n9\\n10\\n11\\n12\nexit 1\n",
+         {L"Lodestar", L"The ctags program failed:", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10",
+          L"\u2026", L"Exit code: 1", L"&OK"}},
     };
     const tagstest::TEnvOverride NoPath(L"PATH", Dir.Path());
     for (const auto& Case : Cases) {
@@ -160,7 +164,7 @@ TEST_F(EditorTasksTest, NoTagsMeansNoDialogAndNoMove)
     EXPECT_THAT(Host->Editors().PositionRequests, IsEmpty());
 }
 
-TEST_F(EditorTasksTest, TheExecutableIsTheConfiguredPathExpandedOrTheSystemsSearch)
+TEST_F(EditorTasksTest, TheExecutableIsTheConfiguredPathExpandedOrFoundBesideThePluginOrOnPath)
 {
     const tagstest::TEnvOverride Folder(L"LODESTAR_TEST_TOOLS", toolsupport::ProgramFolder());
     struct {
@@ -169,7 +173,11 @@ TEST_F(EditorTasksTest, TheExecutableIsTheConfiguredPathExpandedOrTheSystemsSear
     } const Cases[] = {
         {FakeCtags(), FakeCtags()},
         {L"%LODESTAR_TEST_TOOLS%\\fakectags.exe", FakeCtags()},
-        {Dir / L"missing.exe", L"ctags.exe"},
+        // Relative: beside the plugin (here the test program), ".exe" added.
+        {L"fakectags.exe", FakeCtags()},
+        {L"fakectags", FakeCtags()},
+        // Not found: the box that says so names what the user gave.
+        {Dir / L"missing.exe", Dir / L"missing.exe"},
     };
     for (const auto& Case : Cases) {
         UseCtags(Case.Setting);

@@ -243,16 +243,20 @@ TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
     }
     EXPECT_EQ(GetCurrentDir(), Dir.Path());
 
-    // A name that is no file here is left to the system's search (which
-    // looks beside the test program first), and ctags then runs in the
-    // caller's directory.
+    // A bare name is looked for on PATH, never in the current directory,
+    // and runs by the full path found, beside itself.
+    ASSERT_TRUE(::CopyFileW(FakeCtags().c_str(), (Dir / L"planted.exe").c_str(), FALSE));
+    Tags.SetExecutableName(L"planted.exe");
+    EXPECT_THROW(Tags.LoadFromFile(L"x.c"), ECtagsError_CtagsNotFound);
+    const TEnvOverride Path(L"PATH", Dir / L"missing" + L";" + toolsupport::ProgramFolder());
     Tags.SetExecutableName(L"fakectags");
     try {
         Tags.LoadFromFile(L"x.c");
         FAIL() << "no exception";
     } catch (const ECtagsError_ExecutionFailed& E) {
-        EXPECT_EQ(E.Message().substr(0, 12), L"\"fakectags\" ");
-        EXPECT_EQ(E.Message().substr(E.Message().size() - Dir.Path().size()), Dir.Path());
+        EXPECT_EQ(E.Message().substr(0, FakeCtags().size() + 3), L"\"" + FakeCtags() + L"\" ");
+        EXPECT_EQ(E.Message().substr(E.Message().size() - toolsupport::ProgramFolder().size()),
+                  toolsupport::ProgramFolder());
     }
     EXPECT_EQ(GetCurrentDir(), Dir.Path());
 }

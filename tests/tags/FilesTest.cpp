@@ -5,6 +5,8 @@
 #include "uLibrary.h"
 #include "uSystem.h"
 
+#include <gmock/gmock.h>
+
 #include <string>
 
 using namespace tagstest;
@@ -43,7 +45,7 @@ TEST(GetTempDirectory, ReportsThePathWithItsBackslashOrNothingWhenTooLong)
     EXPECT_EQ(GetTempDirectory(), L"");
 }
 
-TEST_F(TempFilesTest, MakeTempFileNameGivesAFreeNameAndRegistersIt)
+TEST_F(TempFilesTest, TempNamesAreFreeNamesInTheFolderOnlyAndNotYetTheirs)
 {
     TScratchDir Dir;
     const std::wstring Name = MakeTempFileName(Dir.Path() + L"\\", L"ctagstemp");
@@ -51,62 +53,70 @@ TEST_F(TempFilesTest, MakeTempFileNameGivesAFreeNameAndRegistersIt)
     EXPECT_EQ(Name.rfind(Dir.Path() + L"\\cta", 0), 0u) << Name;
     EXPECT_EQ(ExtractFileExt(Name), L".tmp");
     EXPECT_FALSE(FileExists(Name)); // reserved by the system, then released
-    EXPECT_EQ(*TempFiles(), TStrings{Name});
 
-    EXPECT_EQ(MakeTempFileName(Dir / L"missing\\", L"ctagstemp"), L"");
-    EXPECT_EQ(TempFiles()->size(), 1u);
-}
-
-TEST_F(TempFilesTest, MakeTempFileNameExtKeepsTheExtensionAndSkipsTakenNames)
-{
-    TScratchDir Dir;
-    const std::wstring Name = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L".cpp");
-    EXPECT_EQ(ExtractFileExt(Name), L".cpp");
-    EXPECT_EQ(Name.rfind(Dir.Path() + L"\\cta", 0), 0u) << Name;
-    EXPECT_FALSE(FileExists(Name));
-    // Both the system's name and the one handed out are registered.
-    ASSERT_EQ(TempFiles()->size(), 2u);
-    EXPECT_EQ(TempFiles()->at(1), Name);
-    EXPECT_EQ(ChangeFileExt(TempFiles()->at(0), L".cpp"), Name);
-
+    const std::wstring Ext = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L".cpp");
+    EXPECT_EQ(ExtractFileExt(Ext), L".cpp");
+    EXPECT_EQ(Ext.rfind(Dir.Path() + L"\\cta", 0), 0u) << Ext;
+    EXPECT_FALSE(FileExists(Ext));
     const std::wstring Bare = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L"");
     EXPECT_EQ(ExtractFileExt(Bare), L"");
-    EXPECT_EQ(Bare.rfind(Dir.Path() + L"\\cta", 0), 0u) << Bare;
 
-    // Without a usable directory the base is empty, so the candidates are
-    // plain: ".c", then "0.c", "1.c", ... in the current directory.
+    // A name freed at once is nobody's to delete at unload: another program
+    // may take it meanwhile.
+    EXPECT_TRUE(TempFiles().empty());
+
+    // A folder that cannot take a file gives no name at all, never one in
+    // whatever folder is current.
     TCurrentDirOverride Here(Dir.Path());
-    const std::wstring Missing = Dir / L"missing\\";
-    EXPECT_EQ(MakeTempFileNameExt(Missing, L"ctagstemp", L".c"), L".c");
-    WriteFileBytes(Dir / L".c", "");
-    EXPECT_EQ(MakeTempFileNameExt(Missing, L"ctagstemp", L".c"), L"0.c");
-    WriteFileBytes(Dir / L"0.c", "");
-    ::CreateDirectoryW((Dir / L"1.c").c_str(), nullptr);
-    EXPECT_EQ(MakeTempFileNameExt(Missing, L"ctagstemp", L".c"), L"2.c");
-    // Registered with the folder it was meant for, so that the cleanup at
-    // unload cannot hit a namesake in whatever folder is current then.
-    EXPECT_EQ(TempFiles()->back(), Dir / L"2.c");
+    for (const std::wstring& Unusable : {Dir / L"missing\\", std::wstring()}) {
+        EXPECT_EQ(MakeTempFileName(Unusable, L"ctagstemp"), L"");
+        EXPECT_EQ(MakeTempFileNameExt(Unusable, L"ctagstemp", L".c"), L"");
+    }
+    EXPECT_THAT(toolsupport::FilesIn(Dir.Path()), ::testing::IsEmpty());
+}
+
+TEST_F(TempFilesTest, DeletingARegisteredFileForgetsIt)
+{
+    TScratchDir Dir;
+    WriteFileBytes(Dir / L"a.c", "a");
+    ::CreateDirectoryW((Dir / L"f").c_str(), nullptr);
+    WriteFileBytes(Dir / L"f\\b.c", "b");
+    RegisterTempFile(Dir / L"a.c");
+    RegisterTempFile(Dir / L"f");
+    RegisterTempFile(Dir / L"never-made.c");
+    EXPECT_EQ(TempFiles(), (TStrings{Dir / L"a.c", Dir / L"f"}));
+
+    EXPECT_TRUE(DeleteTempFile(Dir / L"f"));
+    EXPECT_FALSE(DirectoryExists(Dir / L"f"));
+    EXPECT_TRUE(DeleteTempFile(Dir / L"a.c"));
+    EXPECT_FALSE(FileExists(Dir / L"a.c"));
+    EXPECT_TRUE(TempFiles().empty());
 }
 
 // Through the library's own start and stop, as the host's load and unload
 // run them.
-TEST(TempFilesUnload, DeletesRegisteredFilesAndFoldersAndSkipsWhatIsGone)
+TEST(TempFilesUnload, DeletesWhatThePluginMadeAndStillOwnsOnly)
 {
     TScratchDir Dir;
     LibraryInitialize();
-    ASSERT_NE(TempFiles(), nullptr);
-    const std::wstring File = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L".c");
+    const std::wstring File = Dir / L"snapshot.c";
     WriteFileBytes(File, "int main;");
-    const std::wstring Folder = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L"");
+    RegisterTempFile(File);
+    const std::wstring Folder = Dir / L"ctagstemp1";
     ::CreateDirectoryW(Folder.c_str(), nullptr);
     ::CreateDirectoryW((Folder + L"\\sub").c_str(), nullptr);
     WriteFileBytes(Folder + L"\\sub\\deep.txt", "x");
     ::SetFileAttributesW((Folder + L"\\sub\\deep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    const std::wstring Gone = MakeTempFileNameExt(Dir.Path() + L"\\", L"ctagstemp", L".h");
+    RegisterTempFile(Folder);
+    // Deleted meanwhile by another program: nothing to do, and no failure.
+    const std::wstring Gone = Dir / L"gone.c";
+    WriteFileBytes(Gone, "ours");
+    RegisterTempFile(Gone);
+    ::DeleteFileW(Gone.c_str());
     WriteFileBytes(Dir / L"unrelated.txt", "stays");
 
     LibraryFinalize();
-    EXPECT_EQ(TempFiles(), nullptr);
+    EXPECT_TRUE(TempFiles().empty());
     EXPECT_FALSE(FileExists(File));
     EXPECT_FALSE(DirectoryExists(Folder));
     EXPECT_FALSE(FileExists(Gone));

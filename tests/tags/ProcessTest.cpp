@@ -1,10 +1,12 @@
 // The process runner against real child processes (fakectags) and real pipes.
 #include "TagsTestUtil.h"
 
+#include "Handle.h"
 #include "uStrings.h"
 #include "uSystem.h"
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <random>
 #include <string>
@@ -193,8 +195,8 @@ TEST(RunProcess, DeadlineTerminatesTheChildAndKeepsWhatItWrote)
     TStrings Output;
     std::uint32_t ExitCode = 0;
     const auto Start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode, nullptr, Now() + 0.3 / 86400));
-    EXPECT_LT(Seconds(Start), 10.0);
+    ASSERT_TRUE(RunFake(&Output, nullptr, ExitCode, nullptr, Now() + 3.0 / 86400));
+    EXPECT_LT(Seconds(Start), 25.0);
     EXPECT_EQ(ExitCode, 258u);
     EXPECT_EQ(Output, TStrings{L"before"});
 
@@ -206,10 +208,40 @@ TEST(RunProcess, DeadlineTerminatesTheChildAndKeepsWhatItWrote)
     const auto CountOutput = [&](HANDLE, const void*, std::uint32_t Count) { Seen += Count; };
     const auto Begin = std::chrono::steady_clock::now();
     ASSERT_TRUE(RunProcess(QuotedStr(FakeCtags()), nullptr, nullptr, &Errors, ExitCode, SW_HIDE, 0, CountOutput, {},
-                           Now() + 0.5 / 86400));
-    EXPECT_LT(Seconds(Begin), 10.0);
+                           Now() + 3.0 / 86400));
+    EXPECT_LT(Seconds(Begin), 25.0);
     EXPECT_EQ(ExitCode, 258u);
     EXPECT_GT(Seen, 0u);
+}
+
+// A child that hangs writes nothing, so no output event ever comes: the
+// turns must come all the same, and the one that raises ends the child.
+TEST(RunProcess, TurnsComeWhileTheChildIsSilentAndARaisingTurnEndsIt)
+{
+    TScratchDir Dir;
+    const std::wstring Started = Dir / L"started";
+    const std::wstring Finished = Dir / L"finished";
+    const auto Narrow = [](const std::wstring& Text) { return std::string(Text.begin(), Text.end()); };
+    TScript Script(Dir, "pid " + Narrow(Started) + "\nsleep 90000\npid " + Narrow(Finished) + "\n");
+    int TurnsWhileRunning = 0;
+    const TProcessTurnEvent OnTurn = [&] {
+        if (!FileExists(Started))
+            return;
+        if (++TurnsWhileRunning == 3)
+            throw EAbort(L"Esc");
+    };
+    TMemoryStream Output;
+    std::uint32_t ExitCode = 0;
+    EXPECT_THROW(RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, nullptr, ExitCode, SW_HIDE, 0, {}, {}, 0, OnTurn),
+                 EAbort);
+    EXPECT_EQ(TurnsWhileRunning, 3);
+    // The child was ended and waited for before the runner returned.
+    const DWORD Pid = std::stoul(ReadFileBytes(Started));
+    TKernelHandle Child(::OpenProcess(SYNCHRONIZE, FALSE, Pid));
+    if (Child) {
+        EXPECT_EQ(::WaitForSingleObject(Child.get(), 0), WAIT_OBJECT_0);
+    }
+    EXPECT_FALSE(FileExists(Finished));
 }
 
 TEST(RunProcess, EndsWhenTheChildExitsEvenIfItsOwnChildHoldsThePipe)
@@ -270,7 +302,7 @@ TEST(RunProcess, DecodesByMarkThenUtf8ThenAnsiAndSplitsAtEveryLineEnd)
     }
 }
 
-TEST(DecodeText, MarksUtf8AnsiAndTheEndAtNul)
+TEST(DecodeText, MarksUtf8AnsiAndTheEndOfALineAtNul)
 {
     EXPECT_EQ(DecodeText("\xEF\xBB\xBF" "caf\xC3\xA9"), L"caf\u00E9");
     EXPECT_EQ(DecodeText("caf\xC3\xA9"), L"caf\u00E9");
@@ -278,7 +310,9 @@ TEST(DecodeText, MarksUtf8AnsiAndTheEndAtNul)
     // A mark wins over what the bytes would look like without it.
     EXPECT_EQ(DecodeText(std::string("\xFE\xFF\x00\x41\x20\xAC", 6)), L"A\u20AC");
     EXPECT_EQ(DecodeText(std::string("\xFF\xFE\x41\x00\xAC\x20", 6)), L"A\u20AC");
-    EXPECT_EQ(DecodeText(std::string("ab\0cd", 5)), L"ab");
+    // A NUL ends its line only: the lines after it still count.
+    EXPECT_EQ(DecodeText(std::string("ab\0cd", 5)), std::wstring(L"ab\0cd", 5));
+    EXPECT_EQ(SplitTextLines(DecodeText(std::string("ab\0cd\nef\n\0\ngh", 13))), (TStrings{L"ab", L"ef", L"", L"gh"}));
     EXPECT_EQ(DecodeText(""), L"");
 
     EXPECT_EQ(SplitTextLines(L"a\r\nb\nc\rd\r\n"), (TStrings{L"a", L"b", L"c", L"d"}));
@@ -305,8 +339,27 @@ TEST(DecodeText, LongTextsDecodeAsShortOnes)
         {std::string(15, 'a') + "\xE9" + A, CodePageToWide(CP_ACP, std::string(15, 'a') + "\xE9" + A)},
         {std::string(A + "\xE9" + '\0' + "b"), CodePageToWide(CP_ACP, A + "\xE9")},
     };
+    // The cases hold no line break: their one line ends at a NUL.
     for (const auto& Case : Cases)
-        EXPECT_EQ(DecodeText(Case.Bytes), Case.Text) << ::testing::PrintToString(Case.Bytes);
+        EXPECT_EQ(SplitTextLines(DecodeText(Case.Bytes)).at(0), Case.Text) << ::testing::PrintToString(Case.Bytes);
+}
+
+// Beyond what the system decodes in one call, the text is an error, never
+// an empty text that reads as "no tags". Only the first page of the bytes
+// is ever touched.
+TEST(DecodeText, OutputTooLargeToDecodeIsAnError)
+{
+    const size_t Size = size_t(INT_MAX) + 8;
+    void* Memory = ::VirtualAlloc(nullptr, Size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(Memory, nullptr);
+    const auto Free = ScopeExit([&] { ::VirtualFree(Memory, 0, MEM_RELEASE); });
+    static_cast<char*>(Memory)[0] = '\xC3';
+    EXPECT_THROW(DecodeText(std::string_view(static_cast<const char*>(Memory), Size)), EStringError);
+    static_cast<char*>(Memory)[0] = '\xEF';
+    static_cast<char*>(Memory)[1] = '\xBB';
+    static_cast<char*>(Memory)[2] = '\xBF';
+    static_cast<char*>(Memory)[3] = '\xC3';
+    EXPECT_THROW(DecodeText(std::string_view(static_cast<const char*>(Memory), Size)), EStringError);
 }
 
 TEST(SplitTextLines, RandomTextsSplitAsByHand)

@@ -23,6 +23,7 @@
 //   sleep MS        flush, then wait
 //   waitwhile PATH  flush, then wait while PATH exists (30 seconds at most)
 //   keep PATH       copy the source file (the last argument) to PATH
+//   pid PATH        write this process's id to PATH (a sign that it runs)
 //   ctags           tag the source file as without a script
 //   exit CODE       flush, then exit with CODE (default at the end: 0)
 // Text is written as UTF-8.
@@ -305,6 +306,8 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
             const std::wstring Path = Widen(Arg);
             for (int I = 0; I < 3000 && ::GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; ++I)
                 ::Sleep(10);
+        } else if (Verb == "pid") {
+            tooltext::WriteWholeFile(Widen(Arg), std::to_string(::GetCurrentProcessId()));
         } else if (Verb == "keep") {
             if (Argc > 1)
                 ::CopyFileW(Argv[Argc - 1], Widen(Arg).c_str(), FALSE);
