@@ -280,6 +280,11 @@ const char* TDialogEngine::MessageName(intptr_t Msg)
     }
 }
 
+intptr_t TDialogEngine::RefusedReply(intptr_t Msg)
+{
+    return (Msg == DM_GETFOCUS || Msg == DM_LISTADDSTR) ? -1 : 0;
+}
+
 // --- bookkeeping ------------------------------------------------------------------
 
 void TDialogEngine::Error(const std::wstring& Text)
@@ -510,7 +515,7 @@ intptr_t TDialogEngine::Run(HANDLE Handle)
         FHost.DeliverSynchroEvents();
         if (Dialog.Closing)
             break;
-        if (Dialog.RedrawLock && !LockReported) {
+        if (Dialog.RedrawLock > Dialog.RefusedResumes && !LockReported) {
             Error(L"the dialog waits for input while its redraw is suspended (DM_ENABLEREDRAW)");
             LockReported = true;
         }
@@ -550,10 +555,21 @@ intptr_t TDialogEngine::Send(HANDLE Handle, intptr_t Msg, intptr_t Param1, void*
     CheckThread(Service.c_str());
     THostDialog* Dialog = Lookup(Handle, Service.c_str());
     if (!Dialog)
-        return (Msg == DM_GETFOCUS || Msg == DM_LISTADDSTR) ? -1 : 0;
+        return RefusedReply(Msg);
     if (Msg >= DM_USER)
         return Notify(*Dialog, Msg, Param1, Param2);
     return Dispatch(*Dialog, Msg, Param1, Param2);
+}
+
+void TDialogEngine::Refused(HANDLE Handle, intptr_t Msg, intptr_t Param1)
+{
+    THostDialog* Dialog = Find(Handle);
+    if (!Dialog || Msg != DM_ENABLEREDRAW)
+        return;
+    if (Param1)
+        ++Dialog->RefusedResumes;
+    else
+        ++Dialog->RefusedSuspends;
 }
 
 intptr_t TDialogEngine::DefProc(HANDLE Handle, intptr_t Msg, intptr_t Param1, void* Param2)
@@ -630,7 +646,10 @@ intptr_t TDialogEngine::Dispatch(THostDialog& Dialog, intptr_t Msg, intptr_t Par
         if (!Param1) {
             ++Dialog.RedrawLock;
         } else if (Dialog.RedrawLock == 0) {
-            Error(L"DM_ENABLEREDRAW(TRUE) without a suspended redraw to resume");
+            if (Dialog.RefusedSuspends > 0)
+                --Dialog.RefusedSuspends;
+            else
+                Error(L"DM_ENABLEREDRAW(TRUE) without a suspended redraw to resume");
         } else if (--Dialog.RedrawLock == 0) {
             ++Dialog.RedrawCount;
         }

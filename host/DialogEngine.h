@@ -43,11 +43,16 @@ public:
     void Free(HANDLE Dialog);
     intptr_t Send(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
     intptr_t DefProc(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
+    // A fault plan refused this message instead of sending it.
+    void Refused(HANDLE Dialog, intptr_t Msg, intptr_t Param1);
 
     // --- input ------------------------------------------------------------------
     // One script per DialogRun, taken when the run first waits for input.
     void QueueScript(TDialogScript Script);
     size_t QueuedScripts() const { return FScripts.size(); }
+    // Forgets the scripts no run took: one queued for a dialog that never ran
+    // must not serve the next one.
+    void DropScripts() { FScripts.clear(); }
     // An input that serves every run instead of the scripts while set (a
     // console front end); null goes back to the scripts.
     void SetInput(TDialogInput* Input) { FInput = Input; }
@@ -74,6 +79,9 @@ public:
     void ReportLeaks();
 
     static const char* MessageName(intptr_t Msg);
+    // What SendDlgMessage answers when it does not carry a message out (an
+    // unknown or freed handle).
+    static intptr_t RefusedReply(intptr_t Msg);
 
     // Whether an edit starts its first run "unchanged" (the first typed
     // character replaces the text). Kept in one place: it is to be checked

@@ -67,6 +67,11 @@ struct THostDialog {
     intptr_t Focus = -1;
 
     int RedrawLock = 0;     // nested DM_ENABLEREDRAW(FALSE) calls
+    // Suspends and resumes a fault plan refused. A refused suspend answers 0
+    // like a first one that worked, so the plugin cannot know to leave out
+    // its resume; nor can it undo a resume that did not happen. What such a
+    // refusal unbalances is not held against the plugin.
+    int RefusedSuspends = 0, RefusedResumes = 0;
     size_t RedrawCount = 0; // redraws the plugin asked for (DM_REDRAW, the end of a redraw lock)
 
     THostDialogState State = THostDialogState::Created;

@@ -415,6 +415,35 @@ bool TFarHost::IsFailing(const std::string& Service) const
     return FFailing.count(Service) != 0;
 }
 
+void TFarHost::SetFaultPlan(size_t FailAt)
+{
+    std::lock_guard Guard(FLock);
+    FFailAt = FailAt;
+    FFaultableCalls = 0;
+    FInjectedFault.clear();
+}
+
+size_t TFarHost::FaultableCalls() const
+{
+    std::lock_guard Guard(FLock);
+    return FFaultableCalls;
+}
+
+std::string TFarHost::InjectedFault() const
+{
+    std::lock_guard Guard(FLock);
+    return FInjectedFault;
+}
+
+bool TFarHost::FaultHere(const char* Service, const char* Command)
+{
+    std::lock_guard Guard(FLock);
+    if (++FFaultableCalls != FFailAt)
+        return false;
+    FInjectedFault = Command ? std::string(Service) + "(" + Command + ")" : std::string(Service);
+    return true;
+}
+
 void TFarHost::Error(const std::wstring& Text)
 {
     std::lock_guard Guard(FLock);

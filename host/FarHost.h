@@ -160,6 +160,25 @@ public:
     void SetFailing(const std::string& Service, bool Fail = true);
     bool IsFailing(const std::string& Service) const;
 
+    // --- a fault plan: "the Nth host call fails" ----------------------------------
+    // Counts every call of a service that gives the plugin an answer, from any
+    // thread: Message, GetMsg, SaveScreen, DialogInit, DialogRun, and every
+    // command or message of EditorControl, AdvControl, SendDlgMessage and
+    // SettingsControl. The void services (RestoreScreen, FreeScreen,
+    // DialogFree), DefDlgProc and the standard functions are not counted.
+    // The call numbered FailAt is refused the way the real host refuses it
+    // and nothing else happens (see FaultHere); 0 only counts. Setting a plan
+    // starts the count again.
+    void SetFaultPlan(size_t FailAt);
+    size_t FaultableCalls() const;
+    // The refused call, "GetMsg" or "SendDlgMessage(DM_LISTSET)"; empty until
+    // the plan has refused one.
+    std::string InjectedFault() const;
+    // For the service functions: counts the call and says whether it is the
+    // one to refuse. Command names the command or message, if the service has
+    // them.
+    bool FaultHere(const char* Service, const char* Command = nullptr);
+
     // --- what happened ------------------------------------------------------------
     void Error(const std::wstring& Text);
     std::vector<std::wstring> Errors() const;
@@ -218,6 +237,9 @@ private:
     TDialogEngine FDialogs{*this};
 
     std::set<std::string> FFailing;
+    size_t FFailAt = 0;
+    size_t FFaultableCalls = 0;
+    std::string FInjectedFault;
     std::vector<std::wstring> FErrors;
     std::vector<TServiceCall> FCalls;
 };

@@ -11,6 +11,8 @@ HANDLE WINAPI DialogInit(const GUID* PluginId, const GUID* Id, intptr_t X1, intp
     if (!Host)
         return INVALID_HANDLE_VALUE;
     Host->Record("DialogInit");
+    if (Host->FaultHere("DialogInit"))
+        return INVALID_HANDLE_VALUE;
     // As the real host refuses while it shuts down.
     if (Host->IsFailing("DialogInit"))
         return INVALID_HANDLE_VALUE;
@@ -23,6 +25,10 @@ intptr_t WINAPI DialogRun(HANDLE Dialog)
     if (!Host)
         return -1;
     Host->Record("DialogRun");
+    // Refused before the dialog starts, as while the host shuts down: no
+    // DN_INITDIALOG, and no script is taken.
+    if (Host->FaultHere("DialogRun"))
+        return -1;
     return Host->Dialogs().Run(Dialog);
 }
 
@@ -43,6 +49,11 @@ intptr_t WINAPI SendDlgMessage(HANDLE Dialog, intptr_t Msg, intptr_t Param1, voi
         return 0;
     Host->Record("SendDlgMessage");
     Host->Record(TDialogEngine::MessageName(Msg));
+    // Answered as for a handle the host does not know, and not carried out.
+    if (Host->FaultHere("SendDlgMessage", TDialogEngine::MessageName(Msg))) {
+        Host->Dialogs().Refused(Dialog, Msg, Param1);
+        return TDialogEngine::RefusedReply(Msg);
+    }
     return Host->Dialogs().Send(Dialog, Msg, Param1, Param2);
 }
 

@@ -9,6 +9,8 @@ intptr_t WINAPI EditorControl(intptr_t EditorID, far3::EDITOR_CONTROL_COMMANDS C
     if (!Host)
         return 0;
     Host->Record(EditorCommandName(Command));
+    if (Host->FaultHere("EditorControl", EditorCommandName(Command)))
+        return 0;
     return Host->Editors().Control(EditorID, Command, Param1, Param2);
 }
 

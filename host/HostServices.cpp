@@ -74,6 +74,8 @@ intptr_t WINAPI Message(const GUID* PluginId, const GUID*, far3::FARMESSAGEFLAGS
     if (!Host)
         return -1;
     Host->Record("Message");
+    if (Host->FaultHere("Message"))
+        return -1;
     return Host->ShowMessage(PluginId, Flags, Items, ItemsNumber, ButtonsNumber);
 }
 
@@ -83,6 +85,9 @@ const wchar_t* WINAPI GetMsg(const GUID* PluginId, intptr_t MsgId)
     if (!Host)
         return L"";
     Host->Record("GetMsg");
+    // The host's answer when it has no text: empty, never null.
+    if (Host->FaultHere("GetMsg"))
+        return L"";
     return Host->GetMsg(PluginId, MsgId);
 }
 
@@ -92,6 +97,8 @@ HANDLE WINAPI SaveScreen(intptr_t X1, intptr_t Y1, intptr_t X2, intptr_t Y2)
     if (!Host)
         return nullptr;
     Host->Record("SaveScreen");
+    if (Host->FaultHere("SaveScreen"))
+        return nullptr;
     return Host->SaveScreen(X1, Y1, X2, Y2);
 }
 
@@ -118,6 +125,9 @@ intptr_t WINAPI AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS
     if (!Host)
         return 0;
     Host->Record(AdvControlName(Command));
+    // A refused ACTL_SYNCHRO queues nothing: the event is never delivered.
+    if (Host->FaultHere("AdvControl", AdvControlName(Command)))
+        return 0;
     return Host->AdvControl(PluginId, Command, Param1, Param2);
 }
 

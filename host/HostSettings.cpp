@@ -37,6 +37,13 @@ intptr_t TSettingsStore::Control(HANDLE Handle, far3::FAR_SETTINGS_CONTROL_COMMA
     const char* Name = CommandName(Command);
     FHost.Record(Name);
     std::lock_guard Guard(FLock);
+    if (FHost.FaultHere("SettingsControl", Name)) {
+        // A refused SCTL_CREATE makes no handle; a handle is freed whatever
+        // else goes wrong, so a refused SCTL_FREE still frees it.
+        if (Command == far3::SCTL_FREE && FHandles.count(Handle))
+            Free(Handle);
+        return 0;
+    }
     if (Command == far3::SCTL_CREATE)
         return FHost.IsFailing(Name) ? 0 : Create(Param1, Param2);
 

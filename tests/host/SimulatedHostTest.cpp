@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using ::testing::ElementsAre;
 
 namespace {
@@ -114,5 +116,92 @@ TEST(SimulatedHost, AFrontEndDrawsBoxesAndScreensAndAnswersInsteadOfTheScripts)
     Host.SetFrontEnd(nullptr);
     EXPECT_EQ(Host.ShowMessage(&Host.PluginGuid, 0, Items, 4, 2), 0);
     EXPECT_EQ(Host.Messages().size(), 3u);
+    EXPECT_TRUE(Host.Errors().empty());
+}
+
+TEST(SimulatedHost, AFaultPlanRefusesTheNthCountedCallAsTheHostRefusesAndDoesNothingElse)
+{
+    TFarHost Host;
+    const GUID* Me = &Host.PluginGuid;
+    Host.Editors().Open(L"C:\\a.c", L"text");
+    far3::FarDialogItem Item{};
+    Item.Type = far3::DI_TEXT;
+    Item.X2 = 10;
+    Item.Data = L"old";
+    const HANDLE Dialog = host::DialogInit(Me, nullptr, -1, -1, 20, 5, nullptr, &Item, 1, 0, 0, nullptr, nullptr);
+    far3::FarSettingsCreate Open{sizeof(Open), Host.PluginGuid, nullptr};
+    ASSERT_TRUE(host::SettingsControl(INVALID_HANDLE_VALUE, far3::SCTL_CREATE, far3::PSL_ROAMING, &Open));
+    const HANDLE Settings = Open.Handle;
+    const wchar_t* Box[] = {L"Title", L"Ok"};
+    far3::EditorSetPosition Position{sizeof(Position), 0, 2, -1, -1, -1, -1};
+    SMALL_RECT Rect{-5, -5, -5, -5};
+    far3::FarSettingsCreate Create{sizeof(Create), Host.PluginGuid, nullptr};
+
+    struct {
+        const char* Fault;
+        std::function<intptr_t()> Call;
+        intptr_t Refusal;
+        std::function<bool()> Untouched;
+    } Cases[] = {
+        {"Message", [&] { return host::Message(Me, nullptr, 0, nullptr, Box, 2, 1); }, -1,
+         [&] { return Host.Messages().empty(); }},
+        {"GetMsg", [&] { const wchar_t* Text = host::GetMsg(Me, 0); return Text ? intptr_t(*Text) : -7; }, 0,
+         [] { return true; }},
+        {"SaveScreen", [&] { return reinterpret_cast<intptr_t>(host::SaveScreen(0, 0, -1, -1)); }, 0,
+         [&] { return Host.SavedScreenCount() == 0; }},
+        {"AdvControl(ACTL_SYNCHRO)", [&] { return host::AdvControl(Me, far3::ACTL_SYNCHRO, 0, &Rect); }, 0,
+         [&] { return !Host.WaitForSynchroEvent(0); }},
+        {"AdvControl(ACTL_GETFARRECT)", [&] { return host::AdvControl(Me, far3::ACTL_GETFARRECT, 0, &Rect); }, 0,
+         [&] { return Rect.Right == -5; }},
+        {"EditorControl(ECTL_SETPOSITION)",
+         [&] { return host::EditorControl(-1, far3::ECTL_SETPOSITION, 0, &Position); }, 0,
+         [&] { return Host.Editors().PositionRequests.empty(); }},
+        {"DialogInit",
+         [&] {
+             return reinterpret_cast<intptr_t>(
+                 host::DialogInit(Me, nullptr, -1, -1, 20, 5, nullptr, &Item, 1, 0, 0, nullptr, nullptr));
+         },
+         -1, [&] { return Host.DialogCount() == 1; }},
+        {"DialogRun",
+         [&] {
+             Host.QueueDialogScript(TDialogScript().Esc());
+             return host::DialogRun(Dialog);
+         },
+         -1, [&] { return Host.DialogEvents().empty() && Host.Dialogs().QueuedScripts() == 1; }},
+        {"SendDlgMessage(DM_GETFOCUS)", [&] { return host::SendDlgMessage(Dialog, far3::DM_GETFOCUS, 0, nullptr); },
+         -1, [] { return true; }},
+        {"SendDlgMessage(DM_SETTEXTPTR)",
+         [&] { return host::SendDlgMessage(Dialog, far3::DM_SETTEXTPTR, 0, const_cast<wchar_t*>(L"new")); }, 0,
+         [&] { return Host.FindDialog(Dialog)->Items[0].Data == L"old"; }},
+        {"SettingsControl(SCTL_CREATE)",
+         [&] { return host::SettingsControl(INVALID_HANDLE_VALUE, far3::SCTL_CREATE, far3::PSL_ROAMING, &Create); },
+         0, [&] { return !Create.Handle && Host.Settings().OpenHandleCount() == 1; }},
+        // A handle goes whatever else does.
+        {"SettingsControl(SCTL_FREE)", [&] { return host::SettingsControl(Settings, far3::SCTL_FREE, 0, nullptr); },
+         0, [&] { return Host.Settings().OpenHandleCount() == 0; }},
+    };
+    for (auto& Case : Cases) {
+        Host.SetFaultPlan(2);
+        // Not counted: the void services, DefDlgProc, the standard functions.
+        host::RestoreScreen(nullptr);
+        host::DefDlgProc(Dialog, far3::DM_GETFOCUS, 0, nullptr);
+        wchar_t Path[] = L"C:\\x";
+        host::TruncPathStr(Path, 10);
+        EXPECT_EQ(host::AdvControl(Me, far3::ACTL_GETFARMANAGERVERSION, 0, nullptr), TRUE) << Case.Fault;
+        EXPECT_EQ(Host.InjectedFault(), "") << Case.Fault;
+        EXPECT_EQ(Case.Call(), Case.Refusal) << Case.Fault;
+        EXPECT_EQ(Host.InjectedFault(), Case.Fault);
+        EXPECT_TRUE(Case.Untouched()) << Case.Fault;
+        EXPECT_EQ(host::AdvControl(Me, far3::ACTL_GETFARMANAGERVERSION, 0, nullptr), TRUE) << Case.Fault;
+        EXPECT_EQ(Host.FaultableCalls(), 3u) << Case.Fault;
+    }
+    // A resume whose suspend was refused is not held against the plugin.
+    Host.SetFaultPlan(1);
+    host::SendDlgMessage(Dialog, far3::DM_ENABLEREDRAW, FALSE, nullptr);
+    EXPECT_EQ(host::SendDlgMessage(Dialog, far3::DM_ENABLEREDRAW, TRUE, nullptr), 0);
+    // The refused run left its script, which the next run must not find.
+    Host.Dialogs().DropScripts();
+    EXPECT_EQ(Host.Dialogs().QueuedScripts(), 0u);
+    host::DialogFree(Dialog);
     EXPECT_TRUE(Host.Errors().empty());
 }

@@ -24,6 +24,7 @@
 //   waitwhile PATH  flush, then wait while PATH exists (30 seconds at most)
 //   keep PATH       copy the source file (the last argument) to PATH
 //   pid PATH        write this process's id to PATH (a sign that it runs)
+//   name PATH       write the source file's path to PATH
 //   ctags           tag the source file as without a script
 //   exit CODE       flush, then exit with CODE (default at the end: 0)
 // Text is written as UTF-8.
@@ -311,6 +312,15 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
         } else if (Verb == "keep") {
             if (Argc > 1)
                 ::CopyFileW(Argv[Argc - 1], Widen(Arg).c_str(), FALSE);
+        } else if (Verb == "name") {
+            const std::string Name = Argc > 1 ? Narrow(Argv[Argc - 1]) : "";
+            HANDLE Named = ::CreateFileW(Widen(Arg).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (Named != INVALID_HANDLE_VALUE) {
+                TOutput File(Named);
+                File.Write(Name);
+                File.Flush();
+                ::CloseHandle(Named);
+            }
         } else if (Verb == "ctags") {
             const int Code = RunAsCtags(Argc, Argv, Out, Err);
             if (Code != 0)
