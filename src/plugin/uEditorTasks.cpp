@@ -121,6 +121,12 @@ void TEditorTasks::ShowError(const std::vector<std::wstring>& Lines)
 
 bool TEditorTasks::Execute()
 {
+    // Without the options the user's choice of ctags is unknown; whatever
+    // would run instead is not one the user chose.
+    if (!GetOptions().IsLoaded()) {
+        ShowError({GetMsg(MTitle), GetMsg(MSettingsUnreadable), GetMsg(MOk)});
+        return false;
+    }
     std::wstring FileName;
     bool IsTemporary = false;
     try {
@@ -234,7 +240,11 @@ bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
         const auto Forget = ScopeExit([&] { Ctags.OnTurn = nullptr; });
         Ctags.LoadFromFile(FileName);
     } catch (const ECtagsError_CtagsNotFound&) {
-        ShowError({GetMsg(MTitle), GetMsg(MCtagsNotFound), Ctags.GetExecutableName(), GetMsg(MOk)});
+        // A file that is there but will not start is another matter than a
+        // wrong path.
+        const std::wstring& Name = Ctags.GetExecutableName();
+        const TMessageId Id = IsAbsolutePath(Name) && FileExists(Name) ? MCtagsCannotStart : MCtagsNotFound;
+        ShowError({GetMsg(MTitle), GetMsg(Id), Ctags.GetExecutableName(), GetMsg(MOk)});
         return false;
     } catch (const ECtagsError_ExecutionFailed& E) {
         std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MCtagsFailed)};

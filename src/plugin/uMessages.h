@@ -25,6 +25,9 @@ enum : TMessageId {
     MSearchDelayCheck = 14,
     MMilliseconds = 15,
     MTempFolderFailed = 16,
+    MSettingsUnreadable = 17,
+    MSettingsNotSaved = 18,
+    MCtagsCannotStart = 19,
 };
 
 std::wstring GetMsg(TMessageId MsgId);

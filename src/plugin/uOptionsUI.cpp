@@ -67,7 +67,9 @@ bool TOptionsDialog::Execute()
         return false;
     FOptions->SetCtagsFileName(FCtagsEdit->GetText());
     FOptions->SetFunctionSearchDelayEnabled(FDelayCheckbox->GetChecked());
-    FOptions->SetFunctionSearchDelay(DelayValue(FDelayEdit->GetText(), 0));
+    // OK is only offered for a valid delay: text that is none now means the
+    // host did not give the text back, and the delay stays as it was.
+    FOptions->SetFunctionSearchDelay(DelayValue(FDelayEdit->GetText(), FOptions->GetFunctionSearchDelay()));
     return true;
 }
 

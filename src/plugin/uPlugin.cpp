@@ -75,11 +75,23 @@ bool TPlugin::RunMacro(const TVariantArray& Args)
 bool TPlugin::Configure(const GUID*)
 {
     FreeOptions();
+    const auto Warn = [](TMessageId Id) {
+        TFarModule::Message(far3::FMSG_WARNING, {GetMsg(MTitle), GetMsg(Id), GetMsg(MOk)}, 1);
+    };
+    // Defaults shown in place of options that could not be read would be
+    // saved over them.
+    if (!GetOptions().IsLoaded()) {
+        Warn(MSettingsUnreadable);
+        return false;
+    }
     auto Dialog = TFarDialog::Create<TOptionsDialog>();
     Dialog->SetOptions(&GetOptions());
     if (!Dialog->Execute())
         return false;
-    GetOptions().Save(false);
+    if (!GetOptions().Save(false)) {
+        Warn(MSettingsNotSaved);
+        return false;
+    }
     return true;
 }
 

@@ -24,10 +24,10 @@ void TOptions::SetDefaults()
     SetModified();
 }
 
-void TOptions::Load()
+bool TOptions::Load()
 {
     if (!OpenKey(std::wstring(), false))
-        return;
+        return false;
     auto Closer = ScopeExit([this] { Close(); });
     CtagsFileName = ReadString(CtagsFileNameValue, CtagsFileName);
     FunctionSearchDelayEnabled = ReadBool(FunctionSearchDelayEnabledValue, FunctionSearchDelayEnabled);
@@ -36,6 +36,8 @@ void TOptions::Load()
         ReadQWord(FunctionSearchDelayValue, static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay)));
     FunctionSearchDelay = static_cast<int32_t>(static_cast<uint32_t>(Delay));
     ClearModified();
+    FLoaded = true;
+    return true;
 }
 
 bool TOptions::Save(bool Force)

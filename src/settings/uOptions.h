@@ -19,8 +19,12 @@ public:
 
     void SetDefaults();
     // Reads the three values; a missing one keeps its current value. When
-    // the store cannot be opened nothing changes, Modified included.
-    void Load();
+    // the store cannot be opened nothing changes, Modified included, and
+    // the result is false.
+    bool Load();
+    // Whether a Load has read the store: options that were never read
+    // must not be saved over what the store holds.
+    bool IsLoaded() const noexcept { return FLoaded; }
     // Writes the three values when Force is set or something changed.
     // Returns false when the store refused to open or to take a value; the
     // options then stay modified, so a later Save(false) tries again.
@@ -35,6 +39,7 @@ public:
     void SetFunctionSearchDelay(int32_t Value) { UpdateInteger(FunctionSearchDelay, Value); }
 
 private:
+    bool FLoaded = false;
     std::wstring CtagsFileName;
     bool FunctionSearchDelayEnabled = true;
     int32_t FunctionSearchDelay = 300;

@@ -252,7 +252,7 @@ TEST_F(FaultInjectionTest, SystemFaultsEndInOneBoxOrNoneAndWriteNowhere)
     } Cases[] = {
         {"temporary folder missing", Missing, L"", Tell, Missing, -1},
         {"temporary folder is a file", NotAFolder, L"", Tell, NotAFolder, -1},
-        {"ctags cannot start", L"", NotAProgram, "", L"", 0},
+        {"ctags cannot start", L"", NotAProgram, "", L"The ctags program could not be started:", 0},
         {"ctags dies mid-output", L"", L"", std::string(Good) + "out print_po\nexit 3\n", L"", 0},
         {"broken lines", L"", L"",
          std::string("out no tabs at all\\n") + Good + "out name only\\t\\n"

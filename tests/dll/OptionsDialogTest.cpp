@@ -2,6 +2,7 @@
 // it checks the delay while the user types, and what it writes.
 #include "DllTestSupport.h"
 
+using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using namespace dlltest;
 
@@ -90,4 +91,31 @@ TEST_F(OptionsDialogTest, OkWritesOnlyWhatChangedAndTheNextCommandUsesIt)
     Host->OpenFromEditor();
     EXPECT_EQ(Editor.CurLine, 2);
     EXPECT_THAT(Boxes(), IsEmpty());
+}
+
+// Defaults shown for options that could not be read would be saved over
+// them; a save the host refuses is not a success.
+TEST_F(OptionsDialogTest, SettingsTheHostWillNotReadOrTakeAreSaidAndNeverOverwritten)
+{
+    Store(FakeCtags(), true, 300);
+    ASSERT_TRUE(Host->LoadDll(PluginDir + L"\\Lodestar.dll"));
+    const auto Box = [](const wchar_t* Text) { return ElementsAre(ElementsAre(L"Lodestar", Text, L"&OK")); };
+    Host->SetFailing("SCTL_CREATE");
+    EXPECT_EQ(Host->Configure(), 0);
+    EXPECT_THAT(Boxes(), Box(L"The plugin's settings cannot be read."));
+    // Nor does the command guess which ctags to run.
+    Host->ClearMessages();
+    OpenSource(L"main.c", "int main(void);\n");
+    Host->OpenFromEditor();
+    EXPECT_THAT(Boxes(), Box(L"The plugin's settings cannot be read."));
+    EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
+    Host->SetFailing("SCTL_CREATE", false);
+    EXPECT_EQ(Stored(L"CtagsFileName"), TSettingsValue::FromString(FakeCtags()));
+
+    Host->ClearMessages();
+    Host->SetFailing("SCTL_SET");
+    Host->QueueDialogScript(TDialogScript().Key(VK_TAB).Key(VK_TAB).Type(L"500").Click(OkButton));
+    EXPECT_EQ(Host->Configure(), 0);
+    EXPECT_THAT(Boxes(), Box(L"The settings could not be saved."));
+    EXPECT_EQ(Stored(L"FunctionSearchDelay"), TSettingsValue::FromNumber(300));
 }
