@@ -462,6 +462,12 @@ void TFarHost::ClearErrors()
     FErrors.clear();
 }
 
+void TFarHost::ClearCalls()
+{
+    std::lock_guard Guard(FLock);
+    FCalls.clear();
+}
+
 std::vector<TServiceCall> TFarHost::Calls() const
 {
     std::lock_guard Guard(FLock);

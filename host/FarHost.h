@@ -183,6 +183,8 @@ public:
     void Error(const std::wstring& Text);
     std::vector<std::wstring> Errors() const;
     void ClearErrors();
+    // Forgets the calls recorded so far (a long run would keep them all).
+    void ClearCalls();
     std::vector<TServiceCall> Calls() const;
     size_t CallCount(const std::string& Service) const;
     DWORD MainThreadId() const { return FMainThread; }
