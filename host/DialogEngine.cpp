@@ -457,6 +457,7 @@ void TDialogEngine::CreateObjects(THostDialog& Dialog)
             continue;
         Item.ListCreated = true;
         Item.List.Title = Item.Data;
+        Item.List.ShowsAmpersand = (Item.Flags & DIF_LISTNOAMPERSAND) != 0;
         const FarList* List = Item.InitialList;
         if (List && FHost.CheckStructSize(List->StructSize, sizeof(FarList), "FarList", "DialogRun"))
             SetEntries(Dialog, static_cast<intptr_t>(I), *List, "DialogRun");
@@ -1027,6 +1028,7 @@ intptr_t TDialogEngine::ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t 
         if (!FHost.CheckStructSize(In->StructSize, sizeof(FarList), "FarList", Service.c_str()))
             return FALSE;
         SetEntries(Dialog, Index, *In, Service.c_str());
+        Dialog.Items[static_cast<size_t>(Index)].List.ShowsAmpersand = false;
         return static_cast<intptr_t>(Dialog.Items[static_cast<size_t>(Index)].List.Entries.size());
     }
     case DM_LISTUPDATE: {
@@ -1083,7 +1085,7 @@ intptr_t TDialogEngine::ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t 
         Info->Flags = ((Item->Flags & DIF_LISTNOBOX) ? LINFO_SHOWNOBOX : 0) |
                       ((Item->Flags & DIF_LISTAUTOHIGHLIGHT) ? LINFO_AUTOHIGHLIGHT : 0) |
                       ((Item->Flags & DIF_LISTWRAPMODE) ? LINFO_WRAPMODE : 0) |
-                      ((Item->Flags & DIF_LISTNOAMPERSAND) ? LINFO_SHOWAMPERSAND : 0);
+                      (List.ShowsAmpersand ? LINFO_SHOWAMPERSAND : 0);
         Info->ItemsNumber = List.Entries.size();
         Info->SelectPos = List.CurPos;
         Info->TopPos = List.TopPos;
@@ -1435,14 +1437,35 @@ void TDialogEngine::EditKey(THostDialog& Dialog, intptr_t Index, const KEY_EVENT
     if (Char < L' ' || (State & (CtrlKeys | AltKeys)) || ReadOnly)
         return;
     std::wstring New = Edit.Unchanged ? std::wstring() : Edit.Data;
-    const intptr_t At = Edit.Unchanged ? 0 : Cursor;
-    if (Edit.MaxLength && New.size() >= Edit.MaxLength)
+    intptr_t At = Edit.Unchanged ? 0 : Cursor;
+    // A masked fixed-width edit (as the real host does it, seen in build
+    // 6727: a letter in a "99999" field is not taken, a sixth digit
+    // replaces the fifth; a mask on a plain edit does nothing).
+    const bool Masked = Edit.Type == DI_FIXEDIT && (Edit.Flags & DIF_MASKEDIT) && !Edit.Mask.empty();
+    if (Masked) {
+        const size_t Width = Edit.Mask.size();
+        At = std::min<intptr_t>(At, static_cast<intptr_t>(Width) - 1);
+        if (!MaskTakes(Edit.Mask[static_cast<size_t>(At)], Char))
+            return;
+        if (New.size() >= Width)
+            New.erase(static_cast<size_t>(At), 1);
+    } else if (Edit.MaxLength && New.size() >= Edit.MaxLength) {
         return;
+    }
     New.insert(static_cast<size_t>(At), 1, Char);
     Edit.Unchanged = false;
     Edit.Data = New;
-    Edit.CursorPos = At + 1;
+    Edit.CursorPos = Masked ? std::min<intptr_t>(At + 1, static_cast<intptr_t>(Edit.Mask.size()) - 1) : At + 1;
     EditChanged(Dialog, Index);
+}
+
+bool TDialogEngine::MaskTakes(wchar_t MaskChar, wchar_t Char)
+{
+    switch (MaskChar) {
+    case L'9': return Char >= L'0' && Char <= L'9';
+    case L'#': return (Char >= L'0' && Char <= L'9') || Char == L' ' || Char == L'+' || Char == L'-';
+    default: return true;
+    }
 }
 
 void TDialogEngine::EditChanged(THostDialog& Dialog, intptr_t Index)

@@ -113,6 +113,8 @@ private:
     // Edits.
     void EditKey(THostDialog& Dialog, intptr_t Index, const KEY_EVENT_RECORD& Key);
     void EditChanged(THostDialog& Dialog, intptr_t Index);
+    // Whether a masked edit takes Char where its mask has MaskChar.
+    static bool MaskTakes(wchar_t MaskChar, wchar_t Char);
 
     // Lists.
     void SetEntries(THostDialog& Dialog, intptr_t Index, const far3::FarList& List, const char* Service);

@@ -258,7 +258,7 @@ void ListItem(TScreen& Screen, const THostDialog& Dialog, const THostItem& Item,
     const int Y1 = Dialog.Rect.Top + static_cast<int>(Item.Y1), Y2 = Dialog.Rect.Top + static_cast<int>(Item.Y2);
     const bool Boxed = !(Item.Flags & DIF_LISTNOBOX);
     const bool Disabled = (Item.Flags & DIF_DISABLE) != 0;
-    const bool ShowAmpersand = (Item.Flags & DIF_LISTNOAMPERSAND) != 0;
+    const bool ShowAmpersand = Item.List.ShowsAmpersand;
     const int Width = X2 - X1 + 1;
     const int Rows = std::max(1, Boxed ? Y2 - Y1 - 1 : Y2 - Y1 + 1);
     const int InnerX1 = Boxed ? X1 + 1 : X1, InnerX2 = Boxed ? X2 - 1 : X2;

@@ -49,7 +49,7 @@ void TButtonsDialog::SetSize(int Width, int Height)
 {
     TFarDialog::SetSize(Width, Height);
     if (FFrame)
-        FFrame->SetBounds(3, 1, Width - 6, Height - 2);
+        FFrame->SetBounds(3, FFrameMargin, Width - 6, Height - 2 * FFrameMargin);
     if (FFrame && FSeparator)
         FSeparator->SetTop(FFrame->GetTop() + FFrame->GetHeight() - 3);
     ResetRows();

@@ -43,8 +43,12 @@ public:
 protected:
     explicit TButtonsDialog(const GUID& Id) : TFarDialog(Id) {}
     void AfterConstruction() override;
+    // Rows between the dialog's edge and its frame, above and below: 1, or
+    // 0 where a low console needs every row for the content.
+    void SetFrameMargin(int Rows) noexcept { FFrameMargin = Rows; }
 
 private:
+    int FFrameMargin = 1;
     TDoubleBox* FFrame = nullptr;
     TSeparator* FSeparator = nullptr;
     std::int32_t FRowOffset = 0;

@@ -186,6 +186,13 @@ bool TFarDialog::TControl::GetVisible() const
     return (GetFlags() & far3::DIF_HIDDEN) == 0;
 }
 
+void TFarDialog::TControl::SetVisible(bool Value)
+{
+    SetFlag(far3::DIF_HIDDEN, !Value);
+    if (FDialog->IsActive())
+        FDialog->SendMessage(far3::DM_SHOWITEM, FIndex, reinterpret_cast<void*>(static_cast<intptr_t>(Value ? 1 : 0)));
+}
+
 void TFarDialog::TControl::SetEnabled(bool Value)
 {
     SetFlag(far3::DIF_DISABLE, !Value);
@@ -490,6 +497,23 @@ void TFarDialog::TCustomEdit::SetEditor(bool Value)
 void TFarDialog::TCustomEdit::SetReadOnly(bool Value)
 {
     SetFlag(far3::DIF_READONLY, Value);
+}
+
+void TFarDialog::TCustomEdit::SetMask(const std::wstring& Value)
+{
+    if (GetDialog().IsActive())
+        throw EFarDialogError(L"Can't change the mask of an edit in an active dialog");
+    // The host applies a mask to fixed-width edits only; a plain edit takes
+    // whatever is typed.
+    DialogItem().Type = Value.empty() ? far3::DI_EDIT : far3::DI_FIXEDIT;
+    FMask = CopyOrNull(Value);
+    const wchar_t* Mask = FMask.get();
+    const auto Apply = [&](far3::FarDialogItem& Item) {
+        Item.Flags = Mask ? Item.Flags | far3::DIF_MASKEDIT : Item.Flags & ~far3::DIF_MASKEDIT;
+        Item.Mask = Mask;
+    };
+    Apply(DialogItem());
+    UpdateLiveItem(Apply);
 }
 
 bool TFarDialog::TCustomEdit::DoChange()

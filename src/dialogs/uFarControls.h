@@ -52,6 +52,7 @@ public:
     bool GetChecked() const;
     void SetChecked(bool Value);
     bool GetVisible() const;
+    void SetVisible(bool Value);
     void SetEnabled(bool Value);
     far3::FARDIALOGITEMTYPES GetItemType() const;
 
@@ -181,6 +182,10 @@ public:
     void SetUnchanged(bool Value);
     void SetEditor(bool Value);
     void SetReadOnly(bool Value);
+    // A template of what may be typed where ('9' a digit, as the host's own
+    // number fields use it); the edit is then one of fixed width. Empty for
+    // free text. Set before the dialog is built.
+    void SetMask(const std::wstring& Value);
     std::uint32_t GetChangeDelay() const noexcept { return FChangeDelay.load(); }
     void SetChangeDelay(std::uint32_t Value) noexcept { FChangeDelay.store(Value); }
     bool HasChangeThread() const noexcept { return FChangeThread.load() > 1; }
@@ -212,6 +217,7 @@ private:
     std::atomic<std::uintptr_t> FChangeThread{0};
     std::uintptr_t FSynchroToken = 0;
     std::exception_ptr FDelayedFailure;
+    std::unique_ptr<wchar_t[]> FMask;
     // Changes made, and changes reported to OnChange (host's thread only).
     std::uint64_t FChangeSerial = 0;
     std::uint64_t FReportedSerial = 0;

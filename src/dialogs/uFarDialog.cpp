@@ -485,6 +485,7 @@ bool TFarDialog::DialogProc(intptr_t Msg, intptr_t Param1, void* Param2, intptr_
     case far3::DN_LISTCHANGE: return DoListChange(Param1, Param2, Result);
     case far3::DN_CONTROLINPUT: return DoControlInput(Param1, Param2, Result);
     case far3::DN_RESIZECONSOLE: return DoResizeConsole(Param1, Param2, Result);
+    case far3::DN_CLOSE: return DoClose(Param1, Param2, Result);
     default: return false;
     }
 }
@@ -606,6 +607,11 @@ bool TFarDialog::DoControlInput(intptr_t Param1, void* Param2, intptr_t& Result)
     } catch (const EAbort&) {
         return false;
     }
+}
+
+bool TFarDialog::DoClose(intptr_t, void*, intptr_t&)
+{
+    return false;
 }
 
 bool TFarDialog::DoResizeConsole(intptr_t, void* Param2, intptr_t& Result)

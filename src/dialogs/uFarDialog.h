@@ -121,6 +121,9 @@ public:
     virtual bool DoListChange(intptr_t Param1, void* Param2, intptr_t& Result);
     virtual bool DoControlInput(intptr_t Param1, void* Param2, intptr_t& Result);
     virtual bool DoResizeConsole(intptr_t Param1, void* Param2, intptr_t& Result);
+    // The host is about to close the dialog with exit code Param1; Result
+    // FALSE keeps it open.
+    virtual bool DoClose(intptr_t Param1, void* Param2, intptr_t& Result);
     virtual void ClearControls();
     virtual void GetClientRect(int& Left, int& Top, int& Width, int& Height);
     virtual void SetSize(int Width, int Height);

@@ -39,12 +39,33 @@ far3::FarListItem& TListItem::ListItem() const
 
 std::wstring TListItem::GetText() const
 {
-    return TFarModule::FromPointer(ListItem().Text);
+    std::wstring Text = TFarModule::FromPointer(ListItem().Text);
+    // Undoes SetText's doubling: every "&&" is one '&' of the text.
+    size_t Out = 0;
+    for (size_t In = 0; In < Text.size(); ++In, ++Out) {
+        Text[Out] = Text[In];
+        if (Text[In] == L'&' && In + 1 < Text.size() && Text[In + 1] == L'&')
+            ++In;
+    }
+    Text.resize(Out);
+    return Text;
 }
 
 void TListItem::SetText(std::wstring_view Value)
 {
-    FText = TFarModule::NewString(Value);
+    if (Value.find(L'&') != std::wstring_view::npos) {
+        // The host's mark for an '&' that is no hot key.
+        std::wstring Escaped;
+        Escaped.reserve(Value.size() + 8);
+        for (const wchar_t C : Value) {
+            Escaped += C;
+            if (C == L'&')
+                Escaped += L'&';
+        }
+        FText = TFarModule::NewString(Escaped);
+    } else {
+        FText = TFarModule::NewString(Value);
+    }
     FUpperText.reset();
     ListItem().Text = FText.get();
     FOwner->ItemChanged(FIndex);
@@ -240,8 +261,9 @@ TFarDialog::TListbox::TListbox(TFarDialog& Dialog, int Left, int Top, int Width,
 {
     SetBoundsLimited(Left, Top, Width, Height, MaxHeight);
     SetText(Title);
-    // Entries are shown as they are, ampersands included.
-    SetFlag(far3::DIF_LISTNOAMPERSAND, true);
+    // Entries show as they are, ampersands included: the host takes a
+    // single '&' as a hot-key marker once DM_LISTSET has filled the list,
+    // whatever DIF_LISTNOAMPERSAND says, so the entries carry "&&" for it.
     DialogItem().ListItems = FItems->GetHostList();
 }
 
@@ -350,13 +372,30 @@ void TFarDialog::TListbox::SyncItems()
     DialogItem().ListItems = FItems->GetHostList();
     if (!GetDialog().IsActive())
         return;
-    const intptr_t Position = GetItemIndex();
+    intptr_t Position = GetItemIndex();
+    const auto Restore = [&] {
+        // A row the change hid gives way to the first row left, as a list
+        // read from the top; never a row the host picks at the far end.
+        if (Position < 0 || Position >= FItems->Count() || !FItems->GetItem(Position)->GetVisible() ||
+            !FItems->GetItem(Position)->GetEnabled())
+            Position = FirstSelectable();
+        if (Position >= 0)
+            SetItemIndex(Position);
+    };
     try {
         GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), FItems->GetHostList());
         GetDialog().Redraw();
     } catch (...) {
-        SetItemIndex(Position);
+        Restore();
         throw;
     }
-    SetItemIndex(Position);
+    Restore();
+}
+
+intptr_t TFarDialog::TListbox::FirstSelectable() const
+{
+    for (intptr_t I = 0; I < FItems->Count(); ++I)
+        if (FItems->GetItem(I)->GetVisible() && FItems->GetItem(I)->GetEnabled())
+            return I;
+    return -1;
 }

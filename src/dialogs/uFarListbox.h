@@ -118,6 +118,8 @@ public:
     intptr_t GetItemIndex() const;
     void SetItemIndex(intptr_t NewIndex);
     bool MoveSelection(intptr_t Delta, bool SkipDisabled);
+    // The first entry that is neither hidden nor disabled, or -1.
+    intptr_t FirstSelectable() const;
     int GetUpdateCount() const noexcept { return FUpdateCount; }
 
     void BeginUpdate();

@@ -55,6 +55,24 @@ bool TSearchDialog::DoInitDialog(intptr_t Param1, void* Param2, intptr_t& Result
     return true;
 }
 
+bool TSearchDialog::DoClose(intptr_t Param1, void*, intptr_t& Result)
+{
+    const TButton* Ok = GetOkButton();
+    if (!Ok || Param1 != Ok->GetIndex())
+        return false;
+    ApplyPendingFilter();
+    // With every row filtered away there is nothing to choose: the dialog
+    // stays, with its filter, for the user to mend it.
+    Result = FList->GetItemIndex() >= 0 ? TRUE : FALSE;
+    return true;
+}
+
+void TSearchDialog::ApplyPendingFilter()
+{
+    if (FSearchEdit)
+        FSearchEdit->ApplyPendingChange();
+}
+
 void TSearchDialog::SetSearchLabel(const std::wstring& Text)
 {
     FSearchLabel->SetText(Text);
@@ -101,6 +119,7 @@ void TSearchDialog::SearchEditKeyDown(TControl&, WORD VirtualKey, DWORD ControlK
     case VK_NEXT: Delta = Page; break;
     default: return;
     }
+    ApplyPendingFilter();
     FList->MoveSelection(Delta, true);
     Handled = true;
 }
@@ -118,6 +137,10 @@ void TSearchDialog::ApplyFilter(const std::wstring& Filter)
         throw;
     }
     Items.EndUpdate();
+    // No row left: the host announces no change, but whatever showed the
+    // old row must not go on showing it.
+    if (IsActive() && FList->GetItemIndex() < 0)
+        ItemSelected(-1);
 }
 
 bool TSearchDialog::ItemMatches(intptr_t Index, const std::wstring& Filter)

@@ -26,6 +26,8 @@ public:
     const std::wstring& GetSearchText() const noexcept { return FSearchText; }
 
     bool DoInitDialog(intptr_t Param1, void* Param2, intptr_t& Result) override;
+    // OK acts on the rows of the filter as typed, and needs a row to act on.
+    bool DoClose(intptr_t Param1, void* Param2, intptr_t& Result) override;
     void ClearControls() override;
     void SetSize(int Width, int Height) override;
     void CreateContent() override;
@@ -40,6 +42,9 @@ public:
 
     virtual void SearchEditKeyDown(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled);
     virtual void ApplyFilter(const std::wstring& Filter);
+    // Applies a filter still waiting for the pause in typing now: a key that
+    // acts on the list must act on the rows the user typed for.
+    void ApplyPendingFilter();
     virtual bool ItemMatches(intptr_t Index, const std::wstring& Filter);
     virtual void ItemSelected(intptr_t Index);
     // Readies what ItemMatches compares, once, as the dialog starts, so that

@@ -36,7 +36,13 @@ protected:
 TEST_F(FarListboxTest, EntriesLiveInTheHostsListFormat)
 {
     EXPECT_EQ(List->DialogItem().ListItems, Items().GetHostList());
-    EXPECT_TRUE(List->GetFlags() & far3::DIF_LISTNOAMPERSAND);
+    // The host ignores DIF_LISTNOAMPERSAND once DM_LISTSET has filled a
+    // list: an entry's '&' goes to it doubled, its mark for a literal '&'.
+    EXPECT_FALSE(List->GetFlags() & far3::DIF_LISTNOAMPERSAND);
+    Items().AddItem(L"a & b && c");
+    EXPECT_STREQ(Items().GetItem(0)->ListItem().Text, L"a && b &&&& c");
+    EXPECT_EQ(Items().GetItem(0)->GetText(), L"a & b && c");
+    Items().Clear();
     Fill(65);
     EXPECT_EQ(Items().Count(), 65);
     EXPECT_EQ(Items().Capacity(), 128);

@@ -72,10 +72,12 @@ TEST_F(SearchDialogTest, TypingHidesTheRowsThatDoNotContainTheText)
                    EXPECT_THAT(Visible(Live), IsEmpty());
                    EXPECT_EQ(Live.Items[3].List.CurPos, -1);
                })
-               .Enter());
-    // OK with nothing shown is still OK; the caller gets the host's -1.
-    EXPECT_TRUE(Dialog->Execute());
-    EXPECT_EQ(Dialog->GetItemIndex(), -1);
+               // OK with nothing shown has nothing to choose: the dialog
+               // stays, with the filter to mend.
+               .Enter()
+               .Check([&](THostDialog& Live) { EXPECT_EQ(Live.Items[2].Data, L"azz"); })
+               .Esc());
+    EXPECT_FALSE(Dialog->Execute());
 }
 
 TEST_F(SearchDialogTest, ArrowAndPageKeysInTheFieldMoveTheListSelection)
