@@ -203,10 +203,13 @@ far3::VersionInfo ReadModuleVersion(HMODULE Module)
     if (!::VerQueryValueW(Data.data(), L"\\", reinterpret_cast<void**>(&Fixed), &FixedSize) || !Fixed ||
         FixedSize < sizeof(VS_FIXEDFILEINFO))
         return Result;
+    // The host shows a plugin's version as Major.Minor.Build.Revision: the
+    // file version's third number goes to Build and its fourth to Revision,
+    // so that the host shows the four numbers of the file and the package.
     Result.Major = HIWORD(Fixed->dwFileVersionMS);
     Result.Minor = LOWORD(Fixed->dwFileVersionMS);
-    Result.Revision = HIWORD(Fixed->dwFileVersionLS);
-    Result.Build = LOWORD(Fixed->dwFileVersionLS);
+    Result.Build = HIWORD(Fixed->dwFileVersionLS);
+    Result.Revision = LOWORD(Fixed->dwFileVersionLS);
     Result.Stage = far3::VS_RELEASE;
     return Result;
 }

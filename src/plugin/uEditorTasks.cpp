@@ -11,27 +11,17 @@
 #include "uSystem.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// The edited file's extension, dot included, for the snapshot's name, so
-// that ctags picks the same language for both.
-std::wstring SnapshotExtension(const std::wstring& FileName)
+// The edited file's whole name, without its folder.
+std::wstring SnapshotName(const std::wstring& FileName)
 {
-    const size_t Dot = FileName.rfind(L'.');
-    if (Dot == std::wstring::npos)
-        return std::wstring();
-    const size_t Separator = FileName.find_last_of(L"\\:");
-    if (Separator != std::wstring::npos && Separator > Dot)
-        return std::wstring();
-    return FileName.substr(Dot);
-}
-
-void DeleteSnapshot(const std::wstring& FileName) noexcept
-{
-    if (!FileName.empty())
-        DeleteTempFile(FileName);
+    const size_t Separator = FileName.find_last_of(L"\\/:");
+    const std::wstring Name = Separator == std::wstring::npos ? FileName : FileName.substr(Separator + 1);
+    return Name.empty() ? std::wstring(L"untitled") : Name;
 }
 
 // The temporary folder cannot take the snapshot; the user is told which
@@ -55,6 +45,23 @@ std::wstring PluginFolder()
 // ctags may say thousands of lines; a box shows the first few.
 constexpr size_t MaxErrorLines = 10;
 
+// A fresh folder of the plugin's own under Temp, registered for the
+// clean-up at unload.
+std::wstring MakeSnapshotFolder(const std::wstring& Temp)
+{
+    for (int Attempt = 0; Attempt < 8; ++Attempt) {
+        const std::wstring Name = MakeTempFileName(Temp, L"ctagstemp");
+        if (Name.empty())
+            break;
+        // Another program may take the name between its release and now.
+        if (::CreateDirectoryW(Name.c_str(), nullptr)) {
+            RegisterTempFile(Name);
+            return Name;
+        }
+    }
+    throw ETempFolderError(Temp.empty() ? L"%TEMP%" : Temp);
+}
+
 } // namespace
 
 bool IsIdentChar(wchar_t C)
@@ -69,6 +76,7 @@ bool IsIdentChar(wchar_t C)
 
 TEditorTasks::~TEditorTasks()
 {
+    DeleteSnapshot();
     FProgress.reset();
     FOptions.reset();
     FCtags.reset();
@@ -93,7 +101,10 @@ TCtags& TEditorTasks::GetCtags()
     if (FCtags)
         return *FCtags;
     auto Ctags = std::make_unique<TCtags>();
-    const std::wstring Configured = ExpandEnvironment(GetOptions().GetCtagsFileName());
+    // A path copied from the system's file browser comes in double quotes.
+    std::wstring Configured = TrimText(ExpandEnvironment(GetOptions().GetCtagsFileName()));
+    if (Configured.size() >= 2 && Configured.front() == L'"' && Configured.back() == L'"')
+        Configured = TrimText(Configured.substr(1, Configured.size() - 2));
     const std::wstring Folder = PluginFolder();
     // Only a program the user chose runs: the configured one, else the copy
     // beside the plugin, else a ctags.exe in the plugin's folder or on
@@ -112,6 +123,12 @@ TCtags& TEditorTasks::GetCtags()
     Ctags->SetExecutableName(!Found.empty() ? Found : Configured.empty() ? L"ctags.exe" : Configured);
     FCtags = std::move(Ctags);
     return *FCtags;
+}
+
+void TEditorTasks::DeleteSnapshot() noexcept
+{
+    if (!FSnapshotFolder.empty())
+        DeleteTempFile(std::exchange(FSnapshotFolder, std::wstring()));
 }
 
 void TEditorTasks::ShowError(const std::vector<std::wstring>& Lines)
@@ -140,8 +157,12 @@ bool TEditorTasks::Execute()
     }
     if (!RunCtags(FileName, IsTemporary))
         return false;
-    if (GetCtags().Count() == 0)
+    // A flash of the progress window and nothing else would leave the user
+    // guessing: an empty file, a language ctags does not know, a new buffer.
+    if (GetCtags().Count() == 0) {
+        ShowError({GetMsg(MTitle), GetMsg(MNoTags), FEditorFileName, GetMsg(MOk)});
         return false;
+    }
     std::int32_t Line = 0;
     if (!ChooseTag(Line))
         return false;
@@ -157,60 +178,46 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
     std::wstring EditorFileName;
     if (!TFarEditor::GetInfo(FEditorId, Info) || !TFarEditor::GetFileName(FEditorId, EditorFileName))
         return false;
-    if (!TFarEditor::HasUnsavedChanges(Info)) {
-        FileName = EditorFileName;
-        return true;
-    }
+    FEditorFileName = EditorFileName;
 
+    // ctags always reads the lines the editor holds, in an encoding it
+    // reads: the file on disk may be UTF-16, may have line ends the editor
+    // counts and ctags does not (a lone CR), or may have changed behind the
+    // editor. The snapshot keeps the file's whole name, by which ctags
+    // chooses the language of many files (Makefile, CMakeLists.txt), in a
+    // folder of its own.
     TFarProgress& Progress = GetProgress();
     std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MWritingSnapshot), Progress.FitText(EditorFileName),
                                        Progress.ProgressBar(0, Info.TotalLines)};
+    const auto Hide = ScopeExit([&] { Progress.Hide(); });
+    Progress.Show(Lines, false);
+    const std::wstring TempFolder = GetTempDirectory();
+    const std::wstring Folder = MakeSnapshotFolder(TempFolder);
+    // Declared before the stream, so that the file is closed first.
+    auto Remove = ScopeExit([&] { DeleteTempFile(Folder); });
+    const std::wstring Snapshot = Folder + L"\\" + SnapshotName(EditorFileName);
     std::unique_ptr<TTextStream> Stream;
-    std::wstring Snapshot;
     try {
-        Progress.Show(Lines, false);
-        const std::wstring TempFolder = GetTempDirectory();
-        Snapshot = MakeTempFileNameExt(TempFolder, L"ctagstemp", SnapshotExtension(EditorFileName));
-        if (Snapshot.empty())
-            throw ETempFolderError(TempFolder.empty() ? L"%TEMP%" : TempFolder);
-        try {
-            Stream = TTextStream::Create(Snapshot, fmCreate);
-        } catch (const EFCreateError&) {
-            Snapshot.clear();
-            throw ETempFolderError(TempFolder);
-        }
-        RegisterTempFile(Snapshot);
-        for (intptr_t I = 0; I < Info.TotalLines; ++I) {
-            // Written straight from the host's buffer, before the next call.
-            std::wstring_view Text;
-            if (!TFarEditor::GetStringView(FEditorId, I, Text)) {
-                Stream.reset();
-                DeleteSnapshot(Snapshot);
-                Progress.Hide();
-                return false;
-            }
-            Stream->WriteLine(Text);
-            if (Progress.TimeToDraw()) {
-                Lines[3] = Progress.ProgressBar(I + 1, Info.TotalLines);
-                Progress.Show(Lines, false);
-            }
-        }
-    } catch (...) {
-        Stream.reset();
-        DeleteSnapshot(Snapshot);
-        Progress.Hide();
-        throw;
+        Stream = TTextStream::Create(Snapshot, fmCreate);
+    } catch (const EFCreateError&) {
+        throw ETempFolderError(TempFolder);
     }
-    // The text is all written: a failure to flush or close now leaves the
-    // file to the cleanup at unload, and is reported.
-    try {
-        Stream->Flush();
-        Stream.reset();
-    } catch (...) {
-        Progress.Hide();
-        throw;
+    for (intptr_t I = 0; I < Info.TotalLines; ++I) {
+        // Written straight from the host's buffer, before the next call.
+        std::wstring_view Text;
+        if (!TFarEditor::GetStringView(FEditorId, I, Text))
+            return false;
+        Stream->WriteLine(Text);
+        if (Progress.TimeToDraw()) {
+            Lines[3] = Progress.ProgressBar(I + 1, Info.TotalLines);
+            Progress.Show(Lines, false);
+        }
     }
-    Progress.Hide();
+    // Flushed here, where a failure to write is reported.
+    Stream->Flush();
+    Stream.reset();
+    Remove.release();
+    FSnapshotFolder = Folder;
     FileName = Snapshot;
     IsTemporary = true;
     return true;
@@ -221,12 +228,14 @@ bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
     // Exactly once, on every path.
     const auto Cleanup = ScopeExit([&] {
         if (IsTemporary)
-            DeleteSnapshot(FileName);
+            DeleteSnapshot();
     });
     TCtags& Ctags = GetCtags();
     try {
         TFarProgress& Progress = GetProgress();
-        const std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MRunningCtags), Progress.FitText(FileName),
+        // The user knows the file by its own name, not by the snapshot's.
+        const std::wstring Shown = FEditorFileName.empty() ? FileName : FEditorFileName;
+        const std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MRunningCtags), Progress.FitText(Shown),
                                                  Progress.ProgressBar(0, 0)};
         Progress.Show(Lines, false);
         const auto Hide = ScopeExit([&] {
@@ -276,10 +285,14 @@ bool TEditorTasks::ChooseTag(std::int32_t& Line)
         Dialog->SetSearchDelay(static_cast<std::uint32_t>(Options.GetFunctionSearchDelay()));
     Dialog->SetEditorId(FEditorId);
 
-    std::wstring Filter;
+    // A selection within one line is a name to look for; a selection over
+    // several lines or a column block is not.
+    std::wstring Selected;
+    intptr_t BlockType = far3::BTYPE_NONE;
     std::wstring Word;
-    if (TFarEditor::GetSelectedText(FEditorId, Filter))
-        Dialog->SetSearchText(TrimText(Filter));
+    if (TFarEditor::GetSelection(FEditorId, Selected, BlockType) && BlockType == far3::BTYPE_STREAM &&
+        !(Selected = TrimText(Selected)).empty() && Selected.find_first_of(L"\r\n") == std::wstring::npos)
+        Dialog->SetSearchText(Selected);
     else if (GetWordUnderCursor(Word) && Dialog->HasMatch(Word))
         Dialog->SetSearchText(TrimText(Word));
 

@@ -40,9 +40,13 @@ public:
 
 private:
     void ShowError(const std::vector<std::wstring>& Lines);
+    void DeleteSnapshot() noexcept;
 
     std::unique_ptr<TFarProgress> FProgress;
     intptr_t FEditorId = -1;
     std::unique_ptr<TOptions> FOptions;
     std::unique_ptr<TCtags> FCtags;
+    // The edited file as the user knows it, and the folder of its snapshot.
+    std::wstring FEditorFileName;
+    std::wstring FSnapshotFolder;
 };

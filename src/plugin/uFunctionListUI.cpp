@@ -32,6 +32,7 @@ void TFunctionListDialog::AfterConstruction()
 {
     TSearchDialog::AfterConstruction();
     SetSearchLabel(GetMsg(MSearchLabel));
+    GetList()->SetText(GetMsg(MListTitle));
 }
 
 void TFunctionListDialog::SetTags(TCtags* Value)
@@ -78,18 +79,38 @@ void TFunctionListDialog::CreateContextEdits()
     }
 }
 
+void TFunctionListDialog::AdjustSize(int& Width, int& Height)
+{
+    const int Console = Height;
+    TSearchDialog::AdjustSize(Width, Height);
+    // On a low console the dialog takes more of it, up to all of it, before
+    // the list may fall under its least rows.
+    if (Height < RoomyHeight)
+        Height = std::min(Console, RoomyHeight);
+}
+
 void TFunctionListDialog::SetSize(int Width, int Height)
 {
+    // The frame's margins give way first, then the context lines: the list
+    // keeps its least rows, and nothing lies outside the frame.
+    SetFrameMargin(Height >= RoomyHeight ? 1 : 0);
     TSearchDialog::SetSize(Width, Height);
     BuildRows();
     // Rebuilt rows all show; while the dialog runs the typed filter still
     // stands in the search field, so it is applied to them again.
     if (IsActive() && GetSearchEdit())
         ApplyFilter(GetSearchEdit()->GetText());
-    GrowList(-ContextEditCount());
-    for (TEdit* Edit : FContextEdits)
-        if (Edit)
+    const int Spare = GetList()->GetHeight() - MinListHeight;
+    const int Shown = std::clamp(Spare, 0, ContextEditCount());
+    GrowList(-Shown);
+    for (int I = 0; I < ContextEditCount(); ++I) {
+        TEdit* Edit = FContextEdits[static_cast<size_t>(I)];
+        if (!Edit)
+            continue;
+        Edit->SetVisible(I < Shown);
+        if (I < Shown)
             PlaceControl(Edit);
+    }
 }
 
 void TFunctionListDialog::BuildRows()
@@ -186,33 +207,40 @@ bool TFunctionListDialog::HasMatch(const std::wstring& Filter)
 
 void TFunctionListDialog::ItemSelected(intptr_t Index)
 {
-    if (FContextEdits.empty() || !FContextEdits.front() || Index < 0 || !FTags || Index >= FTags->Count())
+    if (FContextEdits.empty() || !FContextEdits.front())
         return;
-    // Lines past the end of the text are not asked for: the file ends there.
+    // Without a current row, or past the end of the file, the lines are
+    // empty: never the text of a row shown before.
+    std::vector<std::wstring> Pieces;
     far3::EditorInfo Info{};
-    if (!TFarEditor::GetInfo(FEditorId, Info))
-        return;
-    LockRedraw();
-    try {
+    if (Index >= 0 && FTags && Index < FTags->Count() && TFarEditor::GetInfo(FEditorId, Info)) {
         intptr_t LineIndex = FTags->GetItem(static_cast<int>(Index))->Line - 1;
         // A piece of at least one character, or a very narrow dialog would
         // never get through a long line.
         const size_t PieceWidth = static_cast<size_t>(std::max(1, FContextEdits.front()->GetWidth() - 1));
         std::wstring Pending;
-        int Target = 0;
-        while (Target < ContextEditCount()) {
+        while (Pieces.size() < FContextEdits.size()) {
             if (!Pending.empty()) {
                 const size_t Length = std::min(PieceWidth, Pending.size());
-                TEdit* Edit = FContextEdits[static_cast<size_t>(Target)];
-                Edit->SetText(Pending.substr(0, Length));
-                Edit->SetUnchanged(false);
+                Pieces.push_back(Pending.substr(0, Length));
                 Pending.erase(0, Length);
-                ++Target;
                 continue;
             }
+            // Lines past the end of the text are not asked for.
             if (LineIndex < 0 || LineIndex >= Info.TotalLines || !TFarEditor::GetString(FEditorId, LineIndex, Pending))
                 break;
             ++LineIndex;
+        }
+    }
+    Pieces.resize(FContextEdits.size());
+    LockRedraw();
+    try {
+        for (size_t I = 0; I < FContextEdits.size(); ++I) {
+            TEdit* Edit = FContextEdits[I];
+            if (!Edit)
+                continue;
+            Edit->SetText(Pieces[I]);
+            Edit->SetUnchanged(false);
         }
     } catch (...) {
         UnlockRedraw();

@@ -17,6 +17,11 @@ inline constexpr GUID FunctionListDialogGuid = {
 class TFunctionListDialog : public TSearchDialog {
 public:
     static constexpr int ContextLines = 3;
+    // The list's least height: three rows and its two borders.
+    static constexpr int MinListHeight = 5;
+    // Rows for the frame with its margins, the search, the least list, the
+    // separator and the buttons; below it the margins go.
+    static constexpr int RoomyHeight = 13;
 
     TCtags* GetTags() const noexcept { return FTags; }
     // The tags must stay as they are while the dialog exists.
@@ -31,6 +36,7 @@ public:
 
     void ClearControls() override;
     void SetSize(int Width, int Height) override;
+    void AdjustSize(int& Width, int& Height) override;
     void BuildControls() override;
     bool ItemMatches(intptr_t Index, const std::wstring& Filter) override;
     void ItemSelected(intptr_t Index) override;

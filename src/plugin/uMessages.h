@@ -28,6 +28,9 @@ enum : TMessageId {
     MSettingsUnreadable = 17,
     MSettingsNotSaved = 18,
     MCtagsCannotStart = 19,
+    MListTitle = 20,
+    MNoTags = 21,
+    MDescription = 22,
 };
 
 std::wstring GetMsg(TMessageId MsgId);

@@ -3,13 +3,16 @@
 #include "uMessages.h"
 #include "uStrings.h"
 
+#include <algorithm>
+
 namespace {
 
-// The delay as typed, or Fallback when it is not a 32-bit integer.
+// The delay as typed, or Fallback when it is not a 32-bit integer. The
+// masked field pads what is typed with blanks.
 std::int32_t DelayValue(const std::wstring& Text, std::int32_t Fallback)
 {
     std::int32_t Value;
-    return TryStrToInt32(Text, Value) ? Value : Fallback;
+    return TryStrToInt32(TrimText(Text), Value) ? Value : Fallback;
 }
 
 } // namespace
@@ -25,6 +28,8 @@ void TOptionsDialog::CreateContent()
         DelayCheckboxClick(Sender, State, Allow);
     };
     FDelayEdit = AddEdit(0, 0, 0, std::wstring());
+    // Digits only, as the host's own number fields take them.
+    FDelayEdit->SetMask(L"99999");
     FDelayEdit->OnChange = [this](TCustomEdit& Sender, bool& Result) { DelayEditChange(Sender, Result); };
     FDelayLabel = AddLabel(0, 0, 0, GetMsg(MMilliseconds), laLeft);
 }
@@ -55,6 +60,9 @@ void TOptionsDialog::SetSize(int Width, int Height)
 void TOptionsDialog::AdjustSize(int& Width, int& Height)
 {
     TOkCancelDialog::AdjustSize(Width, Height);
+    // As wide as its content needs, as the host's own settings dialogs are,
+    // not as wide as the screen.
+    Width = std::min(Width, MaxWidth);
     Height = 10;
 }
 

@@ -11,6 +11,8 @@ inline constexpr GUID OptionsDialogGuid = {
 
 class TOptionsDialog : public TOkCancelDialog {
 public:
+    static constexpr int MaxWidth = 70;
+
     TOptions* GetOptions() const noexcept { return FOptions; }
     void SetOptions(TOptions* Value) noexcept { FOptions = Value; }
     TLabel* GetCtagsLabel() const noexcept { return FCtagsLabel; }

@@ -12,7 +12,8 @@ GUID TPlugin::GetGuid()
 void TPlugin::GetIdentity(std::wstring& Title, std::wstring& Description, std::wstring& Author)
 {
     Title = L"Lodestar";
-    Description = L"Lodestar";
+    // Asked before any language file can be read: the English text.
+    Description = L"Function list and navigation with ctags";
     Author = L"The Lodestar developers";
 }
 

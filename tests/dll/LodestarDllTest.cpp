@@ -21,12 +21,14 @@ TEST(LodestarDll, LoadsReportsItselfAndUnloadsCleanly)
     TFarHost Host;
     ASSERT_TRUE(Host.LoadDll(DllPath()));
     EXPECT_EQ(Host.Title, L"Lodestar");
-    EXPECT_EQ(Host.Description, L"Lodestar");
+    EXPECT_EQ(Host.Description, L"Function list and navigation with ctags");
     EXPECT_FALSE(Host.Author.empty());
     EXPECT_EQ(Host.PluginVersion.Major, 0u);
     EXPECT_EQ(Host.PluginVersion.Minor, 5u);
-    EXPECT_EQ(Host.PluginVersion.Revision, 0u);
-    EXPECT_EQ(Host.PluginVersion.Build, 700u);
+    // The host shows Major.Minor.Build.Revision: 0.5.0.700, as the file
+    // and the package are numbered.
+    EXPECT_EQ(Host.PluginVersion.Build, 0u);
+    EXPECT_EQ(Host.PluginVersion.Revision, 700u);
     EXPECT_EQ(Host.MinFarVersion.Major, 3u);
     EXPECT_EQ(Host.MinFarVersion.Minor + Host.MinFarVersion.Revision + Host.MinFarVersion.Build, 0u);
     for (auto Export : {(void*)Host.Exports().SetStartupInfoW, (void*)Host.Exports().GetPluginInfoW,

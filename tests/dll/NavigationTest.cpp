@@ -42,6 +42,14 @@ const char* const Source = "#define LIMIT 10\n"
                            "{\n"
                            "}\n";
 
+std::string CrLf(const std::string& Text)
+{
+    std::string Result;
+    for (const char C : Text)
+        Result += C == '\n' ? std::string("\r\n") : std::string(1, C);
+    return Result;
+}
+
 } // namespace
 
 TEST_F(NavigationTest, TheMenuCommandListsTheFilesTagsFiltersAndJumps)
@@ -67,8 +75,9 @@ TEST_F(NavigationTest, TheMenuCommandListsTheFilesTagsFiltersAndJumps)
                .Key(VK_DOWN)
                .Enter());
     EXPECT_EQ(Host->OpenFromEditor(), nullptr);
-    // ctags read the file itself, not a snapshot.
-    EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"), Source);
+    // ctags read the editor's lines, in UTF-8 with CR LF (the editor shows
+    // an empty last line after the file's last line end).
+    EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"), "\xEF\xBB\xBF" + CrLf(Source) + "\r\n");
     EXPECT_EQ(Editor.CurLine, 19);
     EXPECT_EQ(Editor.TopScreenLine, 14);
     EXPECT_THAT(Boxes(), IsEmpty());
@@ -164,7 +173,8 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
          {L"Lodestar", L"The ctags program was not found:", Dir / L"missing.exe", L"&OK"}, 0},
         {"ctags failing", "err cannot parse\nexit 4\n", TDialogScript(),
          {L"Lodestar", L"The ctags program failed:", L"cannot parse", L"Exit code: 4", L"&OK"}, 0},
-        {"no tags", "exit 0\n", TDialogScript(), {}, 0},
+        {"no tags", "exit 0\n", TDialogScript(),
+         {L"Lodestar", L"No tags were found in the file:", Dir / L"main.c", L"&OK"}, 0},
         {"cancelled", "ctags\n", TDialogScript().Esc(), {}, 0},
         {"chosen", "ctags\n", TDialogScript().Enter(), {}, 1},
     };
@@ -351,4 +361,79 @@ TEST_F(NavigationTest, EscEndsAHungCtagsWithoutABoxOrAnythingLeftBehind)
         EXPECT_EQ(::WaitForSingleObject(Child.get(), 0), WAIT_OBJECT_0);
     }
     EXPECT_FALSE(FileExists(Finished));
+}
+
+// What is on disk is not always what the editor shows: ctags reads the
+// editor's lines, so every tag is found and each jump lands on its line.
+TEST_F(NavigationTest, CtagsReadsExactlyTheLinesTheEditorShows)
+{
+    std::string Utf16 = "\xFF\xFE";
+    for (const char C : std::string(Source))
+        Utf16 += std::string(1, C) + '\0';
+    std::string CrOnly = Source;
+    std::replace(CrOnly.begin(), CrOnly.end(), '\n', '\r');
+    // A stray CR the editor breaks the line at, where ctags would not.
+    std::string StrayCr = std::string("/* note\rmore */\n") + Source;
+    struct {
+        const char* Case;
+        std::string OnDisk; // empty: deleted
+        std::wstring Shown; // what the editor shows
+    } const Cases[] = {
+        {"UTF-16", Utf16, CodePageToWide(CP_UTF8, Source)},
+        {"CR line ends", CrOnly, CodePageToWide(CP_UTF8, CrOnly)},
+        {"a stray CR", StrayCr, CodePageToWide(CP_UTF8, StrayCr)},
+        {"changed behind the editor", "int other;\n", CodePageToWide(CP_UTF8, Source)},
+        {"deleted behind the editor", "", CodePageToWide(CP_UTF8, Source)},
+    };
+    Load();
+    const TScript Steer(Dir, "keep " + WideToUtf8(Dir / L"seen.c") + "\nctags\n");
+    for (const auto& Case : Cases) {
+        ::DeleteFileW((Dir / L"main.c").c_str());
+        if (!Case.OnDisk.empty())
+            tagstest::WriteFileBytes(Dir / L"main.c", Case.OnDisk);
+        TEditor& Editor = Host->Editors().Open(Dir / L"main.c", Case.Shown);
+        Script(TDialogScript().Type(L"main").Enter());
+        Host->OpenFromEditor();
+        std::string Lines = "\xEF\xBB\xBF";
+        for (const auto& Line : Editor.Lines)
+            Lines += WideToUtf8(Line.Text) + "\r\n";
+        EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"), Lines) << Case.Case;
+        ASSERT_LT(static_cast<size_t>(Editor.CurLine), Editor.Lines.size()) << Case.Case;
+        EXPECT_EQ(Editor.Lines[static_cast<size_t>(Editor.CurLine)].Text, L"int main(void)") << Case.Case;
+        EXPECT_THAT(Boxes(), IsEmpty()) << Case.Case;
+        Host->Editors().Close(Editor.Id);
+    }
+}
+
+// ctags knows many files by their whole name, not an extension.
+TEST_F(NavigationTest, AModifiedMakefileOrCMakeListsKeepsItsNameForCtags)
+{
+    const std::wstring Bridge = toolsupport::ProgramFolder() + L"\\ctags-bridge.exe";
+    TStrings Output, Errors;
+    std::uint32_t ExitCode = 0;
+    ASSERT_TRUE(RunProcess(QuotedStr(Bridge) + L" --version", static_cast<const TStrings*>(nullptr), &Output, &Errors,
+                           ExitCode, SW_HIDE, 0));
+    if (ExitCode == 127)
+        GTEST_SKIP() << "no Linux ctags to bridge to";
+    Load(Bridge);
+    const struct {
+        const wchar_t* Name;
+        const char* Text;
+        const wchar_t* Filter;
+        intptr_t Line;
+    } Cases[] = {
+        {L"Makefile", "all: prog\n\nprog: main.o\n\tcc -o prog main.o\n", L"prog", 2},
+        {L"CMakeLists.txt", "cmake_minimum_required(VERSION 3.21)\nfunction(add_thing name)\nendfunction()\n",
+         L"add_thing", 1},
+    };
+    for (const auto& Case : Cases) {
+        TEditor& Editor = OpenSource(Case.Name, "");
+        Editor.SetText(CodePageToWide(CP_UTF8, Case.Text));
+        Editor.Unsaved = true;
+        Script(TDialogScript().Type(Case.Filter).Enter());
+        Host->OpenFromEditor();
+        EXPECT_THAT(Boxes(), IsEmpty()) << WideToUtf8(Case.Name);
+        EXPECT_EQ(Editor.CurLine, Case.Line) << WideToUtf8(Case.Name);
+        Host->Editors().Close(Editor.Id);
+    }
 }

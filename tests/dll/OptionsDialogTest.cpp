@@ -49,10 +49,19 @@ TEST_F(OptionsDialogTest, TheDelayIsCheckedAsTheUserTypesAndTheBoxSwitchesTheFie
                 EXPECT_EQ(Live.Height, 10);
             })
             .Key(VK_TAB).Key(VK_TAB)
-            .Type(L"x").Check(OkIs(false))
+            // Digits only, as in the host's own number fields: a letter or
+            // a sign is not taken.
+            .Check([](THostDialog& Live) {
+                EXPECT_EQ(Live.Items[DelayEdit].Type, far3::DI_FIXEDIT);
+                EXPECT_TRUE(Live.Items[DelayEdit].Flags & far3::DIF_MASKEDIT);
+                EXPECT_EQ(Live.Items[DelayEdit].Mask, L"99999");
+            })
+            .Type(L"x").Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[DelayEdit].Data, L"250"); })
             .Key(VK_BACK).Check(OkIs(false))
-            .Type(L"-5").Check(OkIs(false))
-            .Key(VK_BACK).Key(VK_BACK).Type(L"0").Check(OkIs(true))
+            .Type(L"-5").Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[DelayEdit].Data, L"5"); })
+            .Check(OkIs(true))
+            .Key(VK_BACK).Check(OkIs(false))
+            .Type(L"0").Check(OkIs(true))
             .Click(DelayCheck)
             .Check([](THostDialog& Live) { EXPECT_TRUE(Enabled(Live, DelayEdit)); })
             .Click(DelayCheck)

@@ -67,42 +67,34 @@ TEST_F(EditorTasksTest, TheWordUnderTheCursorIsMadeOfIdentifierCharacters)
     }
 }
 
-TEST_F(EditorTasksTest, AnUnmodifiedBufferIsTaggedInItsOwnFile)
+// ctags reads the lines the editor holds, whatever is on disk, under the
+// file's whole name (ctags knows a Makefile by it), in a folder of its own.
+TEST_F(EditorTasksTest, EveryBufferIsWrittenToASnapshotInUtf8WithCrLfUnderItsOwnName)
 {
-    TEditor& Editor = OpenSource(L"main.c", Source);
-    TEditorTasks Tasks;
-    std::wstring FileName;
-    bool IsTemporary = true;
-    ASSERT_TRUE(Tasks.PrepareFile(FileName, IsTemporary));
-    EXPECT_EQ(FileName, Editor.FileName);
-    EXPECT_FALSE(IsTemporary);
-    EXPECT_EQ(Host->CallCount("SaveScreen"), 0u);
-}
-
-TEST_F(EditorTasksTest, AModifiedBufferIsWrittenToASnapshotInUtf8WithCrLf)
-{
-    struct {
-        const wchar_t* Name;
-        const wchar_t* Extension;
-    } const Cases[] = {{L"main.c", L".c"}, {L"Makefile", L""}, {L"dir.v2\\README", L""}};
-    for (const auto& Case : Cases) {
-        TEditor& Editor = Host->Editors().Open(Dir / Case.Name, L"int f(void)\n{\r\n  return 'é';\n}");
-        Editor.Unsaved = true;
-        TEditorTasks Tasks;
-        std::wstring FileName;
-        bool IsTemporary = false;
-        ASSERT_TRUE(Tasks.PrepareFile(FileName, IsTemporary));
-        EXPECT_TRUE(IsTemporary);
-        EXPECT_EQ(ExtractFileDir(FileName) + L"\\", GetTempDirectory());
-        const std::wstring Base = FileName.substr(FileName.find_last_of(L'\\') + 1);
-        // The system's temporary names take the first three characters of the prefix.
-        EXPECT_EQ(Base.rfind(L"cta", 0), 0u) << Base;
-        EXPECT_EQ(ExtractFileExt(Base), Case.Extension) << Base;
-        EXPECT_EQ(tagstest::ReadFileBytes(FileName),
-                  "\xEF\xBB\xBF" "int f(void)\r\n{\r\n  return '\xC3\xA9';\r\n}\r\n");
-        EXPECT_EQ(Host->SavedScreenCount(), 0u) << "the progress window stayed";
-        ::DeleteFileW(FileName.c_str());
-        Host->Editors().Close(Editor.Id);
+    const wchar_t* const Names[] = {L"main.c", L"Makefile", L"dir.v2\\README"};
+    for (const wchar_t* Name : Names) {
+        for (const bool Unsaved : {false, true}) {
+            TEditor& Editor = Host->Editors().Open(Dir / Name, L"int f(void)\n{\r\n  return '\u00e9';\n}");
+            Editor.Unsaved = Unsaved;
+            TEditorTasks Tasks;
+            std::wstring FileName;
+            bool IsTemporary = false;
+            ASSERT_TRUE(Tasks.PrepareFile(FileName, IsTemporary));
+            EXPECT_TRUE(IsTemporary);
+            const std::wstring Folder = ExtractFileDir(FileName);
+            EXPECT_EQ(ExtractFileDir(Folder) + L"\\", GetTempDirectory());
+            // The system's temporary names take the first three characters of the prefix.
+            EXPECT_EQ(Folder.substr(Folder.find_last_of(L'\\') + 1).rfind(L"cta", 0), 0u) << Folder;
+            EXPECT_EQ(FileName.substr(Folder.size() + 1), std::wstring(Name).substr(std::wstring(Name).rfind(L'\\') + 1));
+            EXPECT_EQ(tagstest::ReadFileBytes(FileName),
+                      "\xEF\xBB\xBF" "int f(void)\r\n{\r\n  return '\xC3\xA9';\r\n}\r\n");
+            EXPECT_EQ(Host->SavedScreenCount(), 0u) << "the progress window stayed";
+            // The file and its folder go with the run of ctags.
+            Tasks.RunCtags(FileName, IsTemporary);
+            EXPECT_FALSE(DirectoryExists(Folder));
+            Host->ClearMessages();
+            Host->Editors().Close(Editor.Id);
+        }
     }
 }
 
@@ -154,12 +146,13 @@ TEST_F(EditorTasksTest, CtagsMissingOrFailingIsOneBoxAndTheSnapshotGoes)
     }
 }
 
-TEST_F(EditorTasksTest, NoTagsMeansNoDialogAndNoMove)
+TEST_F(EditorTasksTest, NoTagsMeansABoxThatSaysSoNoDialogAndNoMove)
 {
     OpenSource(L"empty.c", "/* nothing here */\n");
     TEditorTasks Tasks;
     EXPECT_FALSE(Tasks.Execute());
-    EXPECT_THAT(Boxes(), IsEmpty());
+    EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"No tags were found in the file:", Dir / L"empty.c",
+                                                 L"&OK")));
     EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
     EXPECT_THAT(Host->Editors().PositionRequests, IsEmpty());
 }

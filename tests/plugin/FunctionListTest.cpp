@@ -127,14 +127,15 @@ TEST_F(FunctionListTest, ContextLinesShowTheTagsSourceInPieces)
                    EXPECT_THAT(Context(Live), ElementsAre(Long.substr(0, 65), Long.substr(65, 65), Long.substr(130)));
                })
                .Key(VK_DOWN)
-               // The file ends: the lines it cannot fill keep their text.
-               .Check([&](THostDialog& Live) {
-                   EXPECT_THAT(Context(Live), ElementsAre(L"last", Long.substr(65, 65), Long.substr(130)));
-               })
+               // The file ends: the lines it cannot fill are empty, never a
+               // row shown before.
+               .Check([&](THostDialog& Live) { EXPECT_THAT(Context(Live), ElementsAre(L"last", L"", L"")); })
                .Key(VK_DOWN)
-               .Check([&](THostDialog& Live) {
-                   EXPECT_THAT(Context(Live), ElementsAre(L"last", Long.substr(65, 65), Long.substr(130)));
-               })
+               .Check([&](THostDialog& Live) { EXPECT_THAT(Context(Live), ElementsAre(L"", L"", L"")); })
+               // No row left at all: nothing to show either.
+               .Key(VK_UP)
+               .Type(L"zz")
+               .Check([&](THostDialog& Live) { EXPECT_THAT(Context(Live), ElementsAre(L"", L"", L"")); })
                .Esc());
     Dialog->Execute();
 }
@@ -195,8 +196,15 @@ TEST_F(FunctionListTest, TheChosenTagMovesTheCursorToItsLine)
         {"out first\tm\t1;\"\tf\\n", TDialogScript().Enter(), true, 0},
         // Line 0 sends -1, which leaves the cursor line where it was.
         {"out zero\tm\t0;\"\tf\\n", TDialogScript().Enter(), true, 7},
-        // Everything filtered away: OK chooses nothing.
-        {"out main\tm\t12;\"\tf\\n", TDialogScript().Type(L"zz").Enter(), false, 7},
+        // Everything filtered away: Enter leaves the list open with its
+        // filter, to be mended.
+        {"out main\tm\t12;\"\tf\\n",
+         TDialogScript()
+             .Type(L"zz")
+             .Enter()
+             .Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[2].Data, L"zz"); })
+             .Esc(),
+         false, 7},
         {"out main\tm\t12;\"\tf\\n", TDialogScript().Esc(), false, 7},
     };
     for (auto& Case : Cases) {
