@@ -66,9 +66,9 @@ TButtonsDialog::TRect TButtonsDialog::GetRemainingRect()
     GetClientRect(Client.Left, Client.Top, Client.Width, Client.Height);
     TRect Result = Client;
     Result.Top = Client.Top + FRowOffset;
-    const int FrameHeight = FFrame ? FFrame->GetHeight() : 0;
-    const int SeparatorRow = FSeparator ? FSeparator->GetTop() : 0;
-    Result.Height = Client.Height - FRowOffset - (FrameHeight - SeparatorRow);
+    // Down to the row above the separator, wherever the frame begins.
+    const int End = FSeparator ? FSeparator->GetTop() : Client.Top + Client.Height;
+    Result.Height = End - Result.Top;
     return Result;
 }
 
