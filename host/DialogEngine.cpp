@@ -457,7 +457,7 @@ void TDialogEngine::CreateObjects(THostDialog& Dialog)
             continue;
         Item.ListCreated = true;
         Item.List.Title = Item.Data;
-        Item.List.ShowsAmpersand = (Item.Flags & DIF_LISTNOAMPERSAND) != 0;
+        Item.List.ShowsAmpersand = (Item.Flags & DIF_LISTNOAMPERSAND) == 0;
         const FarList* List = Item.InitialList;
         if (List && FHost.CheckStructSize(List->StructSize, sizeof(FarList), "FarList", "DialogRun"))
             SetEntries(Dialog, static_cast<intptr_t>(I), *List, "DialogRun");
@@ -1028,7 +1028,6 @@ intptr_t TDialogEngine::ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t 
         if (!FHost.CheckStructSize(In->StructSize, sizeof(FarList), "FarList", Service.c_str()))
             return FALSE;
         SetEntries(Dialog, Index, *In, Service.c_str());
-        Dialog.Items[static_cast<size_t>(Index)].List.ShowsAmpersand = false;
         return static_cast<intptr_t>(Dialog.Items[static_cast<size_t>(Index)].List.Entries.size());
     }
     case DM_LISTUPDATE: {

@@ -21,11 +21,11 @@ struct THostList {
     intptr_t CurPos = -1; // -1: no entry can be current
     intptr_t TopPos = 0;  // first row shown
     std::wstring Title;
-    // Whether '&' shows as it is rather than marking a hot key. Taken from
-    // DIF_LISTNOAMPERSAND when the list is made; build 6727 drops it at
-    // every DM_LISTSET (seen in the real host: "operator &&" then showed as
-    // "operator &"), while "&&" always shows one '&'.
-    bool ShowsAmpersand = false;
+    // Whether '&' shows as it is rather than marking a hot key: unless the
+    // item has DIF_LISTNOAMPERSAND, which makes '&' a hot-key marker and
+    // "&&" one '&' (seen in build 6727: with the flag, "operator &&" showed
+    // as "operator &"; without it, as it is).
+    bool ShowsAmpersand = true;
 };
 
 struct THostItem {

@@ -39,33 +39,12 @@ far3::FarListItem& TListItem::ListItem() const
 
 std::wstring TListItem::GetText() const
 {
-    std::wstring Text = TFarModule::FromPointer(ListItem().Text);
-    // Undoes SetText's doubling: every "&&" is one '&' of the text.
-    size_t Out = 0;
-    for (size_t In = 0; In < Text.size(); ++In, ++Out) {
-        Text[Out] = Text[In];
-        if (Text[In] == L'&' && In + 1 < Text.size() && Text[In + 1] == L'&')
-            ++In;
-    }
-    Text.resize(Out);
-    return Text;
+    return TFarModule::FromPointer(ListItem().Text);
 }
 
 void TListItem::SetText(std::wstring_view Value)
 {
-    if (Value.find(L'&') != std::wstring_view::npos) {
-        // The host's mark for an '&' that is no hot key.
-        std::wstring Escaped;
-        Escaped.reserve(Value.size() + 8);
-        for (const wchar_t C : Value) {
-            Escaped += C;
-            if (C == L'&')
-                Escaped += L'&';
-        }
-        FText = TFarModule::NewString(Escaped);
-    } else {
-        FText = TFarModule::NewString(Value);
-    }
+    FText = TFarModule::NewString(Value);
     FUpperText.reset();
     ListItem().Text = FText.get();
     FOwner->ItemChanged(FIndex);
@@ -261,9 +240,10 @@ TFarDialog::TListbox::TListbox(TFarDialog& Dialog, int Left, int Top, int Width,
 {
     SetBoundsLimited(Left, Top, Width, Height, MaxHeight);
     SetText(Title);
-    // Entries show as they are, ampersands included: the host takes a
-    // single '&' as a hot-key marker once DM_LISTSET has filled the list,
-    // whatever DIF_LISTNOAMPERSAND says, so the entries carry "&&" for it.
+    // Entries show as they are, ampersands included. That is the host's
+    // way without DIF_LISTNOAMPERSAND, which, as its name says, makes '&' a
+    // hot-key marker (seen in build 6727: with it, "operator &&" showed as
+    // "operator &").
     DialogItem().ListItems = FItems->GetHostList();
 }
 

@@ -46,12 +46,19 @@ protected:
     }
 };
 
-// What the host shows of a row: "&&" is one '&'.
-std::wstring Shown(std::wstring Row)
+// What the host shows of a row of the list: '&' marks a hot key when the
+// list asks for that.
+std::wstring Shown(const THostItem& List, std::wstring Row)
 {
-    for (size_t At = Row.find(L"&&"); At != std::wstring::npos; At = Row.find(L"&&", At + 1))
-        Row.erase(At, 1);
-    return Row;
+    if (List.List.ShowsAmpersand)
+        return Row;
+    std::wstring Text;
+    for (size_t I = 0; I < Row.size(); ++I) {
+        if (Row[I] == L'&' && I + 1 < Row.size())
+            ++I;
+        Text += Row[I];
+    }
+    return Text;
 }
 
 } // namespace
@@ -101,18 +108,19 @@ TEST_F(FunctionListDllTest, RowsShowTheirAmpersandsAndTheFirstRowLeftBecomesCurr
                    EXPECT_EQ(Live.Items[List].List.Title, L"Values");
                    const std::vector<std::wstring> Rows = VisibleEntries(Live.Items[List]);
                    ASSERT_EQ(Rows.size(), 6u);
-                   EXPECT_EQ(Shown(Rows[2]).substr(0, 15), L"  3|operator & ");
-                   EXPECT_EQ(Shown(Rows[3]).substr(0, 16), L"  4|operator && ");
-                   EXPECT_EQ(Shown(Rows[5]).substr(0, 8), L"  5|Q&A ");
+                   const THostItem& Item = Live.Items[List];
+                   EXPECT_EQ(Shown(Item, Rows[2]).substr(0, 15), L"  3|operator & ");
+                   EXPECT_EQ(Shown(Item, Rows[3]).substr(0, 16), L"  4|operator && ");
+                   EXPECT_EQ(Shown(Item, Rows[5]).substr(0, 8), L"  5|Q&A ");
                    // The columns stay where they are.
                    for (const std::wstring& Row : Rows)
-                       EXPECT_EQ(Shown(Row).rfind(L'|'), Shown(Rows[0]).rfind(L'|')) << WideToUtf8(Row);
+                       EXPECT_EQ(Shown(Item, Row).rfind(L'|'), Shown(Item, Rows[0]).rfind(L'|')) << WideToUtf8(Row);
                    EXPECT_EQ(Live.Items[List].List.CurPos, 4);
                })
                // print_point is filtered away: the first row left, not the last.
                .Type(L"a")
                .Check([](THostDialog& Live) {
-                   EXPECT_EQ(Shown(Live.Items[List].List.Entries[0].Text).substr(0, 8), L"  8|area");
+                   EXPECT_EQ(Live.Items[List].List.Entries[0].Text.substr(0, 8), L"  8|area");
                    EXPECT_EQ(Live.Items[List].List.CurPos, 0);
                    EXPECT_EQ(Live.Items[FirstContext].Data, L"int area(int w, int h)");
                })
