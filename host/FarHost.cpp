@@ -151,6 +151,10 @@ bool TFarHost::Start(const std::wstring& ModuleName)
     FModuleName = ModuleName;
     FLngLoaded = false;
 
+    // The host names its interface language in its environment before it
+    // loads a plugin, which may read it before any service exists.
+    ::SetEnvironmentVariableW(L"FARLANG", FLanguage.c_str());
+
     // GetGlobalInfoW comes first, into a zero-filled record.
     far3::GlobalInfo Global{};
     Global.StructSize = sizeof(Global);

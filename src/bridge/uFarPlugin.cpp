@@ -177,20 +177,27 @@ HMODULE CurrentModule()
     return Module;
 }
 
-far3::VersionInfo ReadModuleVersion(HMODULE Module)
+std::wstring ModuleFileName(HMODULE Module)
 {
-    far3::VersionInfo Result{};
     std::wstring FileName(MAX_PATH, L'\0');
     for (;;) {
         const DWORD Length = ::GetModuleFileNameW(Module, FileName.data(), static_cast<DWORD>(FileName.size()));
         if (Length == 0)
-            return Result;
+            return std::wstring();
         if (Length < FileName.size()) {
             FileName.resize(Length);
-            break;
+            return FileName;
         }
         FileName.resize(FileName.size() * 2);
     }
+}
+
+far3::VersionInfo ReadModuleVersion(HMODULE Module)
+{
+    far3::VersionInfo Result{};
+    const std::wstring FileName = ModuleFileName(Module);
+    if (FileName.empty())
+        return Result;
     DWORD Handle = 0;
     const DWORD Size = ::GetFileVersionInfoSizeW(FileName.c_str(), &Handle);
     if (Size == 0)

@@ -85,3 +85,5 @@ struct TGlobalInfo_Static {
 // it has no version resource.
 far3::VersionInfo ReadModuleVersion(HMODULE Module);
 HMODULE CurrentModule();
+// The full path of Module's file, or "".
+std::wstring ModuleFileName(HMODULE Module);

@@ -35,11 +35,8 @@ public:
 // The folder the plugin was loaded from.
 std::wstring PluginFolder()
 {
-    wchar_t Module[MAX_PATH + 1] = {};
-    const DWORD Length = ::GetModuleFileNameW(CurrentModule(), Module, MAX_PATH);
-    if (Length == 0 || Length >= MAX_PATH)
-        return std::wstring();
-    return ExtractFileDir(ExpandFileName(std::wstring(Module, Length)));
+    const std::wstring Module = ModuleFileName(CurrentModule());
+    return Module.empty() ? Module : ExtractFileDir(ExpandFileName(Module));
 }
 
 // ctags may say thousands of lines; a box shows the first few.

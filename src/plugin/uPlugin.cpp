@@ -1,8 +1,58 @@
 #include "uPlugin.h"
 
 #include "uEditorTasks.h"
+#include "uFiles.h"
 #include "uMessages.h"
 #include "uOptionsUI.h"
+#include "uStrings.h"
+#include "uSystem.h"
+
+namespace {
+
+// Message Id of the language file for Language, read as the host reads it:
+// the file whose ".Language=" names it, else the English one; the messages
+// are the lines that start with a quote, in order.
+std::wstring LanguageFileMessage(const std::wstring& Language, TMessageId Id)
+{
+    const std::wstring Folder = ExtractFileDir(ExpandFileName(ModuleFileName(CurrentModule())));
+    std::wstring Found, English;
+    WIN32_FIND_DATAW Data;
+    TFindHandle Find(::FindFirstFileW((Folder + L"\\*.lng").c_str(), &Data));
+    if (!Find)
+        return std::wstring();
+    do {
+        std::string Bytes;
+        try {
+            TFileStream File(Folder + L"\\" + Data.cFileName, fmOpenRead | fmShareDenyNone);
+            Bytes.resize(static_cast<size_t>(std::min<std::int64_t>(File.GetSize(), 1 << 20)));
+            Bytes.resize(static_cast<size_t>(File.Read(Bytes.data(), static_cast<std::int32_t>(Bytes.size()))));
+        } catch (const Exception&) {
+            continue;
+        }
+        std::wstring Name;
+        int Index = 0;
+        std::wstring Text;
+        for (const std::wstring& Raw : SplitTextLines(DecodeText(Bytes))) {
+            const std::wstring Line = TrimText(Raw);
+            if (Name.empty() && Line.rfind(L".Language=", 0) == 0) {
+                Name = Line.substr(10, Line.find(L',') == std::wstring::npos ? std::wstring::npos : Line.find(L',') - 10);
+            } else if (!Line.empty() && Line.front() == L'"' && Index++ == Id) {
+                Text = Line.substr(1, Line.size() - (Line.size() > 1 && Line.back() == L'"' ? 2 : 1));
+                break;
+            }
+        }
+        if (Text.empty())
+            continue;
+        if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Name.c_str(), -1, Language.c_str(), -1) ==
+            CSTR_EQUAL)
+            Found = Text;
+        else if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Name.c_str(), -1, L"English", -1) == CSTR_EQUAL)
+            English = Text;
+    } while (Found.empty() && ::FindNextFileW(Find.get(), &Data));
+    return !Found.empty() ? Found : English;
+}
+
+} // namespace
 
 GUID TPlugin::GetGuid()
 {
@@ -12,8 +62,14 @@ GUID TPlugin::GetGuid()
 void TPlugin::GetIdentity(std::wstring& Title, std::wstring& Description, std::wstring& Author)
 {
     Title = L"Lodestar";
-    // Asked before any language file can be read: the English text.
-    Description = L"Function list and navigation with ctags";
+    // The host asks before it hands over its services, GetMsg included:
+    // the description is read from the language file of the host's
+    // language, which it names in FARLANG.
+    wchar_t Language[64] = {};
+    const DWORD Length = ::GetEnvironmentVariableW(L"FARLANG", Language, 64);
+    Description = LanguageFileMessage(Length > 0 && Length < 64 ? Language : L"English", MDescription);
+    if (Description.empty())
+        Description = L"Function list and navigation with ctags";
     Author = L"The Lodestar developers";
 }
 

@@ -49,7 +49,7 @@ TEST(LodestarDll, LoadsReportsItselfAndUnloadsCleanly)
     EXPECT_THAT(Host.Errors(), IsEmpty());
 }
 
-TEST(LodestarDll, MenuTextsFollowTheHostsLanguage)
+TEST(LodestarDll, MenuTextsAndTheDescriptionFollowTheHostsLanguage)
 {
     TFarHost Host;
     Host.SetLanguage(L"Russian");
@@ -57,6 +57,9 @@ TEST(LodestarDll, MenuTextsFollowTheHostsLanguage)
     const TPluginInfoCopy Info = Host.GetPluginInfo();
     ASSERT_EQ(Info.PluginMenu.size(), 1u);
     EXPECT_EQ(Info.PluginMenu[0].Text, L"Lodestar: переход к функциям");
+    // Asked before the host hands over its services: read from the Russian
+    // language file, which the host names in its environment.
+    EXPECT_EQ(Host.Description, L"Список функций и переход к ним с помощью ctags");
     EXPECT_TRUE(Host.Unload());
     EXPECT_THAT(Host.Errors(), IsEmpty());
 }
