@@ -4,8 +4,8 @@
 
 #include "LinkedPlugin.h"
 
-#include "uFarDialog.h"
-#include "uPlugin.h"
+#include "dialogs/uFarDialog.h"
+#include "plugin/uPlugin.h"
 
 #include <cstdio>
 #include <functional>

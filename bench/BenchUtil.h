@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ToolSupport.h"
-#include "uSystem.h"
+#include "base/uSystem.h"
 
 #include <windows.h>
 

@@ -3,14 +3,15 @@
 // the same file, and, for a modified buffer, that run plus the snapshot's
 // own write.
 #include "BenchUtil.h"
+#include "base/uProcess.h"
 #include "BenchPlugin.h"
 
-#include "uCtags.h"
-#include "uFarDialog.h"
-#include "uFarEditor.h"
-#include "uFiles.h"
-#include "uPlugin.h"
-#include "uStrings.h"
+#include "tags/uCtags.h"
+#include "dialogs/uFarDialog.h"
+#include "bridge/uFarEditor.h"
+#include "base/uFiles.h"
+#include "plugin/uPlugin.h"
+#include "base/uStrings.h"
 
 #include <cstdio>
 #include <memory>

@@ -7,10 +7,11 @@
 // ctags on a generated C file against the same ctags writing its tags to a
 // file.
 #include "BenchUtil.h"
+#include "base/uProcess.h"
 
-#include "uCtags.h"
-#include "uLocaleOrder.h"
-#include "uStrings.h"
+#include "tags/uCtags.h"
+#include "tags/uLocaleOrder.h"
+#include "base/uStrings.h"
 
 #include <shellapi.h>
 

@@ -5,9 +5,9 @@
 #include "BenchUtil.h"
 #include "BenchPlugin.h"
 
-#include "uFarDialog.h"
-#include "uPlugin.h"
-#include "uSearchDialog.h"
+#include "dialogs/uFarDialog.h"
+#include "plugin/uPlugin.h"
+#include "dialogs/uSearchDialog.h"
 
 #include <cstdio>
 #include <memory>

@@ -3,6 +3,7 @@
 // A textbook reader (one anonymous pipe, blocking reads to end-of-file) on
 // the same child shows how much of that is the platform's pipe itself.
 #include "BenchUtil.h"
+#include "base/uProcess.h"
 
 #include <cstdio>
 #include <cstdlib>

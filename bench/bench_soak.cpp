@@ -7,8 +7,8 @@
 
 #include "FarHost.h"
 #include "MacroArgs.h"
-#include "uPlugin.h"
-#include "uStrings.h"
+#include "plugin/uPlugin.h"
+#include "base/uStrings.h"
 
 #include <psapi.h>
 

@@ -2,7 +2,7 @@
 // of the same bytes.
 #include "BenchUtil.h"
 
-#include "uFiles.h"
+#include "base/uFiles.h"
 
 #include <cstdio>
 

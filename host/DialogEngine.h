@@ -8,7 +8,7 @@
 
 #include "DialogModel.h"
 #include "DialogScript.h"
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 
 #include <deque>
 #include <map>

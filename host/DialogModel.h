@@ -3,7 +3,7 @@
 // tests read it, and a console front end can draw exactly this.
 #pragma once
 
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 
 #include <string>
 #include <vector>

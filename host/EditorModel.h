@@ -3,7 +3,7 @@
 // the real host does.
 #pragma once
 
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 
 #include <functional>
 #include <memory>

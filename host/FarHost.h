@@ -8,7 +8,7 @@
 
 #include "DialogEngine.h"
 #include "EditorModel.h"
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 #include "LngFile.h"
 #include "SettingsStore.h"
 

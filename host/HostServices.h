@@ -2,7 +2,7 @@
 // start-up record. Each records its call and checks what it is given.
 #pragma once
 
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 
 namespace host {
 

@@ -4,7 +4,7 @@
 // records point to alive for as long as it exists.
 #pragma once
 
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 
 #include <deque>
 #include <optional>

@@ -22,7 +22,7 @@
 // settings are a plain read-only tree here (no FSSF_* folders).
 #pragma once
 
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 
 #include <cstdint>
 #include <map>

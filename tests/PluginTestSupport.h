@@ -4,9 +4,9 @@
 
 #include "FarHost.h"
 #include "LinkedPlugin.h"
-#include "uFarDialog.h"
-#include "uFarExports.h"
-#include "uFarPlugin.h"
+#include "dialogs/uFarDialog.h"
+#include "bridge/uFarExports.h"
+#include "bridge/uFarPlugin.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "uFarEditor.h"
+#include "bridge/uFarEditor.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // result (false, empty outputs), never by an exception.
 #pragma once
 
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
 #include <string>
 #include <string_view>

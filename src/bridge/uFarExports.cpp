@@ -1,9 +1,9 @@
 // The entry points the host calls. Each one is a single error handler wide:
 // it logs START and END, forwards to the plugin object and lets no exception
 // of any kind cross into the host.
-#include "uFarExports.h"
+#include "bridge/uFarExports.h"
 
-#include "uFarPlugin.h"
+#include "bridge/uFarPlugin.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The seven functions the host looks up by name in Lodestar.dll.
 #pragma once
 
-#include "FarApi.h"
+#include "bridge/FarApi.h"
 
 extern "C" {
 void WINAPI SetStartupInfoW(const far3::PluginStartupInfo* Info);

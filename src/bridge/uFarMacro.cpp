@@ -1,4 +1,4 @@
-#include "uFarMacro.h"
+#include "bridge/uFarMacro.h"
 
 #include <cwchar>
 

@@ -1,7 +1,7 @@
 // Turns the arguments of a macro call into variants.
 #pragma once
 
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
-#include "Handle.h"
+#include "base/Handle.h"
 
-#include "uFarPlugin.h"
-#include "uFarSynchro.h"
-#include "uStrings.h"
+#include "bridge/uFarPlugin.h"
+#include "bridge/uFarSynchro.h"
+#include "base/uStrings.h"
 
 #include <cxxabi.h>
 

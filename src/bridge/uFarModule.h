@@ -4,9 +4,9 @@
 // own except the process-wide redraw registry.
 #pragma once
 
-#include "Exception.h"
-#include "FarApi.h"
-#include "Format.h"
+#include "base/Exception.h"
+#include "bridge/FarApi.h"
+#include "base/Format.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "uFarPlugin.h"
+#include "bridge/uFarPlugin.h"
 
-#include "uFarSynchro.h"
+#include "bridge/uFarSynchro.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // registered plugin object, which keeps its own copies of the host's tables.
 #pragma once
 
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
-#include "uFarProgress.h"
+#include "bridge/uFarProgress.h"
 
-#include "uFarScreen.h"
+#include "bridge/uFarScreen.h"
 
 #include <algorithm>
 

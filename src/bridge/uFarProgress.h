@@ -5,7 +5,7 @@
 // so a message box with buttons can make them all redraw in full.
 #pragma once
 
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "uFarScreen.h"
+#include "bridge/uFarScreen.h"
 
 #include <algorithm>
 #include <cwchar>

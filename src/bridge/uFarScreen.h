@@ -3,7 +3,7 @@
 // defaults rather than raise.
 #pragma once
 
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
 #include <string>
 #include <vector>

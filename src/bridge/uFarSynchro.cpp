@@ -1,7 +1,7 @@
-#include "uFarSynchro.h"
+#include "bridge/uFarSynchro.h"
 
-#include "Handle.h"
-#include "uFarModule.h"
+#include "base/Handle.h"
+#include "bridge/uFarModule.h"
 
 #include <map>
 

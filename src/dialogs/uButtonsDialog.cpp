@@ -1,6 +1,6 @@
-#include "uButtonsDialog.h"
+#include "dialogs/uButtonsDialog.h"
 
-#include "uFarPlugin.h"
+#include "bridge/uFarPlugin.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // separator near the bottom and a row of buttons under it.
 #pragma once
 
-#include "uFarControls.h"
+#include "dialogs/uFarControls.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "uFarControls.h"
+#include "dialogs/uFarControls.h"
 
-#include "Handle.h"
+#include "base/Handle.h"
 
 #include <algorithm>
 #include <thread>

@@ -4,8 +4,8 @@
 // the host. An edit can report its changes after a pause in typing.
 #pragma once
 
-#include "uFarDialog.h"
-#include "uFarSynchro.h"
+#include "dialogs/uFarDialog.h"
+#include "bridge/uFarSynchro.h"
 
 #include <atomic>
 #include <functional>

@@ -1,10 +1,10 @@
-#include "uFarDialog.h"
+#include "dialogs/uFarDialog.h"
 
-#include "Handle.h"
-#include "uFarControls.h"
-#include "uFarListbox.h"
-#include "uFarPlugin.h"
-#include "uFarScreen.h"
+#include "base/Handle.h"
+#include "dialogs/uFarControls.h"
+#include "dialogs/uFarListbox.h"
+#include "bridge/uFarPlugin.h"
+#include "bridge/uFarScreen.h"
 
 #include <algorithm>
 #include <cstring>

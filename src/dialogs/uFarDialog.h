@@ -5,9 +5,9 @@
 // default size from the screen, centring, a client area and columns.
 #pragma once
 
-#include "Exception.h"
-#include "FarApi.h"
-#include "uFarModule.h"
+#include "base/Exception.h"
+#include "bridge/FarApi.h"
+#include "bridge/uFarModule.h"
 
 #include <cstdint>
 #include <exception>

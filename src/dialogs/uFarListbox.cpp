@@ -1,6 +1,6 @@
-#include "uFarListbox.h"
+#include "dialogs/uFarListbox.h"
 
-#include "uStrings.h"
+#include "base/uStrings.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 // built, or sent with one DM_LISTSET while it runs.
 #pragma once
 
-#include "uFarControls.h"
+#include "dialogs/uFarControls.h"
 
 #include <cstdint>
 #include <functional>

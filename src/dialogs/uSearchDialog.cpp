@@ -1,6 +1,6 @@
-#include "uSearchDialog.h"
+#include "dialogs/uSearchDialog.h"
 
-#include "uStrings.h"
+#include "base/uStrings.h"
 
 bool ContainsText(std::wstring_view Text, std::wstring_view Sub)
 {

@@ -3,8 +3,8 @@
 // page keys in the field move the list's selection.
 #pragma once
 
-#include "uButtonsDialog.h"
-#include "uFarListbox.h"
+#include "dialogs/uButtonsDialog.h"
+#include "dialogs/uFarListbox.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "uLibrary.h"
+#include "plugin/uLibrary.h"
 
 #include <windows.h>
 

@@ -1,14 +1,14 @@
-#include "uEditorTasks.h"
+#include "plugin/uEditorTasks.h"
 
-#include "Handle.h"
+#include "base/Handle.h"
 
-#include "uFarEditor.h"
-#include "uFarPlugin.h"
-#include "uFiles.h"
-#include "uFunctionListUI.h"
-#include "uMessages.h"
-#include "uStrings.h"
-#include "uSystem.h"
+#include "bridge/uFarEditor.h"
+#include "bridge/uFarPlugin.h"
+#include "base/uFiles.h"
+#include "plugin/uFunctionListUI.h"
+#include "plugin/uMessages.h"
+#include "base/uStrings.h"
+#include "base/uSystem.h"
 
 #include <algorithm>
 #include <utility>

@@ -4,9 +4,9 @@
 // tag preselected, and the cursor moved to the chosen tag.
 #pragma once
 
-#include "uCtags.h"
-#include "uFarProgress.h"
-#include "uOptions.h"
+#include "tags/uCtags.h"
+#include "bridge/uFarProgress.h"
+#include "settings/uOptions.h"
 
 #include <cstdint>
 #include <memory>

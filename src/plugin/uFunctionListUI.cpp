@@ -1,8 +1,8 @@
-#include "uFunctionListUI.h"
+#include "plugin/uFunctionListUI.h"
 
-#include "uFarEditor.h"
-#include "uMessages.h"
-#include "uStrings.h"
+#include "bridge/uFarEditor.h"
+#include "plugin/uMessages.h"
+#include "base/uStrings.h"
 
 #include <algorithm>
 

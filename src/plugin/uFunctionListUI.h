@@ -3,8 +3,8 @@
 // current row shown in three read-only lines under the list.
 #pragma once
 
-#include "uCtags.h"
-#include "uSearchDialog.h"
+#include "tags/uCtags.h"
+#include "dialogs/uSearchDialog.h"
 
 #include <cstdint>
 #include <string>

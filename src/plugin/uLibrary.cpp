@@ -1,9 +1,9 @@
-#include "uLibrary.h"
+#include "plugin/uLibrary.h"
 
-#include "uFarDialog.h"
-#include "uFarModule.h"
-#include "uPlugin.h"
-#include "uSystem.h"
+#include "dialogs/uFarDialog.h"
+#include "bridge/uFarModule.h"
+#include "plugin/uPlugin.h"
+#include "base/uSystem.h"
 
 void LibraryInitialize()
 {

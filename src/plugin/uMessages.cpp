@@ -1,6 +1,6 @@
-#include "uMessages.h"
+#include "plugin/uMessages.h"
 
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
 std::wstring GetMsg(TMessageId MsgId)
 {

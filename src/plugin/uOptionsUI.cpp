@@ -1,7 +1,7 @@
-#include "uOptionsUI.h"
+#include "plugin/uOptionsUI.h"
 
-#include "uMessages.h"
-#include "uStrings.h"
+#include "plugin/uMessages.h"
+#include "base/uStrings.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // function list filters only after a pause in typing, and that pause.
 #pragma once
 
-#include "uButtonsDialog.h"
-#include "uOptions.h"
+#include "dialogs/uButtonsDialog.h"
+#include "settings/uOptions.h"
 
 // {A4E1C7D2-5B38-4C6F-8D19-2E7F0B9A3C51}
 inline constexpr GUID OptionsDialogGuid = {

@@ -1,11 +1,10 @@
-#include "uPlugin.h"
+#include "plugin/uPlugin.h"
 
-#include "uEditorTasks.h"
-#include "uFiles.h"
-#include "uMessages.h"
-#include "uOptionsUI.h"
-#include "uStrings.h"
-#include "uSystem.h"
+#include "plugin/uEditorTasks.h"
+#include "plugin/uMessages.h"
+#include "plugin/uOptionsUI.h"
+#include "base/uStrings.h"
+#include "base/uSystem.h"
 
 namespace {
 
@@ -22,13 +21,8 @@ std::wstring LanguageFileMessage(const std::wstring& Language, TMessageId Id)
         return std::wstring();
     do {
         std::string Bytes;
-        try {
-            TFileStream File(Folder + L"\\" + Data.cFileName, fmOpenRead | fmShareDenyNone);
-            Bytes.resize(static_cast<size_t>(std::min<std::int64_t>(File.GetSize(), 1 << 20)));
-            Bytes.resize(static_cast<size_t>(File.Read(Bytes.data(), static_cast<std::int32_t>(Bytes.size()))));
-        } catch (const Exception&) {
+        if (!ReadWholeFile(Folder + L"\\" + Data.cFileName, Bytes))
             continue;
-        }
         std::wstring Name;
         int Index = 0;
         std::wstring Text;

@@ -2,9 +2,9 @@
 // commands (function navigation and configuration).
 #pragma once
 
-#include "uFarMacro.h"
-#include "uFarPlugin.h"
-#include "uOptions.h"
+#include "bridge/uFarMacro.h"
+#include "bridge/uFarPlugin.h"
+#include "settings/uOptions.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "uFarConfig.h"
+#include "settings/uFarConfig.h"
 
 #include <climits>
 #include <utility>

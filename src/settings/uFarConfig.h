@@ -4,7 +4,7 @@
 // never raise: opening and writing report false, reading gives the default.
 #pragma once
 
-#include "uFarModule.h"
+#include "bridge/uFarModule.h"
 
 #include <cstdint>
 #include <memory>

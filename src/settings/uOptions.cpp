@@ -1,6 +1,6 @@
-#include "uOptions.h"
+#include "settings/uOptions.h"
 
-#include "Handle.h"
+#include "base/Handle.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // settings in the host's store.
 #pragma once
 
-#include "uFarConfig.h"
+#include "settings/uFarConfig.h"
 
 #include <cstdint>
 #include <memory>

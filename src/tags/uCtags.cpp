@@ -1,9 +1,9 @@
-#include "uCtags.h"
+#include "tags/uCtags.h"
 
-#include "Handle.h"
-#include "uLocaleOrder.h"
-#include "uStrings.h"
-#include "uSystem.h"
+#include "base/Handle.h"
+#include "tags/uLocaleOrder.h"
+#include "base/uStrings.h"
+#include "base/uProcess.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // name without regard to case, then by line.
 #pragma once
 
-#include "Exception.h"
-#include "uSystem.h"
+#include "base/Exception.h"
+#include "base/uProcess.h"
 
 #include <cstdint>
 #include <memory>

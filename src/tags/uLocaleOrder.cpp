@@ -12,9 +12,9 @@
 // Hungarian), and digits sorted as numbers. Characters are screened one at
 // a time against a few letters first, so that one odd character does not
 // cost the rest their fast route.
-#include "uLocaleOrder.h"
+#include "tags/uLocaleOrder.h"
 
-#include "uStrings.h"
+#include "base/uStrings.h"
 
 #include <windows.h>
 

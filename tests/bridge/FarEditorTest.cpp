@@ -1,8 +1,8 @@
 // The editor services as the plugin uses them against the simulated host's
 // editors: reading state, names, lines and selections, and moving the cursor.
 #include "PluginTestSupport.h"
-#include "uFarEditor.h"
-#include "uPlugin.h"
+#include "bridge/uFarEditor.h"
+#include "plugin/uPlugin.h"
 
 using ::testing::ElementsAre;
 

@@ -1,6 +1,6 @@
 // Macro call arguments, as the host passes them to OpenW, become variants.
 #include "MacroArgs.h"
-#include "uFarMacro.h"
+#include "bridge/uFarMacro.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

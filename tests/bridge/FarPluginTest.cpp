@@ -1,8 +1,8 @@
 // The plugin framework as the host sees it: exports, failure reports, the
 // singleton and the cached plugin information.
 #include "PluginTestSupport.h"
-#include "uMessages.h"
-#include "uPlugin.h"
+#include "plugin/uMessages.h"
+#include "plugin/uPlugin.h"
 
 #include <cstring>
 #include <functional>

@@ -3,9 +3,9 @@
 // title, and Esc.
 #include "PluginTestSupport.h"
 #include "TestConsole.h"
-#include "uFarProgress.h"
-#include "uFarScreen.h"
-#include "uPlugin.h"
+#include "bridge/uFarProgress.h"
+#include "bridge/uFarScreen.h"
+#include "plugin/uPlugin.h"
 
 using ::testing::ElementsAre;
 using ::testing::SizeIs;

@@ -1,8 +1,8 @@
 // Screen size, saved screens, the console title and raw key input.
 #include "PluginTestSupport.h"
 #include "TestConsole.h"
-#include "uFarScreen.h"
-#include "uPlugin.h"
+#include "bridge/uFarScreen.h"
+#include "plugin/uPlugin.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "Format.h"
-#include "Exception.h"
+#include "base/Format.h"
+#include "base/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "TestConsole.h"
 
-#include "Handle.h"
+#include "base/Handle.h"
 
 #include <cstdlib>
 #include <memory>

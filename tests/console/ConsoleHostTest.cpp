@@ -4,7 +4,7 @@
 // machine's ctags, and are skipped where the bridge cannot run one.
 #include "ToolSupport.h"
 
-#include "uSystem.h"
+#include "base/uProcess.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "PluginTestSupport.h"
-#include "uButtonsDialog.h"
-#include "uFarControls.h"
-#include "uFarListbox.h"
-#include "uPlugin.h"
-#include "uSearchDialog.h"
+#include "dialogs/uButtonsDialog.h"
+#include "dialogs/uFarControls.h"
+#include "dialogs/uFarListbox.h"
+#include "plugin/uPlugin.h"
+#include "dialogs/uSearchDialog.h"
 
 #include <string>
 #include <vector>

@@ -5,10 +5,11 @@
 #pragma once
 
 #include "FarHost.h"
+#include "base/uProcess.h"
 #include "MacroArgs.h"
 #include "tags/TagsTestUtil.h"
-#include "uPlugin.h"
-#include "uStrings.h"
+#include "plugin/uPlugin.h"
+#include "base/uStrings.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

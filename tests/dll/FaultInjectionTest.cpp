@@ -3,7 +3,7 @@
 // host calls fail one at a time (each of a command's calls in turn), and the
 // system fails the ways the plugin can meet through what it is given.
 #include "DllTestSupport.h"
-#include "Handle.h"
+#include "base/Handle.h"
 
 #include <cstdio>
 #include <functional>

@@ -3,7 +3,7 @@
 #include "DllTestSupport.h"
 #include "bridge/TestConsole.h"
 
-#include "Handle.h"
+#include "base/Handle.h"
 
 #include <thread>
 

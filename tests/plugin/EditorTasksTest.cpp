@@ -2,7 +2,7 @@
 // the word under the cursor, the snapshot of a modified buffer, choosing
 // the ctags executable, and the error boxes.
 #include "PluginTestUtil.h"
-#include "uEditorTasks.h"
+#include "plugin/uEditorTasks.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

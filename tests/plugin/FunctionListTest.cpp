@@ -1,8 +1,8 @@
 // The function list: its columns, filtering by tag name, the context lines,
 // and how the editor command fills it in and reads the choice.
 #include "PluginTestUtil.h"
-#include "uEditorTasks.h"
-#include "uFunctionListUI.h"
+#include "plugin/uEditorTasks.h"
+#include "plugin/uFunctionListUI.h"
 
 using ::testing::ElementsAre;
 using namespace plugintest;

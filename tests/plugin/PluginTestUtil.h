@@ -5,10 +5,10 @@
 
 #include "PluginTestSupport.h"
 #include "tags/TagsTestUtil.h"
-#include "uCtags.h"
-#include "uPlugin.h"
-#include "uStrings.h"
-#include "uSystem.h"
+#include "tags/uCtags.h"
+#include "plugin/uPlugin.h"
+#include "base/uStrings.h"
+#include "base/uSystem.h"
 
 #include <string>
 #include <vector>

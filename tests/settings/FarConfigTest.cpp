@@ -1,8 +1,8 @@
 // The typed settings store over the host's SettingsControl: the key walk,
 // what it costs in host calls, and how refusals leave it.
 #include "PluginTestSupport.h"
-#include "uFarConfig.h"
-#include "uPlugin.h"
+#include "settings/uFarConfig.h"
+#include "plugin/uPlugin.h"
 
 #include <type_traits>
 

@@ -1,8 +1,8 @@
 // The plugin's three options in the host's settings store: defaults, what a
 // load and a save read and write, and what survives the plugin's unload.
 #include "PluginTestSupport.h"
-#include "uOptions.h"
-#include "uPlugin.h"
+#include "settings/uOptions.h"
+#include "plugin/uPlugin.h"
 
 using ::testing::IsEmpty;
 

@@ -2,10 +2,10 @@
 // of fakectags through LoadFromFile.
 #include "TagsTestUtil.h"
 
-#include "uCtags.h"
-#include "uLocaleOrder.h"
-#include "uStrings.h"
-#include "uSystem.h"
+#include "tags/uCtags.h"
+#include "tags/uLocaleOrder.h"
+#include "base/uStrings.h"
+#include "base/uSystem.h"
 
 #include <algorithm>
 #include <random>

@@ -2,8 +2,8 @@
 // folder deletion.
 #include "TagsTestUtil.h"
 
-#include "uLibrary.h"
-#include "uSystem.h"
+#include "plugin/uLibrary.h"
+#include "base/uSystem.h"
 
 #include <gmock/gmock.h>
 

@@ -1,9 +1,9 @@
 // The process runner against real child processes (fakectags) and real pipes.
 #include "TagsTestUtil.h"
 
-#include "Handle.h"
-#include "uStrings.h"
-#include "uSystem.h"
+#include "base/Handle.h"
+#include "base/uStrings.h"
+#include "base/uProcess.h"
 
 #include <algorithm>
 #include <climits>

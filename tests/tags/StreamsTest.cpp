@@ -1,8 +1,8 @@
 // Buffered and text streams, encoding detection and the string conversions.
 #include "TagsTestUtil.h"
 
-#include "uFiles.h"
-#include "uStrings.h"
+#include "base/uFiles.h"
+#include "base/uStrings.h"
 
 #include <string>
 #include <vector>

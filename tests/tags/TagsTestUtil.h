@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ToolSupport.h"
-#include "uSystem.h"
+#include "base/uProcess.h"
 
 #include <windows.h>
 

@@ -3,8 +3,8 @@
 // passed back. Skipped where the bridge cannot run a Linux ctags.
 #include "ToolSupport.h"
 
-#include "uCtags.h"
-#include "uSystem.h"
+#include "tags/uCtags.h"
+#include "base/uProcess.h"
 
 #include <gtest/gtest.h>
 

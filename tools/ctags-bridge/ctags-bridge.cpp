@@ -17,7 +17,8 @@
 // Exit codes of our own: 127 when no Linux ctags can be run (not under wine,
 // no /bin/sh, no ctags in the Linux PATH), 1 for an input file that does not
 // exist, 124 when ctags takes longer than the time limit.
-#include "ToolText.h"
+#include "base/uStrings.h"
+#include "base/uSystem.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -42,7 +43,10 @@ using TDosName = WCHAR*(CDECL*)(const char*);
 TUnixName UnixNameOf = nullptr;
 TDosName DosNameOf = nullptr;
 
-using tooltext::Narrow;
+std::string Narrow(const std::wstring& Text)
+{
+    return WideToUtf8(Text);
+}
 
 void WriteAll(HANDLE Handle, const std::string& Bytes)
 {
@@ -235,7 +239,7 @@ std::string WaitForExitCode(const std::wstring& Path)
         std::string Code;
         // The file appears empty first; the code and its line break come in
         // one write.
-        if (Exists(Path) && tooltext::ReadWholeFile(Path, Code) && !Code.empty() && Code.back() == '\n')
+        if (Exists(Path) && ReadWholeFile(Path, Code) && !Code.empty() && Code.back() == '\n')
             return Code;
         if (::GetTickCount64() > Deadline)
             return {};
@@ -288,8 +292,8 @@ int Run(int Argc, wchar_t** Argv)
     }
 
     std::string Output, Errors;
-    tooltext::ReadWholeFile(Work + L"\\out", Output);
-    tooltext::ReadWholeFile(Work + L"\\err", Errors);
+    ReadWholeFile(Work + L"\\out", Output);
+    ReadWholeFile(Work + L"\\err", Errors);
     RemoveWorkFolder(Work);
     WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), Output);
     WriteAll(::GetStdHandle(STD_ERROR_HANDLE), Errors);

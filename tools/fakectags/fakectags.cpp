@@ -28,7 +28,8 @@
 //   ctags           tag the source file as without a script
 //   exit CODE       flush, then exit with CODE (default at the end: 0)
 // Text is written as UTF-8.
-#include "ToolText.h"
+#include "base/uStrings.h"
+#include "base/uSystem.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -40,8 +41,15 @@
 
 namespace {
 
-using tooltext::Narrow;
-using tooltext::Widen;
+std::string Narrow(const std::wstring& Text)
+{
+    return WideToUtf8(Text);
+}
+
+std::wstring Widen(const std::string& Text)
+{
+    return CodePageToWide(CP_UTF8, Text);
+}
 
 // Collects bytes and hands them to the handle in pieces of Chunk bytes, the
 // way a C runtime's buffered stream would.
@@ -308,7 +316,7 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
             for (int I = 0; I < 3000 && ::GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; ++I)
                 ::Sleep(10);
         } else if (Verb == "pid") {
-            tooltext::WriteWholeFile(Widen(Arg), std::to_string(::GetCurrentProcessId()));
+            WriteWholeFile(Widen(Arg), std::to_string(::GetCurrentProcessId()));
         } else if (Verb == "keep") {
             if (Argc > 1)
                 ::CopyFileW(Argv[Argc - 1], Widen(Arg).c_str(), FALSE);

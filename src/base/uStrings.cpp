@@ -1,4 +1,4 @@
-#include "uStrings.h"
+#include "base/uStrings.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ToolText.h"
-#include "uSystem.h"
+#include "base/uSystem.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 // mark where the encoding has one.
 #pragma once
 
-#include "uStreams.h"
+#include "base/uStreams.h"
 
 #include <cstdint>
 #include <memory>

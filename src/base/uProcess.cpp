@@ -3,10 +3,10 @@
 // thread: the child never stalls on a full pipe, no sleep paces the transfer,
 // and the events fire where the caller expects them. The child's exit is
 // taken from its process handle, so a real exit code of 259 ends the run too.
-#include "uSystem.h"
+#include "base/uProcess.h"
 
-#include "Handle.h"
-#include "uStrings.h"
+#include "base/Handle.h"
+#include "base/uStrings.h"
 
 #include <algorithm>
 #include <atomic>
@@ -564,46 +564,4 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
     OutputReader.Stop();
     ErrorReader.Stop();
     return true;
-}
-
-bool RunProcess(const std::wstring& CommandLine, const TStrings* Input, TStrings* Output, TStrings* Errors,
-                std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
-                const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline,
-                const TProcessTurnEvent& OnTurn)
-{
-    // The child's input is always a pipe, empty without an Input list, so it
-    // reads end-of-input at once instead of waiting on a console.
-    TMemoryStream InputStream;
-    if (Input) {
-        std::string Bytes;
-        for (const std::wstring& Line : *Input) {
-            AppendWideToCodePage(CP_ACP, Line, Bytes);
-            Bytes += "\r\n";
-        }
-        InputStream.WriteBuffer(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));
-        InputStream.SetPosition(0);
-    }
-    if (Output)
-        Output->clear();
-    if (Errors)
-        Errors->clear();
-    TMemoryStream OutputStream;
-    TMemoryStream ErrorStream;
-    TMemoryStream* ErrorTarget = Errors == Output ? &OutputStream : &ErrorStream;
-
-    const bool Started = RunProcess(CommandLine, &InputStream, &OutputStream, ErrorTarget, ExitCode, ShowWindow,
-                                    CreationFlags, OnOutput, OnError, Deadline, OnTurn);
-    if (Started) {
-        const auto Load = [](const TMemoryStream& Stream, TStrings* Lines) {
-            if (!Lines)
-                return;
-            const auto& Bytes = Stream.Bytes();
-            *Lines = SplitTextLines(
-                DecodeText(std::string_view(reinterpret_cast<const char*>(Bytes.data()), Bytes.size())));
-        };
-        Load(OutputStream, Output);
-        if (Errors != Output)
-            Load(ErrorStream, Errors);
-    }
-    return Started;
 }

@@ -1,6 +1,6 @@
-#include "uStreams.h"
+#include "base/uStreams.h"
 
-#include "Format.h"
+#include "base/Format.h"
 
 #include <algorithm>
 #include <cstring>

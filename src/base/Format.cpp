@@ -1,6 +1,6 @@
-#include "Format.h"
+#include "base/Format.h"
 
-#include "Exception.h"
+#include "base/Exception.h"
 
 #include <cwchar>
 

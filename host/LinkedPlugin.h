@@ -4,7 +4,7 @@
 #pragma once
 
 #include "FarHost.h"
-#include "uFarExports.h"
+#include "bridge/uFarExports.h"
 
 #include <string>
 

@@ -2,8 +2,8 @@
 // abstract stream, a stream over a Windows file handle, and one in memory.
 #pragma once
 
-#include "Exception.h"
-#include "Handle.h"
+#include "base/Exception.h"
+#include "base/Handle.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "uFiles.h"
+#include "base/uFiles.h"
 
-#include "uStrings.h"
+#include "base/uStrings.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // the process runner and the tag parser share.
 #pragma once
 
-#include "Exception.h"
+#include "base/Exception.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "uSystem.h"
+#include "base/uSystem.h"
 
-#include "Handle.h"
+#include "base/Handle.h"
 
 #include <algorithm>
 #include <memory>
@@ -298,6 +298,29 @@ void SystemFinalizeUnit() noexcept
 {
     DeleteTempFiles();
     GTempFiles.reset();
+}
+
+bool ReadWholeFile(const std::wstring& Path, std::string& Bytes)
+{
+    TFileHandle File(::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!File)
+        return false;
+    char Buffer[65536];
+    DWORD Done = 0;
+    while (::ReadFile(File.get(), Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
+        Bytes.append(Buffer, Done);
+    return true;
+}
+
+bool WriteWholeFile(const std::wstring& Path, std::string_view Bytes)
+{
+    TFileHandle File(::CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!File)
+        return false;
+    DWORD Done = 0;
+    return ::WriteFile(File.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr) &&
+           Done == Bytes.size();
 }
 
 bool IsAbsolutePath(const std::wstring& Path)
