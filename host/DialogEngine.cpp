@@ -1,6 +1,6 @@
 #include "DialogEngine.h"
 
-#include "FarHost.h"
+#include "HostContext.h"
 
 #include <algorithm>
 #include <cstring>
@@ -172,7 +172,7 @@ bool ValidExtent(intptr_t From, intptr_t To)
 
 } // namespace
 
-TDialogEngine::TDialogEngine(TFarHost& Host) : FHost(Host) {}
+TDialogEngine::TDialogEngine(THostContext& Host) : FHost(Host) {}
 
 TDialogEngine::~TDialogEngine() = default;
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-class TFarHost;
+class THostContext;
 
 // One notification the host sent to a dialog procedure (or a DM_USER message
 // passed on to it), in the order sent.
@@ -30,7 +30,7 @@ struct TDialogEvent {
 
 class TDialogEngine {
 public:
-    explicit TDialogEngine(TFarHost& Host);
+    explicit TDialogEngine(THostContext& Host);
     TDialogEngine(const TDialogEngine&) = delete;
     TDialogEngine& operator=(const TDialogEngine&) = delete;
     ~TDialogEngine();
@@ -130,7 +130,7 @@ private:
     intptr_t SetCheck(THostDialog& Dialog, intptr_t Index, intptr_t State);
     intptr_t ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t Index, void* Param2);
 
-    TFarHost& FHost;
+    THostContext& FHost;
     std::map<HANDLE, std::unique_ptr<THostDialog>> FDialogs;
     uintptr_t FNextHandle = 0xD1A000;
     HANDLE FLast = nullptr;
