@@ -4,6 +4,11 @@
 // It is strict: whatever the real host would reject, or a plugin should never
 // do (a wrong StructSize, an unknown handle, a message id outside the
 // language file, a leaked screen), is a recorded error that fails the test.
+//
+// The parts it owns (the dialog engine, the editors, the settings store)
+// reach it only through THostContext (HostContext.h); this header is for the
+// service functions and for those who drive the host: the tests, the
+// benchmarks, the console front end.
 #pragma once
 
 #include "DialogEngine.h"
