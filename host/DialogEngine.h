@@ -1,6 +1,9 @@
 // The simulated host's dialog engine: DialogInit, DialogRun, DialogFree,
 // SendDlgMessage and DefDlgProc as the real host answers them, the modal loop
-// over a TDialogInput, and what each key or click does to a dialog.
+// over a TDialogInput, and what each key or click does to a dialog. Its
+// member functions live in DialogEngine.cpp, DialogMessages.cpp,
+// DialogLists.cpp, DialogInput.cpp and DialogItems.cpp (the message names
+// and the rules about items).
 //
 // Like the real host it takes no locks: SendDlgMessage from another thread
 // is a recorded error (in the real host a data race) but is carried out.
@@ -16,7 +19,7 @@
 #include <string>
 #include <vector>
 
-class TFarHost;
+class THostContext;
 
 // One notification the host sent to a dialog procedure (or a DM_USER message
 // passed on to it), in the order sent.
@@ -30,7 +33,7 @@ struct TDialogEvent {
 
 class TDialogEngine {
 public:
-    explicit TDialogEngine(TFarHost& Host);
+    explicit TDialogEngine(THostContext& Host);
     TDialogEngine(const TDialogEngine&) = delete;
     TDialogEngine& operator=(const TDialogEngine&) = delete;
     ~TDialogEngine();
@@ -89,19 +92,35 @@ public:
     static bool StartsUnchanged(const THostItem& Item);
 
 private:
+    // The services' bookkeeping, the modal loop and the procedures
+    // (DialogEngine.cpp).
     THostDialog* Lookup(HANDLE Handle, const char* Service);
-    THostItem* ItemAt(THostDialog& Dialog, intptr_t Index, intptr_t Msg);
-    THostItem* ListAt(THostDialog& Dialog, intptr_t Index, intptr_t Msg);
     void CheckThread(const char* Service);
     void Error(const std::wstring& Text);
-
     void Place(THostDialog& Dialog);
     void CreateObjects(THostDialog& Dialog);
-    intptr_t Dispatch(THostDialog& Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
     intptr_t Notify(THostDialog& Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
     intptr_t DefaultReply(THostDialog& Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
 
-    // Focus and closing.
+    // The messages (DialogMessages.cpp); those that need more than a few lines
+    // have a function of their own.
+    intptr_t Dispatch(THostDialog& Dialog, intptr_t Msg, intptr_t Param1, void* Param2);
+    THostItem* ItemAt(THostDialog& Dialog, intptr_t Index, intptr_t Msg);
+    intptr_t GetText(THostDialog& Dialog, intptr_t Index, void* Param2);
+    intptr_t SetText(THostDialog& Dialog, intptr_t Index, const std::wstring& Text);
+    intptr_t GetDlgItem(THostDialog& Dialog, intptr_t Index, void* Param2);
+    intptr_t SetDlgItem(THostDialog& Dialog, intptr_t Index, const void* Param2);
+    intptr_t SetCheck(THostDialog& Dialog, intptr_t Index, intptr_t State);
+
+    // Lists (DialogLists.cpp).
+    THostItem* ListAt(THostDialog& Dialog, intptr_t Index, intptr_t Msg);
+    intptr_t ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t Index, void* Param2);
+    void SetEntries(THostDialog& Dialog, intptr_t Index, const far3::FarList& List, const char* Service);
+    intptr_t MoveList(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos);
+    intptr_t SetListPos(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos);
+    void ListKey(THostDialog& Dialog, intptr_t Index, WORD Vk);
+
+    // Focus, closing, buttons and edits (DialogInput.cpp).
     void ChangeFocus(THostDialog& Dialog, intptr_t NewFocus);
     void StepFocus(THostDialog& Dialog, int Step);
     void FocusLeaves(THostDialog& Dialog, intptr_t Index);
@@ -109,28 +128,12 @@ private:
     void Press(THostDialog& Dialog, intptr_t Index);
     void PressEnter(THostDialog& Dialog, bool Ctrl);
     bool MouseInput(THostDialog& Dialog, intptr_t Index, SHORT Row);
-
-    // Edits.
     void EditKey(THostDialog& Dialog, intptr_t Index, const KEY_EVENT_RECORD& Key);
     void EditChanged(THostDialog& Dialog, intptr_t Index);
     // Whether a masked edit takes Char where its mask has MaskChar.
     static bool MaskTakes(wchar_t MaskChar, wchar_t Char);
 
-    // Lists.
-    void SetEntries(THostDialog& Dialog, intptr_t Index, const far3::FarList& List, const char* Service);
-    intptr_t MoveList(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos);
-    intptr_t SetListPos(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos);
-    void ListKey(THostDialog& Dialog, intptr_t Index, WORD Vk);
-
-    // Message handlers that need more than a few lines.
-    intptr_t GetText(THostDialog& Dialog, intptr_t Index, void* Param2);
-    intptr_t SetText(THostDialog& Dialog, intptr_t Index, const std::wstring& Text);
-    intptr_t GetDlgItem(THostDialog& Dialog, intptr_t Index, void* Param2);
-    intptr_t SetDlgItem(THostDialog& Dialog, intptr_t Index, const void* Param2);
-    intptr_t SetCheck(THostDialog& Dialog, intptr_t Index, intptr_t State);
-    intptr_t ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t Index, void* Param2);
-
-    TFarHost& FHost;
+    THostContext& FHost;
     std::map<HANDLE, std::unique_ptr<THostDialog>> FDialogs;
     uintptr_t FNextHandle = 0xD1A000;
     HANDLE FLast = nullptr;

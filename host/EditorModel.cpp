@@ -1,6 +1,6 @@
 #include "EditorModel.h"
 
-#include "FarHost.h"
+#include "HostContext.h"
 
 #include <algorithm>
 #include <cstring>
@@ -158,7 +158,7 @@ TEditor& TEditorModel::Current()
 
 uintptr_t TEditorModel::CurState(const TEditor& Editor) const
 {
-    const DWORD Build = FHost.HostVersion.Build;
+    const DWORD Build = FHost.FarVersion().Build;
     bool Modified, Saved;
     if (Build < 6562) {
         Modified = Editor.Unsaved;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-class TFarHost;
+class THostContext;
 
 struct TEditorLine {
     std::wstring Text;
@@ -60,7 +60,7 @@ struct TEditor {
 
 class TEditorModel {
 public:
-    explicit TEditorModel(TFarHost& Host) : FHost(Host) {}
+    explicit TEditorModel(THostContext& Host) : FHost(Host) {}
     TEditorModel(const TEditorModel&) = delete;
     TEditorModel& operator=(const TEditorModel&) = delete;
 
@@ -98,7 +98,7 @@ private:
     intptr_t SetPosition(TEditor& Editor, void* Param2);
     intptr_t GetFileName(TEditor& Editor, intptr_t Param1, void* Param2);
 
-    TFarHost& FHost;
+    THostContext& FHost;
     std::vector<std::unique_ptr<TEditor>> FEditors;
     intptr_t FCurrent = -1;
     intptr_t FNextId = 0;

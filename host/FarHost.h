@@ -4,10 +4,16 @@
 // It is strict: whatever the real host would reject, or a plugin should never
 // do (a wrong StructSize, an unknown handle, a message id outside the
 // language file, a leaked screen), is a recorded error that fails the test.
+//
+// The parts it owns (the dialog engine, the editors, the settings store)
+// reach it only through THostContext (HostContext.h); this header is for the
+// service functions and for those who drive the host: the tests, the
+// benchmarks, the console front end.
 #pragma once
 
 #include "DialogEngine.h"
 #include "EditorModel.h"
+#include "HostContext.h"
 #include "bridge/FarApi.h"
 #include "LngFile.h"
 #include "SettingsStore.h"
@@ -72,10 +78,10 @@ struct TPluginInfoCopy {
     std::wstring CommandPrefix;
 };
 
-class TFarHost {
+class TFarHost : public THostContext {
 public:
     TFarHost();
-    ~TFarHost();
+    ~TFarHost() override;
     TFarHost(const TFarHost&) = delete;
     TFarHost& operator=(const TFarHost&) = delete;
 
@@ -85,7 +91,7 @@ public:
     // --- how this host presents itself -------------------------------------
     far3::VersionInfo HostVersion = far3::MakeFarVersion(3, 0, 0, 6730, far3::VS_RELEASE);
     void SetLanguage(const std::wstring& Language);
-    void SetConsoleSize(SHORT Width, SHORT Height);
+    void SetConsoleSize(SHORT Width, SHORT Height) override;
 
     // --- loading -----------------------------------------------------------
     // Loads a plugin DLL with LoadLibraryW and resolves its exports by name.
@@ -105,6 +111,8 @@ public:
     GUID PluginGuid{};
     std::wstring Title, Description, Author;
     far3::VersionInfo PluginVersion{}, MinFarVersion{};
+    const GUID& LoadedPluginGuid() const override { return PluginGuid; }
+    const far3::VersionInfo& FarVersion() const override { return HostVersion; }
 
     // --- driving the plugin as the host does ---------------------------------
     TPluginInfoCopy GetPluginInfo();
@@ -114,9 +122,9 @@ public:
     intptr_t Configure(size_t StructSize = sizeof(far3::ConfigureInfo), const GUID* Guid = nullptr);
     // Delivers queued ACTL_SYNCHRO events through ProcessSynchroEventW; the
     // host does this on its main thread only. Returns how many it delivered.
-    size_t DeliverSynchroEvents();
+    size_t DeliverSynchroEvents() override;
     // Waits until a synchro event is queued (or the time runs out).
-    bool WaitForSynchroEvent(DWORD Milliseconds);
+    bool WaitForSynchroEvent(DWORD Milliseconds) override;
 
     // --- message boxes -------------------------------------------------------
     // Scripted answers, used in order; without one, a box with buttons
@@ -158,7 +166,7 @@ public:
     // Makes a service (by name: "GetMsg", "Message", "SaveScreen", or an
     // AdvControl command such as "ACTL_GETFARRECT") refuse every request.
     void SetFailing(const std::string& Service, bool Fail = true);
-    bool IsFailing(const std::string& Service) const;
+    bool IsFailing(const std::string& Service) const override;
 
     // --- a fault plan: "the Nth host call fails" ----------------------------------
     // Counts every call of a service that gives the plugin an answer, from any
@@ -177,23 +185,23 @@ public:
     // For the service functions: counts the call and says whether it is the
     // one to refuse. Command names the command or message, if the service has
     // them.
-    bool FaultHere(const char* Service, const char* Command = nullptr);
+    bool FaultHere(const char* Service, const char* Command = nullptr) override;
 
     // --- what happened ------------------------------------------------------------
-    void Error(const std::wstring& Text);
+    void Error(const std::wstring& Text) override;
     std::vector<std::wstring> Errors() const;
     void ClearErrors();
     // Forgets the calls recorded so far (a long run would keep them all).
     void ClearCalls();
     std::vector<TServiceCall> Calls() const;
     size_t CallCount(const std::string& Service) const;
-    DWORD MainThreadId() const { return FMainThread; }
+    DWORD MainThreadId() const override { return FMainThread; }
     // Records a service call with the calling thread.
-    void Record(const std::string& Service);
+    void Record(const std::string& Service) override;
 
     // --- used by the service functions ------------------------------------------
-    bool CheckPluginId(const GUID* PluginId, const char* Service);
-    bool CheckStructSize(size_t StructSize, size_t HostSize, const char* Record, const char* Service);
+    bool CheckPluginId(const GUID* PluginId, const char* Service) override;
+    bool CheckStructSize(size_t StructSize, size_t HostSize, const char* Record, const char* Service) override;
     const wchar_t* GetMsg(const GUID* PluginId, intptr_t MsgId);
     intptr_t ShowMessage(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags, const wchar_t* const* Items,
                          size_t ItemsNumber, intptr_t ButtonsNumber);
@@ -201,8 +209,8 @@ public:
     void RestoreScreen(HANDLE Screen, bool Restore);
     intptr_t AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2);
 
-    SHORT ConsoleWidth() const { return FConsoleWidth; }
-    SHORT ConsoleHeight() const { return FConsoleHeight; }
+    SHORT ConsoleWidth() const override { return FConsoleWidth; }
+    SHORT ConsoleHeight() const override { return FConsoleHeight; }
 
 private:
     bool Start(const std::wstring& ModuleName);
@@ -245,7 +253,3 @@ private:
     std::vector<std::wstring> FErrors;
     std::vector<TServiceCall> FCalls;
 };
-
-// Text of a GUID for error messages.
-std::wstring GuidText(const GUID& Guid);
-std::wstring Widen(const std::string& Text);

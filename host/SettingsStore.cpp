@@ -1,6 +1,6 @@
 #include "SettingsStore.h"
 
-#include "FarHost.h"
+#include "HostContext.h"
 #include "ToolText.h"
 
 #include <windows.h>
@@ -159,7 +159,7 @@ void PrintTo(const TSettingsValue& Value, std::ostream* Out)
     }
 }
 
-TSettingsStore::TSettingsStore(TFarHost& Host) : FHost(Host) {}
+TSettingsStore::TSettingsStore(THostContext& Host) : FHost(Host) {}
 
 TSettingsStore::~TSettingsStore() = default;
 

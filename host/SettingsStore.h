@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-class TFarHost;
+class THostContext;
 
 // One stored value.
 struct TSettingsValue {
@@ -58,7 +58,7 @@ void PrintTo(const TSettingsValue& Value, std::ostream* Out);
 
 class TSettingsStore {
 public:
-    explicit TSettingsStore(TFarHost& Host);
+    explicit TSettingsStore(THostContext& Host);
     ~TSettingsStore();
     TSettingsStore(const TSettingsStore&) = delete;
     TSettingsStore& operator=(const TSettingsStore&) = delete;
@@ -80,7 +80,7 @@ public:
                                          far3::FAR_PLUGIN_SETTINGS_LOCATION Location = far3::PSL_ROAMING) const;
     size_t OpenHandleCount() const;
 
-    // --- the service (HostSettings.cpp) -------------------------------------------
+    // --- the service (SettingsCommands.cpp) ---------------------------------------
     intptr_t Control(HANDLE Handle, far3::FAR_SETTINGS_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2);
     // Called when the plugin is unloaded: every handle still open is a
     // recorded error, and is freed so the next load starts clean.
@@ -116,7 +116,7 @@ private:
     intptr_t SubKey(THandle& Handle, void* Param2, bool Create, const char* Command);
     TKey* KeyOf(THandle& Handle, size_t Root, const char* Command);
 
-    TFarHost& FHost;
+    THostContext& FHost;
     mutable std::recursive_mutex FLock;
     std::map<std::pair<std::wstring, int>, std::unique_ptr<TKey>> FRoots;
     std::map<HANDLE, THandle> FHandles;
