@@ -212,8 +212,9 @@ const wchar_t* TFarHost::GetMsg(const GUID* PluginId, intptr_t MsgId)
     std::lock_guard Guard(FLock);
     if (!CheckPluginId(PluginId, "GetMsg"))
         return L"";
+    // The real host answers "" when it has no text, never null.
     if (IsFailing("GetMsg"))
-        return nullptr;
+        return L"";
     if (!FLngLoaded) {
         const size_t Slash = FModuleName.find_last_of(L"\\/");
         const std::wstring Folder = Slash == std::wstring::npos ? L"." : FModuleName.substr(0, Slash);
