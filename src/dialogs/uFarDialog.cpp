@@ -1,6 +1,6 @@
 #include "dialogs/uFarDialog.h"
 
-#include "base/Handle.h"
+#include "base/Registry.h"
 #include "dialogs/uFarControls.h"
 #include "dialogs/uFarListbox.h"
 #include "bridge/uFarPlugin.h"
@@ -14,39 +14,26 @@ namespace {
 constexpr int BlockSize = 64;
 
 // The dialogs the host may call back about, from library start to unload.
-struct TDialogRegistry {
-    TCriticalSection Lock;
-    std::vector<TFarDialog*> Items;
-};
-
-TDialogRegistry* GActiveDialogs = nullptr;
+TUnitObject<TLockedRegistry<TFarDialog>> GActiveDialogs;
 
 void EnterActive(TFarDialog* Dialog)
 {
-    if (!GActiveDialogs)
-        return;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    GActiveDialogs->Items.push_back(Dialog);
+    if (GActiveDialogs)
+        GActiveDialogs->Add(Dialog);
 }
 
 void LeaveActive(TFarDialog* Dialog) noexcept
 {
-    if (!GActiveDialogs)
-        return;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    auto& Items = GActiveDialogs->Items;
-    Items.erase(std::remove(Items.begin(), Items.end(), Dialog), Items.end());
+    if (GActiveDialogs)
+        GActiveDialogs->Remove(Dialog);
 }
 
 TFarDialog* FindActive(HANDLE Handle) noexcept
 {
     if (!GActiveDialogs)
         return nullptr;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    for (TFarDialog* Dialog : GActiveDialogs->Items)
-        if (Dialog->IsActive() && Dialog->GetHandle() == Handle)
-            return Dialog;
-    return nullptr;
+    return GActiveDialogs->FindIf(
+        [Handle](const TFarDialog& Dialog) { return Dialog.IsActive() && Dialog.GetHandle() == Handle; });
 }
 
 template <class T>
@@ -123,22 +110,17 @@ void TFarDialog::BeforeDestruction()
 
 void TFarDialog::InitializeUnit()
 {
-    if (!GActiveDialogs)
-        GActiveDialogs = new TDialogRegistry();
+    GActiveDialogs.Create();
 }
 
 void TFarDialog::FinalizeUnit() noexcept
 {
-    delete GActiveDialogs;
-    GActiveDialogs = nullptr;
+    GActiveDialogs.Destroy();
 }
 
 size_t TFarDialog::ActiveDialogCount()
 {
-    if (!GActiveDialogs)
-        return 0;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    return GActiveDialogs->Items.size();
+    return GActiveDialogs ? GActiveDialogs->Count() : 0;
 }
 
 // --- controls -------------------------------------------------------------------
