@@ -31,19 +31,16 @@ TFarDialog::TControl::TControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type
 
 TFarDialog::TControl::~TControl()
 {
-    FText.reset();
-    FHistory.reset();
-    // Only ClearControls and Free get here, both with the dialog inactive.
-    if (FDialog && !FDialog->IsActive())
-        FDialog->RemoveControl(this);
-    FDialog = nullptr;
+    // A control its dialog frees has left the list already. One still in it
+    // failed in its own construction, and the failed new gives its memory
+    // back: the dialog only lets go of it.
+    if (FIndex >= 0)
+        static_cast<void>(FDialog->TakeControl(FIndex).release());
 }
 
 void TFarDialog::TControl::Free()
 {
-    if (FDialog && FDialog->IsActive())
-        throw EFarDialogError(L"Can't remove controls from an active dialog");
-    delete this;
+    FDialog->RemoveControl(this);
 }
 
 far3::FarDialogItem& TFarDialog::TControl::DialogItem() const
@@ -534,33 +531,20 @@ bool TFarDialog::TCustomEdit::DoChange()
 
 TFarDialog::TCustomEdit::TDelayedChangeThread* TFarDialog::TCustomEdit::GetChangeThread()
 {
-    constexpr std::uintptr_t Making = 1;
-    std::uintptr_t Expected = 0;
-    if (FChangeThread.compare_exchange_strong(Expected, Making)) {
-        try {
-            FSynchroToken = TFarSynchro::Register(this);
-            auto* Thread = new TDelayedChangeThread(*this);
-            FChangeThread.store(reinterpret_cast<std::uintptr_t>(Thread));
-            return Thread;
-        } catch (...) {
-            TFarSynchro::Unregister(std::exchange(FSynchroToken, 0));
-            FChangeThread.store(0);
-            throw;
-        }
-    }
-    std::uintptr_t Current;
-    while ((Current = FChangeThread.load()) == Making)
-        std::this_thread::yield();
-    return reinterpret_cast<TDelayedChangeThread*>(Current);
+    if (FChangeThread)
+        return FChangeThread.get();
+    FSynchroToken = TFarSynchro::Register(this);
+    auto Unregister = ScopeExit([this] { TFarSynchro::Unregister(std::exchange(FSynchroToken, 0)); });
+    FChangeThread = std::make_unique<TDelayedChangeThread>(*this);
+    Unregister.release();
+    return FChangeThread.get();
 }
 
 void TFarDialog::TCustomEdit::StopChangeThread() noexcept
 {
     // Unregistered first: a request already on its way finds nothing.
     TFarSynchro::Unregister(std::exchange(FSynchroToken, 0));
-    const std::uintptr_t Current = FChangeThread.exchange(0);
-    if (Current > 1)
-        delete reinterpret_cast<TDelayedChangeThread*>(Current);
+    FChangeThread.reset();
 }
 
 void TFarDialog::TCustomEdit::SynchroEvent()

@@ -85,8 +85,7 @@ TFarDialog::~TFarDialog()
     // BeforeDestruction has freed the controls; this is only the safety net
     // for a dialog whose construction failed half-way.
     ReleaseHandle();
-    for (int I = FControlCount - 1; I >= 0; --I)
-        delete FControls[static_cast<size_t>(I)];
+    FreeControls();
 }
 
 void TFarDialog::AfterConstruction()
@@ -132,7 +131,7 @@ void TFarDialog::Grow()
     if (Capacity > 0)
         std::memcpy(static_cast<void*>(Items.get()), FDialogItems.get(), Capacity * sizeof(far3::FarDialogItem));
     FDialogItems = std::move(Items);
-    FControls.resize(Capacity + BlockSize, nullptr);
+    FControls.resize(Capacity + BlockSize);
 }
 
 int TFarDialog::AddControl(TControl* Control)
@@ -141,7 +140,7 @@ int TFarDialog::AddControl(TControl* Control)
         throw EFarDialogError(L"Can't add controls to an active dialog");
     if (static_cast<size_t>(FControlCount) >= FControls.size())
         Grow();
-    FControls[static_cast<size_t>(FControlCount)] = Control;
+    FControls[static_cast<size_t>(FControlCount)].reset(Control);
     return FControlCount++;
 }
 
@@ -149,19 +148,46 @@ void TFarDialog::RemoveControl(TControl* Control)
 {
     if (IsActive())
         throw EFarDialogError(L"Can't remove controls from an active dialog");
-    for (int I = FControlCount - 1; I >= 0; --I) {
-        if (FControls[static_cast<size_t>(I)] != Control)
-            continue;
-        for (int J = I; J + 1 < FControlCount; ++J) {
-            FControls[static_cast<size_t>(J)] = FControls[static_cast<size_t>(J) + 1];
-            FDialogItems[static_cast<size_t>(J)] = FDialogItems[static_cast<size_t>(J) + 1];
-            FControls[static_cast<size_t>(J)]->FIndex = J;
-        }
-        --FControlCount;
-        FControls[static_cast<size_t>(FControlCount)] = nullptr;
-        FDialogItems[static_cast<size_t>(FControlCount)] = far3::FarDialogItem{};
-        return;
+    if (const int Index = IndexOf(Control); Index >= 0)
+        TakeControl(Index).reset();
+}
+
+int TFarDialog::IndexOf(const TControl* Control) const noexcept
+{
+    for (int I = FControlCount - 1; I >= 0; --I)
+        if (FControls[static_cast<size_t>(I)].get() == Control)
+            return I;
+    return -1;
+}
+
+TFarDialog::TControlPtr TFarDialog::TakeControl(int Index) noexcept
+{
+    const auto At = static_cast<size_t>(Index);
+    const auto Count = static_cast<size_t>(FControlCount);
+    TControlPtr Control = std::move(FControls[At]);
+    for (size_t J = At; J + 1 < Count; ++J) {
+        FControls[J] = std::move(FControls[J + 1]);
+        FDialogItems[J] = FDialogItems[J + 1];
+        FControls[J]->FIndex = static_cast<int>(J);
     }
+    --FControlCount;
+    FDialogItems[Count - 1] = far3::FarDialogItem{};
+    Control->FIndex = -1;
+    return Control;
+}
+
+void TFarDialog::FreeControls() noexcept
+{
+    // From the last, so that no control moves while the others go.
+    for (int I = FControlCount - 1; I >= 0; --I)
+        TakeControl(I).reset();
+    FControls.clear();
+    FDialogItems.reset();
+}
+
+void TFarDialog::TControlDeleter::operator()(TControl* Control) const noexcept
+{
+    delete Control;
 }
 
 void TFarDialog::MoveControl(int From, int To)
@@ -170,33 +196,31 @@ void TFarDialog::MoveControl(int From, int To)
         throw EFarError(L"Cannot move controls while the dialog is active");
     if (From < 0 || From >= FControlCount || To < 0 || To >= FControlCount)
         throw EListError(L"List index out of bounds");
-    if (From == To)
-        return;
-    TControl* Moved = FControls[static_cast<size_t>(From)];
-    const far3::FarDialogItem Record = FDialogItems[static_cast<size_t>(From)];
-    const int Step = From < To ? 1 : -1;
-    for (int I = From; I != To; I += Step) {
-        FControls[static_cast<size_t>(I)] = FControls[static_cast<size_t>(I + Step)];
-        FDialogItems[static_cast<size_t>(I)] = FDialogItems[static_cast<size_t>(I + Step)];
+    // The control and its record move together; those between shift by one.
+    const auto Move = [From, To](auto* First) {
+        if (From < To)
+            std::rotate(First + From, First + From + 1, First + To + 1);
+        else
+            std::rotate(First + To, First + From, First + From + 1);
+    };
+    Move(FControls.data());
+    Move(FDialogItems.get());
+    for (int I = std::min(From, To); I <= std::max(From, To); ++I)
         FControls[static_cast<size_t>(I)]->FIndex = I;
-    }
-    FControls[static_cast<size_t>(To)] = Moved;
-    FDialogItems[static_cast<size_t>(To)] = Record;
-    Moved->FIndex = To;
 }
 
 TFarDialog::TControl* TFarDialog::GetControl(int Index) const
 {
     if (Index < 0 || Index >= FControlCount)
         throw EListError(L"Index out of bounds");
-    return FControls[static_cast<size_t>(Index)];
+    return FControls[static_cast<size_t>(Index)].get();
 }
 
 TFarDialog::TControl* TFarDialog::ControlAt(intptr_t Index) const noexcept
 {
     if (Index < 0 || Index >= FControlCount)
         return nullptr;
-    return FControls[static_cast<size_t>(Index)];
+    return FControls[static_cast<size_t>(Index)].get();
 }
 
 far3::FarDialogItem& TFarDialog::ItemRecord(int Index)
@@ -205,6 +229,9 @@ far3::FarDialogItem& TFarDialog::ItemRecord(int Index)
         throw EListError(L"Index out of bounds");
     return FDialogItems[static_cast<size_t>(Index)];
 }
+
+// Each control puts itself into the dialog's keeping as it is made
+// (AddControl): the dialog owns what these make.
 
 TFarDialog::TButton* TFarDialog::AddButton(int Left, int Top, const std::wstring& Text)
 {
@@ -245,11 +272,7 @@ TFarDialog::TSeparator* TFarDialog::AddSeparator(int Top)
 void TFarDialog::ClearControls()
 {
     ReleaseHandle();
-    for (int I = FControlCount - 1; I >= 0; --I)
-        delete FControls[static_cast<size_t>(I)]; // each removes itself
-    FControls.clear();
-    FDialogItems.reset();
-    FControlCount = 0;
+    FreeControls();
 }
 
 // --- the host dialog ----------------------------------------------------------------
