@@ -310,27 +310,21 @@ bool TFarDialog::Run(TButton*& Button)
     if (!IsActive() && !Build()) {
         throw EFarDialogError(L"Failed to build dialog " + TypeName(typeid(*this)));
     }
+    const auto DialogRun = StartupInfo().DialogRun;
+    if (!DialogRun)
+        throw EFarPluginError(L"The host has not provided the service DialogRun");
     intptr_t ExitCode = -1;
     {
-        const auto Redraw = [] {
+        FRunning = true;
+        const auto Ended = ScopeExit([this] {
+            FRunning = false;
             try {
                 TFarScreen::RedrawAll();
             } catch (...) {
+                // A screen left unmended does not change how the run ended.
             }
-        };
-        const auto DialogRun = StartupInfo().DialogRun;
-        if (!DialogRun)
-            throw EFarPluginError(L"The host has not provided the service DialogRun");
-        FRunning = true;
-        try {
-            ExitCode = DialogRun(FHandle);
-        } catch (...) {
-            FRunning = false;
-            Redraw();
-            throw;
-        }
-        FRunning = false;
-        Redraw();
+        });
+        ExitCode = DialogRun(FHandle);
     }
     if (FFailure) {
         std::exception_ptr Failure = std::exchange(FFailure, nullptr);
@@ -622,21 +616,15 @@ bool TFarDialog::DoClose(intptr_t, void*, intptr_t&)
 bool TFarDialog::DoResizeConsole(intptr_t, void* Param2, intptr_t& Result)
 {
     const auto* Size = static_cast<const COORD*>(Param2);
-    LockRedraw();
-    const auto Unlock = [this] { UnlockRedraw(); };
-    try {
-        if (Size) {
-            int Width = Size->X;
-            int Height = Size->Y;
-            AdjustSize(Width, Height);
-            SetSize(Width, Height);
-            SetPosition(FLeft, FTop);
-        }
-    } catch (...) {
-        Unlock();
-        throw;
+    TRedrawLock Redraw(*this);
+    if (Size) {
+        int Width = Size->X;
+        int Height = Size->Y;
+        AdjustSize(Width, Height);
+        SetSize(Width, Height);
+        SetPosition(FLeft, FTop);
     }
-    Unlock();
+    Redraw.Finish();
     Result = 1;
     return true;
 }

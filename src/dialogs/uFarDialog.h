@@ -192,3 +192,7 @@ private:
     bool FRunning = false;
     std::exception_ptr FFailure;
 };
+
+// Holds the dialog's redraw lock for a scope (LockRedraw, and UnlockRedraw
+// on every path out; see TPairedCall).
+using TRedrawLock = TPairedCall<TFarDialog, &TFarDialog::LockRedraw, &TFarDialog::UnlockRedraw>;

@@ -369,14 +369,10 @@ void TFarDialog::TListbox::SyncItems()
         if (Position >= 0)
             SetItemIndex(Position);
     };
-    try {
-        GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), FItems->GetHostList());
-        GetDialog().Redraw();
-    } catch (...) {
-        Restore();
-        throw;
-    }
-    Restore();
+    auto Restored = ScopeFinish(Restore);
+    GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), FItems->GetHostList());
+    GetDialog().Redraw();
+    Restored.Finish();
 }
 
 intptr_t TFarDialog::TListbox::FirstSelectable() const

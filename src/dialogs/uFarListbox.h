@@ -99,6 +99,11 @@ private:
     std::vector<std::unique_ptr<TListItem>> FEntries; // its size is the capacity
 };
 
+// Holds a list's update open for a scope (BeginUpdate, and EndUpdate on
+// every path out; see TPairedCall): the entries changed inside it reach the
+// host at once, as a whole.
+using TListUpdate = TPairedCall<TListItems, &TListItems::BeginUpdate, &TListItems::EndUpdate>;
+
 class TListboxItems : public TListItems {
 public:
     explicit TListboxItems(TFarDialog::TListbox& Owner) : TListItems(&Owner), FListbox(Owner) {}
