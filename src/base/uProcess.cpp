@@ -333,14 +333,19 @@ private:
 // holds on to unrelated handles of a busy host.
 class THandleList {
 public:
+    // False, as for any other failure, when there are more handles than
+    // the list has room for.
     bool Build(const HANDLE* Handles, size_t Count)
     {
         for (size_t I = 0; I < Count; ++I) {
             bool Seen = false;
             for (size_t J = 0; J < FCount; ++J)
                 Seen = Seen || FHandles[J] == Handles[I];
-            if (!Seen)
-                FHandles[FCount++] = Handles[I];
+            if (Seen)
+                continue;
+            if (FCount == std::size(FHandles))
+                return false;
+            FHandles[FCount++] = Handles[I];
         }
         SIZE_T Size = 0;
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &Size);
