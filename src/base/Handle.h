@@ -70,12 +70,17 @@ public:
     explicit TScopeExit(F Fn) : FFn(std::move(Fn)) {}
     TScopeExit(const TScopeExit&) = delete;
     TScopeExit& operator=(const TScopeExit&) = delete;
-    ~TScopeExit()
+    ~TScopeExit() { Run(); }
+    void release() noexcept { FActive = false; }
+
+protected:
+    // Runs the cleanup unless it has run or been released; disarmed first,
+    // so that a cleanup that fails is not run again.
+    void Run()
     {
-        if (FActive)
+        if (std::exchange(FActive, false))
             FFn();
     }
-    void release() noexcept { FActive = false; }
 
 private:
     F FFn;
@@ -93,34 +98,21 @@ TScopeExit<F> ScopeExit(F Fn)
 // path that leaves the scope by a failure runs it from the destructor,
 // which must not throw: a failure of the clean-up there is dropped and the
 // first failure goes on (where a catch that cleans up and throws again would
-// have let the clean-up's own failure replace it).
+// have let the clean-up's own failure replace it). release, for an undo:
+// the scope has done its work, nothing is to be undone.
 template <class F>
-class TScopeFinish {
+class TScopeFinish : public TScopeExit<F> {
 public:
-    explicit TScopeFinish(F Fn) : FFn(std::move(Fn)) {}
-    TScopeFinish(const TScopeFinish&) = delete;
-    TScopeFinish& operator=(const TScopeFinish&) = delete;
+    explicit TScopeFinish(F Fn) : TScopeExit<F>(std::move(Fn)) {}
     ~TScopeFinish()
     {
-        if (!FActive)
-            return;
         try {
-            FFn();
+            this->Run();
         } catch (...) {
             // See above: the failure that ends the scope is the one reported.
         }
     }
-    void Finish()
-    {
-        if (std::exchange(FActive, false))
-            FFn();
-    }
-    // For an undo: the scope has done its work, nothing is to be undone.
-    void release() noexcept { FActive = false; }
-
-private:
-    F FFn;
-    bool FActive = true;
+    void Finish() { this->Run(); }
 };
 
 template <class F>
