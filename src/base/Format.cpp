@@ -71,8 +71,8 @@ std::wstring IntegerText(wchar_t Type, std::int64_t Value, std::int64_t Precisio
     wchar_t Buffer[32];
     const bool Hex = Type == L'x' || Type == L'X';
     const bool Unsigned = Hex || Type == L'u' || Type == L'U';
-    std::uint64_t Magnitude =
-        Unsigned || Value >= 0 ? static_cast<std::uint64_t>(Value) : 0 - static_cast<std::uint64_t>(Value);
+    std::uint64_t Magnitude = Unsigned || Value >= 0 ? static_cast<std::uint64_t>(Value)
+                                                     : 0 - static_cast<std::uint64_t>(Value);
     if (Unsigned && !Hex && Value < 0)
         Magnitude = static_cast<std::uint32_t>(Value);
     std::swprintf(Buffer, 32, Hex ? (Type == L'x' ? L"%llx" : L"%llX") : L"%llu",

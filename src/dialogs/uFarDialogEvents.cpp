@@ -142,8 +142,8 @@ bool TFarDialog::DoControlInput(intptr_t Param1, void* Param2, intptr_t& Result)
         return false;
     try {
         bool Handled = false;
-        Control->OnKeyDown(*Control, Record->Event.KeyEvent.wVirtualKeyCode,
-                           Record->Event.KeyEvent.dwControlKeyState, Handled);
+        Control->OnKeyDown(*Control, Record->Event.KeyEvent.wVirtualKeyCode, Record->Event.KeyEvent.dwControlKeyState,
+                           Handled);
         Result = Handled ? 1 : 0;
         return Handled;
     } catch (const EAbort&) {
