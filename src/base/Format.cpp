@@ -47,6 +47,44 @@ void Pad(std::wstring& Out, std::wstring_view Body, std::int64_t Width, bool Lef
         Out.append(static_cast<size_t>(Fill), L' ');
 }
 
+// A width or a precision at I: digits, or '*' for the next argument.
+std::int64_t ReadNumber(std::wstring_view Fmt, size_t& I, TArgReader& Reader)
+{
+    if (I < Fmt.size() && Fmt[I] == L'*') {
+        ++I;
+        return Reader.NextInteger();
+    }
+    std::int64_t Value = 0;
+    while (I < Fmt.size() && Fmt[I] >= L'0' && Fmt[I] <= L'9') {
+        Value = Value * 10 + (Fmt[I] - L'0');
+        if (Value > 0xFFFFFF)
+            Invalid(Fmt);
+        ++I;
+    }
+    return Value;
+}
+
+// The digits of the integer conversion Type (d, u or x, in either case),
+// at least Precision of them.
+std::wstring IntegerText(wchar_t Type, std::int64_t Value, std::int64_t Precision)
+{
+    wchar_t Buffer[32];
+    const bool Hex = Type == L'x' || Type == L'X';
+    const bool Unsigned = Hex || Type == L'u' || Type == L'U';
+    std::uint64_t Magnitude = Unsigned || Value >= 0 ? static_cast<std::uint64_t>(Value)
+                                                     : 0 - static_cast<std::uint64_t>(Value);
+    if (Unsigned && !Hex && Value < 0)
+        Magnitude = static_cast<std::uint32_t>(Value);
+    std::swprintf(Buffer, 32, Hex ? (Type == L'x' ? L"%llx" : L"%llX") : L"%llu",
+                  static_cast<unsigned long long>(Magnitude));
+    std::wstring Digits(Buffer);
+    if (Precision > static_cast<std::int64_t>(Digits.size()))
+        Digits.insert(0, static_cast<size_t>(Precision) - Digits.size(), L'0');
+    if (!Unsigned && Value < 0)
+        Digits.insert(0, 1, L'-');
+    return Digits;
+}
+
 } // namespace
 
 std::wstring Format(std::wstring_view Fmt, std::initializer_list<TFormatArg> Args)
@@ -74,26 +112,11 @@ std::wstring Format(std::wstring_view Fmt, std::initializer_list<TFormatArg> Arg
             Left = true;
             ++I;
         }
-        auto ReadNumber = [&](std::int64_t& Value) {
-            if (I < N && Fmt[I] == L'*') {
-                ++I;
-                Value = Reader.NextInteger();
-                return;
-            }
-            while (I < N && Fmt[I] >= L'0' && Fmt[I] <= L'9') {
-                Value = Value * 10 + (Fmt[I] - L'0');
-                if (Value > 0xFFFFFF)
-                    Invalid(Fmt);
-                ++I;
-            }
-        };
-        std::int64_t Width = 0;
-        ReadNumber(Width);
+        const std::int64_t Width = ReadNumber(Fmt, I, Reader);
         std::int64_t Precision = -1;
         if (I < N && Fmt[I] == L'.') {
             ++I;
-            Precision = 0;
-            ReadNumber(Precision);
+            Precision = ReadNumber(Fmt, I, Reader);
         }
         if (I >= N)
             Invalid(Fmt);
@@ -115,28 +138,11 @@ std::wstring Format(std::wstring_view Fmt, std::initializer_list<TFormatArg> Arg
         case L'u':
         case L'U':
         case L'x':
-        case L'X': {
+        case L'X':
             if (!Arg.IsInteger())
                 Invalid(Fmt);
-            const std::int64_t Value = Arg.Integer();
-            wchar_t Buffer[32];
-            const bool Hex = Type == L'x' || Type == L'X';
-            const bool Unsigned = Hex || Type == L'u' || Type == L'U';
-            std::uint64_t Magnitude = Unsigned || Value >= 0
-                                          ? static_cast<std::uint64_t>(Value)
-                                          : 0 - static_cast<std::uint64_t>(Value);
-            if (Unsigned && !Hex && Value < 0)
-                Magnitude = static_cast<std::uint32_t>(Value);
-            std::swprintf(Buffer, 32, Hex ? (Type == L'x' ? L"%llx" : L"%llX") : L"%llu",
-                          static_cast<unsigned long long>(Magnitude));
-            std::wstring Digits(Buffer);
-            if (Precision > static_cast<std::int64_t>(Digits.size()))
-                Digits.insert(0, static_cast<size_t>(Precision) - Digits.size(), L'0');
-            if (!Unsigned && Value < 0)
-                Digits.insert(0, 1, L'-');
-            Pad(Out, Digits, Width, Left);
+            Pad(Out, IntegerText(Type, Arg.Integer(), Precision), Width, Left);
             break;
-        }
         default:
             Invalid(Fmt);
         }

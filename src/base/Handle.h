@@ -1,5 +1,6 @@
-// Owning wrappers for Windows handles and a scope guard, so that every handle
-// is closed on every path without CloseHandle repeated on each branch.
+// Owning wrappers for Windows handles and scope guards, so that every handle
+// is closed, and every clean-up done, on every path without the same call
+// repeated on each branch.
 #pragma once
 
 #include <windows.h>
@@ -69,12 +70,17 @@ public:
     explicit TScopeExit(F Fn) : FFn(std::move(Fn)) {}
     TScopeExit(const TScopeExit&) = delete;
     TScopeExit& operator=(const TScopeExit&) = delete;
-    ~TScopeExit()
+    ~TScopeExit() { Run(); }
+    void release() noexcept { FActive = false; }
+
+protected:
+    // Runs the cleanup unless it has run or been released; disarmed first,
+    // so that a cleanup that fails is not run again.
+    void Run()
     {
-        if (FActive)
+        if (std::exchange(FActive, false))
             FFn();
     }
-    void release() noexcept { FActive = false; }
 
 private:
     F FFn;
@@ -86,6 +92,58 @@ TScopeExit<F> ScopeExit(F Fn)
 {
     return TScopeExit<F>(std::move(Fn));
 }
+
+// For a clean-up that may itself fail: the normal path ends the scope with
+// Finish, which runs it at once and lets its failure reach the caller. A
+// path that leaves the scope by a failure runs it from the destructor,
+// which must not throw: a failure of the clean-up there is dropped and the
+// first failure goes on (where a catch that cleans up and throws again would
+// have let the clean-up's own failure replace it). release, for an undo:
+// the scope has done its work, nothing is to be undone.
+template <class F>
+class TScopeFinish : public TScopeExit<F> {
+public:
+    explicit TScopeFinish(F Fn) : TScopeExit<F>(std::move(Fn)) {}
+    ~TScopeFinish()
+    {
+        try {
+            this->Run();
+        } catch (...) {
+            // See above: the failure that ends the scope is the one reported.
+        }
+    }
+    void Finish() { this->Run(); }
+};
+
+template <class F>
+TScopeFinish<F> ScopeFinish(F Fn)
+{
+    return TScopeFinish<F>(std::move(Fn));
+}
+
+// A pair of calls on one object held open for a scope: Open when the guard
+// is made, Close on every path out, as TScopeFinish runs it (Finish on the
+// normal path).
+template <class T, void (T::*Open)(), void (T::*Close)()>
+class TPairedCall {
+public:
+    explicit TPairedCall(T& Subject) : FClose(Opened(Subject)) {}
+    void Finish() { FClose.Finish(); }
+
+private:
+    struct TCloser {
+        T* Subject;
+        void operator()() const { (Subject->*Close)(); }
+    };
+    // Open runs before the guard is armed: a failed Open is not closed.
+    static TCloser Opened(T& Subject)
+    {
+        (Subject.*Open)();
+        return TCloser{&Subject};
+    }
+
+    TScopeFinish<TCloser> FClose;
+};
 
 // A critical section owned by the object it is a member of, and a guard that
 // holds one for a scope.

@@ -6,68 +6,24 @@
 #include "base/uProcess.h"
 
 #include "base/Handle.h"
+#include "base/uProcessStart.h"
 #include "base/uStrings.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <cwchar>
-#include <iterator>
 #include <memory>
 
 namespace {
 
-constexpr DWORD TransferBufferSize = 1 << 20;
 // How the one transfer buffer is shared: the output pipe, the error pipe and
 // the input pipe each own a fixed region, so that overlapped transfers on all
 // three can be in flight at once.
 constexpr DWORD OutputRegion = TransferBufferSize / 2;
 constexpr DWORD ErrorRegion = TransferBufferSize / 4;
 constexpr DWORD InputRegion = TransferBufferSize / 4;
-// Room in each pipe for the child to write ahead while the runner delivers
-// the previous chunk.
-constexpr DWORD PipeBufferSize = TransferBufferSize;
 constexpr DWORD TerminateWaitMs = 3000;
 constexpr int ImmediateReadsPerTurn = 8;
-
-// Both ends of one pipe. Like the system's anonymous pipes, the reading end
-// is the pipe's server and the writing end its client; unlike them, the
-// runner's end is opened for overlapped I/O.
-struct TPipe {
-    TFileHandle Read;
-    TFileHandle Write;
-};
-
-bool CreateRunnerPipe(TPipe& Pipe, bool RunnerReads)
-{
-    static std::atomic<unsigned> Serial{0};
-    // The child's end is inheritable; the runner's never is, so no other
-    // child started meanwhile can hold it and delay the end of the output.
-    SECURITY_ATTRIBUTES ReadSecurity{sizeof(SECURITY_ATTRIBUTES), nullptr, RunnerReads ? FALSE : TRUE};
-    SECURITY_ATTRIBUTES WriteSecurity{sizeof(SECURITY_ATTRIBUTES), nullptr, RunnerReads ? TRUE : FALSE};
-    wchar_t Name[96];
-    for (int Attempt = 0; Attempt < 16; ++Attempt) {
-        // Process ids come back soon: a process started by an earlier
-        // process of the same id may still hold a pipe of that name, so the
-        // clock goes into the name too, and a taken name is tried again.
-        LARGE_INTEGER Clock;
-        ::QueryPerformanceCounter(&Clock);
-        std::swprintf(Name, std::size(Name), L"\\\\.\\pipe\\Lodestar.%08lx.%08x.%016llx", ::GetCurrentProcessId(),
-                      Serial.fetch_add(1), static_cast<unsigned long long>(Clock.QuadPart));
-        Pipe.Read.reset(::CreateNamedPipeW(
-            Name, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | (RunnerReads ? FILE_FLAG_OVERLAPPED : 0),
-            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, PipeBufferSize, 0,
-            &ReadSecurity));
-        if (Pipe.Read || (::GetLastError() != ERROR_ACCESS_DENIED && ::GetLastError() != ERROR_PIPE_BUSY))
-            break;
-    }
-    if (!Pipe.Read)
-        return false;
-    Pipe.Write.reset(::CreateFileW(Name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &WriteSecurity, OPEN_EXISTING,
-                                   RunnerReads ? 0 : FILE_FLAG_OVERLAPPED, nullptr));
-    return Pipe.Write.valid();
-}
 
 // One overlapped transfer slot: its event and OVERLAPPED record. A transfer
 // still in flight when the slot dies is cancelled and waited for, so the
@@ -329,45 +285,6 @@ private:
     DWORD FCount = 0;
 };
 
-// The child's three handles as the only ones it inherits, so that ctags never
-// holds on to unrelated handles of a busy host.
-class THandleList {
-public:
-    bool Build(const HANDLE* Handles, size_t Count)
-    {
-        for (size_t I = 0; I < Count; ++I) {
-            bool Seen = false;
-            for (size_t J = 0; J < FCount; ++J)
-                Seen = Seen || FHandles[J] == Handles[I];
-            if (!Seen)
-                FHandles[FCount++] = Handles[I];
-        }
-        SIZE_T Size = 0;
-        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &Size);
-        FStorage = std::make_unique<std::uint8_t[]>(Size);
-        auto* List = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FStorage.get());
-        if (!::InitializeProcThreadAttributeList(List, 1, 0, &Size)) {
-            FStorage.reset();
-            return false;
-        }
-        FList = List;
-        return ::UpdateProcThreadAttribute(FList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, FHandles,
-                                           FCount * sizeof(HANDLE), nullptr, nullptr) != FALSE;
-    }
-    ~THandleList()
-    {
-        if (FList)
-            ::DeleteProcThreadAttributeList(FList);
-    }
-    LPPROC_THREAD_ATTRIBUTE_LIST List() const noexcept { return FList; }
-
-private:
-    HANDLE FHandles[3] = {};
-    size_t FCount = 0;
-    std::unique_ptr<std::uint8_t[]> FStorage;
-    LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
-};
-
 // Milliseconds from now until Deadline (0 when it has passed); INFINITE
 // without a deadline.
 DWORD TimeLeft(double Deadline)
@@ -378,6 +295,22 @@ DWORD TimeLeft(double Deadline)
     if (Ms <= 0)
         return 0;
     return Ms >= double(INFINITE - 1) ? INFINITE - 1 : static_cast<DWORD>(Ms);
+}
+
+// The child's exit code once the wait for it has ended, on its exit
+// (Exited) or not: a child still running then is ended (the deadline has
+// passed, or the wait failed, which must not leave a child running
+// unwatched).
+std::uint32_t ExitCodeOf(HANDLE Process, bool Exited)
+{
+    if (Exited || ::WaitForSingleObject(Process, 0) == WAIT_OBJECT_0) {
+        DWORD Code = 0;
+        ::GetExitCodeProcess(Process, &Code);
+        return Code;
+    }
+    ::TerminateProcess(Process, ProcessTimedOut);
+    ::WaitForSingleObject(Process, TerminateWaitMs);
+    return ProcessTimedOut;
 }
 
 } // namespace
@@ -395,6 +328,10 @@ double Now()
     return static_cast<double>(Ticks.QuadPart) / 864000000000.0 - 109205.0;
 }
 
+// The wait loop below is one piece: each round chooses the handles to wait
+// on, waits, and acts on what woke it, and the state it keeps (the child's
+// exit, the caller's next turn, the rounds spent settling) is shared by all
+// of its branches.
 bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output, TStream* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
                 const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline,
@@ -403,70 +340,24 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
     ExitCode = ProcessNotStarted;
     // Declared first so that it outlives every transfer that points into it.
     const auto Buffer = std::make_unique<std::uint8_t[]>(TransferBufferSize);
-
-    const bool UsePipes = Input || Output || Errors;
-    const bool SharedOutput = Errors == Output;
-    TPipe InputPipe;
-    TPipe OutputPipe;
-    TPipe ErrorPipe;
-    if (UsePipes && (!CreateRunnerPipe(InputPipe, false) || !CreateRunnerPipe(OutputPipe, true) ||
-                     (!SharedOutput && !CreateRunnerPipe(ErrorPipe, true))))
+    TChild Child;
+    if (!StartChild(CommandLine, Input || Output || Errors, Errors == Output, ShowWindow, CreationFlags, Child))
         return false;
-
-    STARTUPINFOEXW Startup{};
-    Startup.StartupInfo.cb = sizeof(Startup);
-    Startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-    Startup.StartupInfo.wShowWindow = ShowWindow;
-    THandleList Inherited;
-    DWORD Flags = CreationFlags | CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE;
-    if (UsePipes) {
-        Startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
-        Startup.StartupInfo.hStdInput = InputPipe.Read.get();
-        Startup.StartupInfo.hStdOutput = OutputPipe.Write.get();
-        Startup.StartupInfo.hStdError = SharedOutput ? OutputPipe.Write.get() : ErrorPipe.Write.get();
-        const HANDLE Handles[] = {Startup.StartupInfo.hStdInput, Startup.StartupInfo.hStdOutput,
-                                  Startup.StartupInfo.hStdError};
-        if (!Inherited.Build(Handles, 3))
-            return false;
-        Startup.lpAttributeList = Inherited.List();
-        Flags |= EXTENDED_STARTUPINFO_PRESENT;
-    }
-
-    PROCESS_INFORMATION Info{};
-    bool Created = false;
-    // ERROR_INTERNAL_ERROR means the new process died while the system was
-    // still starting it (seen now and then on a loaded machine): that is no
-    // missing program, so it is tried again. Every other failure is final.
-    for (int Attempt = 0; !Created && Attempt < 3; ++Attempt) {
-        if (Attempt > 0 && ::GetLastError() != ERROR_INTERNAL_ERROR)
-            break;
-        std::wstring WritableCommandLine = CommandLine;
-        Created = ::CreateProcessW(nullptr, WritableCommandLine.data(), nullptr, nullptr, UsePipes ? TRUE : FALSE,
-                                   Flags, nullptr, nullptr, &Startup.StartupInfo, &Info) != FALSE;
-    }
-    if (!Created)
-        return false;
-    TKernelHandle Process(Info.hProcess);
-    TKernelHandle Thread(Info.hThread);
+    const HANDLE Process = Child.Process.get();
     // A run that an event or the caller's turn ends early leaves no child
     // behind: it is ended and waited for before its handles close.
     bool Exited = false;
     const auto EndChild = ScopeExit([&] {
         if (Exited)
             return;
-        ::TerminateProcess(Process.get(), ProcessTimedOut);
-        ::WaitForSingleObject(Process.get(), TerminateWaitMs);
+        ::TerminateProcess(Process, ProcessTimedOut);
+        ::WaitForSingleObject(Process, TerminateWaitMs);
     });
-    // Only the child may hold these now: the output ends when it is gone.
-    InputPipe.Read.reset();
-    OutputPipe.Write.reset();
-    ErrorPipe.Write.reset();
 
-    TPipeWriter Writer(std::move(InputPipe.Write), Buffer.get() + OutputRegion + ErrorRegion, Input);
-    TPipeReader OutputReader(std::move(OutputPipe.Read), Buffer.get(), OutputRegion, Output, OnOutput,
-                             Process.get());
-    TPipeReader ErrorReader(std::move(ErrorPipe.Read), Buffer.get() + OutputRegion, ErrorRegion, Errors, OnError,
-                            Process.get());
+    TPipeWriter Writer(std::move(Child.Input), Buffer.get() + OutputRegion + ErrorRegion, Input);
+    TPipeReader OutputReader(std::move(Child.Output), Buffer.get(), OutputRegion, Output, OnOutput, Process);
+    TPipeReader ErrorReader(std::move(Child.Errors), Buffer.get() + OutputRegion, ErrorRegion, Errors, OnError,
+                            Process);
     Writer.Start();
     OutputReader.Start();
     ErrorReader.Start();
@@ -532,7 +423,7 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         }
         if (Writer.Pending())
             Watch(Writer.Event(), TSource::Input);
-        Handles[Count] = Process.get();
+        Handles[Count] = Process;
         // Checked here too: while output keeps coming, some pipe event is
         // always signalled and the wait below never times out.
         const DWORD UntilTurn = Turn();
@@ -547,17 +438,7 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
             continue; // the caller's turn is due, not the deadline
         Exited = true;
         Writer.Close();
-        if (Result == WAIT_OBJECT_0 + Count || ::WaitForSingleObject(Process.get(), 0) == WAIT_OBJECT_0) {
-            DWORD Code = 0;
-            ::GetExitCodeProcess(Process.get(), &Code);
-            ExitCode = Code;
-        } else {
-            // The deadline has passed (or the wait failed, which must not
-            // leave a child running unwatched).
-            ::TerminateProcess(Process.get(), ProcessTimedOut);
-            ::WaitForSingleObject(Process.get(), TerminateWaitMs);
-            ExitCode = ProcessTimedOut;
-        }
+        ExitCode = ExitCodeOf(Process, Result == WAIT_OBJECT_0 + Count);
         OutputReader.ChildExited();
         ErrorReader.ChildExited();
     }

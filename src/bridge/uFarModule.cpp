@@ -1,7 +1,6 @@
 #include "bridge/uFarModule.h"
 
-#include "base/Handle.h"
-
+#include "base/Registry.h"
 #include "bridge/uFarPlugin.h"
 #include "bridge/uFarSynchro.h"
 #include "base/uStrings.h"
@@ -15,13 +14,8 @@
 
 namespace {
 
-// The redraw registry and its lock exist from library start to unload.
-struct TRedrawRegistry {
-    TCriticalSection Lock;
-    std::vector<TRedrawable*> Items;
-};
-
-TRedrawRegistry* GRedrawRegistry = nullptr;
+// The redraw registry exists from library start to unload.
+TUnitObject<TLockedRegistry<TRedrawable>> GRedrawRegistry;
 
 std::wstring Widen(const char* Text)
 {
@@ -224,49 +218,36 @@ std::unique_ptr<wchar_t[]> TFarModule::NewString(std::wstring_view Text)
 
 void TFarModule::RegisterRedrawable(TRedrawable* Item)
 {
-    if (!GRedrawRegistry)
-        return;
-    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
-    GRedrawRegistry->Items.push_back(Item);
+    if (GRedrawRegistry)
+        GRedrawRegistry->Add(Item);
 }
 
 void TFarModule::UnregisterRedrawable(TRedrawable* Item)
 {
-    if (!GRedrawRegistry)
-        return;
-    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
-    auto& Items = GRedrawRegistry->Items;
-    Items.erase(std::remove(Items.begin(), Items.end(), Item), Items.end());
+    if (GRedrawRegistry)
+        GRedrawRegistry->Remove(Item);
 }
 
 void TFarModule::InvalidateAll()
 {
-    if (!GRedrawRegistry)
-        return;
-    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
-    for (TRedrawable* Item : GRedrawRegistry->Items)
-        Item->Invalidate();
+    if (GRedrawRegistry)
+        GRedrawRegistry->ForEach([](TRedrawable& Item) { Item.Invalidate(); });
 }
 
 size_t TFarModule::RedrawableCount()
 {
-    if (!GRedrawRegistry)
-        return 0;
-    TCriticalSectionLock Guard(GRedrawRegistry->Lock);
-    return GRedrawRegistry->Items.size();
+    return GRedrawRegistry ? GRedrawRegistry->Count() : 0;
 }
 
 void TFarModule::InitializeUnit()
 {
-    if (!GRedrawRegistry)
-        GRedrawRegistry = new TRedrawRegistry();
+    GRedrawRegistry.Create();
     TFarSynchro::InitializeUnit();
 }
 
 void TFarModule::FinalizeUnit()
 {
     TFarSynchro::FinalizeUnit();
-    delete GRedrawRegistry;
-    GRedrawRegistry = nullptr;
+    GRedrawRegistry.Destroy();
     TFarPlugin::FreeInstance();
 }

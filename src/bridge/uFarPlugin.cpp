@@ -1,5 +1,6 @@
 #include "bridge/uFarPlugin.h"
 
+#include "base/Registry.h"
 #include "bridge/uFarSynchro.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@
 namespace {
 
 // Written once while the library starts, before the host can call an export.
-TFarPlugin* GInstance = nullptr;
+TUnitObject<TFarPlugin> GInstance;
 
 TGlobalInfo_Static GGlobalInfo;
 
@@ -26,27 +27,25 @@ TFarPlugin::~TFarPlugin()
 
 void TFarPlugin::RegisterInstance(std::unique_ptr<TFarPlugin> Plugin)
 {
-    if (GInstance)
+    if (!GInstance.Adopt(Plugin))
         throw EFarPluginError(L"The plugin has already been initialized");
-    GInstance = Plugin.release();
 }
 
 TFarPlugin& TFarPlugin::Instance()
 {
     if (!GInstance)
         throw EFarPluginError(L"The plugin has not been initialized yet");
-    return *GInstance;
+    return *GInstance.Get();
 }
 
 bool TFarPlugin::HasInstance() noexcept
 {
-    return GInstance != nullptr;
+    return static_cast<bool>(GInstance);
 }
 
 void TFarPlugin::FreeInstance() noexcept
 {
-    delete GInstance;
-    GInstance = nullptr;
+    GInstance.Destroy();
 }
 
 far3::VersionInfo TFarPlugin::GetMinFarVersion()

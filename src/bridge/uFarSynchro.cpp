@@ -1,40 +1,27 @@
 #include "bridge/uFarSynchro.h"
 
-#include "base/Handle.h"
+#include "base/Registry.h"
 #include "bridge/uFarModule.h"
-
-#include <map>
 
 namespace {
 
-struct TSynchroRegistry {
-    TCriticalSection Lock;
-    std::map<std::uintptr_t, TSynchroTarget*> Targets;
-    // Far from zero, so that a stray small value given to the host by
-    // someone else is never taken for one of ours.
-    std::uintptr_t NextToken = 0x51C0000;
-};
+// Far from zero, so that a stray small value given to the host by someone
+// else is never taken for one of ours.
+constexpr std::uintptr_t FirstToken = 0x51C0000;
 
-TSynchroRegistry* GSynchro = nullptr;
+TUnitObject<TLockedRegistry<TSynchroTarget, std::uintptr_t>> GSynchro;
 
 } // namespace
 
 std::uintptr_t TFarSynchro::Register(TSynchroTarget* Target)
 {
-    if (!GSynchro)
-        return 0;
-    TCriticalSectionLock Guard(GSynchro->Lock);
-    const std::uintptr_t Token = GSynchro->NextToken++;
-    GSynchro->Targets[Token] = Target;
-    return Token;
+    return GSynchro ? GSynchro->Add(Target) : 0;
 }
 
 void TFarSynchro::Unregister(std::uintptr_t Token) noexcept
 {
-    if (!GSynchro || Token == 0)
-        return;
-    TCriticalSectionLock Guard(GSynchro->Lock);
-    GSynchro->Targets.erase(Token);
+    if (GSynchro && Token != 0)
+        GSynchro->Remove(Token);
 }
 
 bool TFarSynchro::Post(std::uintptr_t Token) noexcept
@@ -57,27 +44,18 @@ void TFarSynchro::Dispatch(void* Param)
 {
     if (!GSynchro)
         return;
-    TSynchroTarget* Target = nullptr;
-    {
-        TCriticalSectionLock Guard(GSynchro->Lock);
-        const auto Found = GSynchro->Targets.find(reinterpret_cast<std::uintptr_t>(Param));
-        if (Found == GSynchro->Targets.end())
-            return;
-        Target = Found->second;
-    }
     // Targets unregister on this same thread, so the one found cannot go
     // away while it runs; the lock is not held across the call.
-    Target->SynchroEvent();
+    if (TSynchroTarget* Target = GSynchro->Find(reinterpret_cast<std::uintptr_t>(Param)))
+        Target->SynchroEvent();
 }
 
 void TFarSynchro::InitializeUnit()
 {
-    if (!GSynchro)
-        GSynchro = new TSynchroRegistry();
+    GSynchro.Create(FirstToken);
 }
 
 void TFarSynchro::FinalizeUnit() noexcept
 {
-    delete GSynchro;
-    GSynchro = nullptr;
+    GSynchro.Destroy();
 }

@@ -3,7 +3,6 @@
 #include "base/Handle.h"
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -31,19 +30,16 @@ TFarDialog::TControl::TControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type
 
 TFarDialog::TControl::~TControl()
 {
-    FText.reset();
-    FHistory.reset();
-    // Only ClearControls and Free get here, both with the dialog inactive.
-    if (FDialog && !FDialog->IsActive())
-        FDialog->RemoveControl(this);
-    FDialog = nullptr;
+    // A control its dialog frees has left the list already. One still in it
+    // failed in its own construction, and the failed new gives its memory
+    // back: the dialog only lets go of it.
+    if (FIndex >= 0)
+        static_cast<void>(FDialog->TakeControl(FIndex).release());
 }
 
 void TFarDialog::TControl::Free()
 {
-    if (FDialog && FDialog->IsActive())
-        throw EFarDialogError(L"Can't remove controls from an active dialog");
-    delete this;
+    FDialog->RemoveControl(this);
 }
 
 far3::FarDialogItem& TFarDialog::TControl::DialogItem() const
@@ -395,203 +391,4 @@ TFarDialog::TRadioButton::TRadioButton(TFarDialog& Dialog, int Left, int Top, co
     : TButtonLikeControl(Dialog, far3::DI_RADIOBUTTON, Left, Top, Text)
 {
     SetFlag(far3::DIF_GROUP, StartsGroup);
-}
-
-// --- edits ----------------------------------------------------------------------------------------
-
-// Waits for a pause in typing, then asks the host to run the edit's change
-// handler on the host's own thread: the handler talks to the dialog, which
-// only that thread may do.
-class TFarDialog::TCustomEdit::TDelayedChangeThread {
-public:
-    explicit TDelayedChangeThread(TCustomEdit& Edit)
-        : FEdit(Edit), FToken(Edit.FSynchroToken), FEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
-    {
-        if (!FEvent)
-            throw EFarDialogError(L"Cannot create the event of an edit's change notification");
-        FThread = std::thread([this] { Execute(); });
-    }
-
-    ~TDelayedChangeThread()
-    {
-        FTerminated.store(true);
-        ::SetEvent(FEvent.get());
-        if (FThread.joinable())
-            FThread.join();
-        // FEvent closes only now, after the loop that waits on it has ended.
-    }
-
-    void Signal() noexcept { ::SetEvent(FEvent.get()); }
-
-private:
-    void Execute() noexcept
-    {
-        // The flag is read after every reset of the event: a termination
-        // whose signal the reset swallowed is still seen.
-        for (;;) {
-            if (::WaitForSingleObject(FEvent.get(), INFINITE) != WAIT_OBJECT_0)
-                return;
-            ::ResetEvent(FEvent.get());
-            if (FTerminated.load())
-                return;
-            // Each further change restarts the full delay.
-            for (std::uint32_t Delay; (Delay = FEdit.GetChangeDelay()) > 0;) {
-                const DWORD Wait = ::WaitForSingleObject(FEvent.get(), Delay);
-                if (Wait == WAIT_TIMEOUT)
-                    break;
-                if (Wait != WAIT_OBJECT_0)
-                    return;
-                ::ResetEvent(FEvent.get());
-                if (FTerminated.load())
-                    return;
-            }
-            // One request per pause. The host may drop a request without
-            // a word (its answer is always 0), so none is held back for an
-            // earlier one; the edit skips a request that finds no change
-            // left to report.
-            TFarSynchro::Post(FToken);
-        }
-    }
-
-    TCustomEdit& FEdit;
-    const std::uintptr_t FToken;
-    TKernelHandle FEvent;
-    std::atomic<bool> FTerminated{false};
-    std::thread FThread;
-};
-
-TFarDialog::TCustomEdit::TCustomEdit(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text)
-    : TControl(Dialog, far3::DI_EDIT)
-{
-    SetBoundsLimited(Left, Top, Width, 1, 1);
-    SetText(Text);
-    SetEditor(false);
-    SetReadOnly(false);
-    FUnchanged = true;
-}
-
-TFarDialog::TCustomEdit::~TCustomEdit()
-{
-    StopChangeThread();
-}
-
-void TFarDialog::TCustomEdit::InitControl()
-{
-    if (GetDialog().IsActive() && !FUnchanged)
-        SetUnchanged(false);
-}
-
-void TFarDialog::TCustomEdit::SetUnchanged(bool Value)
-{
-    FUnchanged = Value;
-    if (GetDialog().IsActive())
-        GetDialog().SendMessage(far3::DM_EDITUNCHANGEDFLAG, GetIndex(),
-                                reinterpret_cast<void*>(static_cast<intptr_t>(Value ? 1 : 0)));
-}
-
-void TFarDialog::TCustomEdit::SetEditor(bool Value)
-{
-    SetFlag(far3::DIF_EDITOR, Value);
-}
-
-void TFarDialog::TCustomEdit::SetReadOnly(bool Value)
-{
-    SetFlag(far3::DIF_READONLY, Value);
-}
-
-void TFarDialog::TCustomEdit::SetMask(const std::wstring& Value)
-{
-    if (GetDialog().IsActive())
-        throw EFarDialogError(L"Can't change the mask of an edit in an active dialog");
-    // The host applies a mask to fixed-width edits only; a plain edit takes
-    // whatever is typed.
-    DialogItem().Type = Value.empty() ? far3::DI_EDIT : far3::DI_FIXEDIT;
-    FMask = CopyOrNull(Value);
-    const wchar_t* Mask = FMask.get();
-    const auto Apply = [&](far3::FarDialogItem& Item) {
-        Item.Flags = Mask ? Item.Flags | far3::DIF_MASKEDIT : Item.Flags & ~far3::DIF_MASKEDIT;
-        Item.Mask = Mask;
-    };
-    Apply(DialogItem());
-    UpdateLiveItem(Apply);
-}
-
-bool TFarDialog::TCustomEdit::DoChange()
-{
-    bool Result = true;
-    if (GetChangeDelay() > 0) {
-        // A failed delayed handler ends the delayed notifications for good.
-        if (!FDelayedFailure) {
-            ++FChangeSerial;
-            GetChangeThread()->Signal();
-        }
-        return true;
-    }
-    if (OnChange)
-        OnChange(*this, Result);
-    return Result;
-}
-
-TFarDialog::TCustomEdit::TDelayedChangeThread* TFarDialog::TCustomEdit::GetChangeThread()
-{
-    constexpr std::uintptr_t Making = 1;
-    std::uintptr_t Expected = 0;
-    if (FChangeThread.compare_exchange_strong(Expected, Making)) {
-        try {
-            FSynchroToken = TFarSynchro::Register(this);
-            auto* Thread = new TDelayedChangeThread(*this);
-            FChangeThread.store(reinterpret_cast<std::uintptr_t>(Thread));
-            return Thread;
-        } catch (...) {
-            TFarSynchro::Unregister(std::exchange(FSynchroToken, 0));
-            FChangeThread.store(0);
-            throw;
-        }
-    }
-    std::uintptr_t Current;
-    while ((Current = FChangeThread.load()) == Making)
-        std::this_thread::yield();
-    return reinterpret_cast<TDelayedChangeThread*>(Current);
-}
-
-void TFarDialog::TCustomEdit::StopChangeThread() noexcept
-{
-    // Unregistered first: a request already on its way finds nothing.
-    TFarSynchro::Unregister(std::exchange(FSynchroToken, 0));
-    const std::uintptr_t Current = FChangeThread.exchange(0);
-    if (Current > 1)
-        delete reinterpret_cast<TDelayedChangeThread*>(Current);
-}
-
-void TFarDialog::TCustomEdit::SynchroEvent()
-{
-    ApplyPendingChange();
-}
-
-bool TFarDialog::TCustomEdit::HasPendingChange() const noexcept
-{
-    return FChangeSerial != FReportedSerial && !FDelayedFailure;
-}
-
-void TFarDialog::TCustomEdit::ApplyPendingChange()
-{
-    if (!HasPendingChange())
-        return;
-    FReportedSerial = FChangeSerial;
-    // Once the run has ended, the dialog is only kept for its values.
-    if (!GetDialog().IsRunning() || !OnChange)
-        return;
-    try {
-        bool Result = true;
-        OnChange(*this, Result);
-    } catch (...) {
-        // Nobody waits for this handler to report to; the failure is kept
-        // and the edit stops notifying, as a worker would after it.
-        FDelayedFailure = std::current_exception();
-    }
-}
-
-TFarDialog::TEdit::TEdit(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text)
-    : TCustomEdit(Dialog, Left, Top, Width, Text)
-{
 }

@@ -22,8 +22,8 @@ public:
     TControl(const TControl&) = delete;
     TControl& operator=(const TControl&) = delete;
 
-    // Frees the control; refused while its dialog is active, since the
-    // host's items would no longer match the controls.
+    // Frees the control through its dialog; refused while the dialog is
+    // active, since the host's items would no longer match the controls.
     void Free();
 
     TFarDialog& GetDialog() const noexcept { return *FDialog; }
@@ -89,6 +89,7 @@ private:
     friend class TFarDialog;
 
     TFarDialog* FDialog;
+    // -1 once the control has left its dialog's list, as it is freed.
     int FIndex;
     std::unique_ptr<wchar_t[]> FText;
     std::unique_ptr<wchar_t[]> FHistory;
@@ -188,7 +189,7 @@ public:
     void SetMask(const std::wstring& Value);
     std::uint32_t GetChangeDelay() const noexcept { return FChangeDelay.load(); }
     void SetChangeDelay(std::uint32_t Value) noexcept { FChangeDelay.store(Value); }
-    bool HasChangeThread() const noexcept { return FChangeThread.load() > 1; }
+    bool HasChangeThread() const noexcept { return FChangeThread != nullptr; }
     // Whether a delayed handler failed, which ends the delayed notifications.
     bool DelayedChangeFailed() const noexcept { return FDelayedFailure != nullptr; }
     // Whether a change waits for its pause to be reported.
@@ -212,9 +213,10 @@ private:
     void SynchroEvent() override;
 
     bool FUnchanged = true;
+    // Read by the worker; everything else of the edit is the host's thread's.
     std::atomic<std::uint32_t> FChangeDelay{0};
-    // Null, the marker 1 while the worker is being made, or the worker.
-    std::atomic<std::uintptr_t> FChangeThread{0};
+    // Made at the first delayed change.
+    std::unique_ptr<TDelayedChangeThread> FChangeThread;
     std::uintptr_t FSynchroToken = 0;
     std::exception_ptr FDelayedFailure;
     std::unique_ptr<wchar_t[]> FMask;

@@ -1,6 +1,6 @@
 #include "dialogs/uFarDialog.h"
 
-#include "base/Handle.h"
+#include "base/Registry.h"
 #include "dialogs/uFarControls.h"
 #include "dialogs/uFarListbox.h"
 #include "bridge/uFarPlugin.h"
@@ -14,45 +14,26 @@ namespace {
 constexpr int BlockSize = 64;
 
 // The dialogs the host may call back about, from library start to unload.
-struct TDialogRegistry {
-    TCriticalSection Lock;
-    std::vector<TFarDialog*> Items;
-};
-
-TDialogRegistry* GActiveDialogs = nullptr;
+TUnitObject<TLockedRegistry<TFarDialog>> GActiveDialogs;
 
 void EnterActive(TFarDialog* Dialog)
 {
-    if (!GActiveDialogs)
-        return;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    GActiveDialogs->Items.push_back(Dialog);
+    if (GActiveDialogs)
+        GActiveDialogs->Add(Dialog);
 }
 
 void LeaveActive(TFarDialog* Dialog) noexcept
 {
-    if (!GActiveDialogs)
-        return;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    auto& Items = GActiveDialogs->Items;
-    Items.erase(std::remove(Items.begin(), Items.end(), Dialog), Items.end());
+    if (GActiveDialogs)
+        GActiveDialogs->Remove(Dialog);
 }
 
 TFarDialog* FindActive(HANDLE Handle) noexcept
 {
     if (!GActiveDialogs)
         return nullptr;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    for (TFarDialog* Dialog : GActiveDialogs->Items)
-        if (Dialog->IsActive() && Dialog->GetHandle() == Handle)
-            return Dialog;
-    return nullptr;
-}
-
-template <class T>
-T* As(TFarDialog::TControl* Control)
-{
-    return dynamic_cast<T*>(Control);
+    return GActiveDialogs->FindIf(
+        [Handle](const TFarDialog& Dialog) { return Dialog.IsActive() && Dialog.GetHandle() == Handle; });
 }
 
 } // namespace
@@ -98,8 +79,7 @@ TFarDialog::~TFarDialog()
     // BeforeDestruction has freed the controls; this is only the safety net
     // for a dialog whose construction failed half-way.
     ReleaseHandle();
-    for (int I = FControlCount - 1; I >= 0; --I)
-        delete FControls[static_cast<size_t>(I)];
+    FreeControls();
 }
 
 void TFarDialog::AfterConstruction()
@@ -123,22 +103,17 @@ void TFarDialog::BeforeDestruction()
 
 void TFarDialog::InitializeUnit()
 {
-    if (!GActiveDialogs)
-        GActiveDialogs = new TDialogRegistry();
+    GActiveDialogs.Create();
 }
 
 void TFarDialog::FinalizeUnit() noexcept
 {
-    delete GActiveDialogs;
-    GActiveDialogs = nullptr;
+    GActiveDialogs.Destroy();
 }
 
 size_t TFarDialog::ActiveDialogCount()
 {
-    if (!GActiveDialogs)
-        return 0;
-    TCriticalSectionLock Guard(GActiveDialogs->Lock);
-    return GActiveDialogs->Items.size();
+    return GActiveDialogs ? GActiveDialogs->Count() : 0;
 }
 
 // --- controls -------------------------------------------------------------------
@@ -150,7 +125,7 @@ void TFarDialog::Grow()
     if (Capacity > 0)
         std::memcpy(static_cast<void*>(Items.get()), FDialogItems.get(), Capacity * sizeof(far3::FarDialogItem));
     FDialogItems = std::move(Items);
-    FControls.resize(Capacity + BlockSize, nullptr);
+    FControls.resize(Capacity + BlockSize);
 }
 
 int TFarDialog::AddControl(TControl* Control)
@@ -159,7 +134,7 @@ int TFarDialog::AddControl(TControl* Control)
         throw EFarDialogError(L"Can't add controls to an active dialog");
     if (static_cast<size_t>(FControlCount) >= FControls.size())
         Grow();
-    FControls[static_cast<size_t>(FControlCount)] = Control;
+    FControls[static_cast<size_t>(FControlCount)].reset(Control);
     return FControlCount++;
 }
 
@@ -167,19 +142,46 @@ void TFarDialog::RemoveControl(TControl* Control)
 {
     if (IsActive())
         throw EFarDialogError(L"Can't remove controls from an active dialog");
-    for (int I = FControlCount - 1; I >= 0; --I) {
-        if (FControls[static_cast<size_t>(I)] != Control)
-            continue;
-        for (int J = I; J + 1 < FControlCount; ++J) {
-            FControls[static_cast<size_t>(J)] = FControls[static_cast<size_t>(J) + 1];
-            FDialogItems[static_cast<size_t>(J)] = FDialogItems[static_cast<size_t>(J) + 1];
-            FControls[static_cast<size_t>(J)]->FIndex = J;
-        }
-        --FControlCount;
-        FControls[static_cast<size_t>(FControlCount)] = nullptr;
-        FDialogItems[static_cast<size_t>(FControlCount)] = far3::FarDialogItem{};
-        return;
+    if (const int Index = IndexOf(Control); Index >= 0)
+        TakeControl(Index).reset();
+}
+
+int TFarDialog::IndexOf(const TControl* Control) const noexcept
+{
+    for (int I = FControlCount - 1; I >= 0; --I)
+        if (FControls[static_cast<size_t>(I)].get() == Control)
+            return I;
+    return -1;
+}
+
+TFarDialog::TControlPtr TFarDialog::TakeControl(int Index) noexcept
+{
+    const auto At = static_cast<size_t>(Index);
+    const auto Count = static_cast<size_t>(FControlCount);
+    TControlPtr Control = std::move(FControls[At]);
+    for (size_t J = At; J + 1 < Count; ++J) {
+        FControls[J] = std::move(FControls[J + 1]);
+        FDialogItems[J] = FDialogItems[J + 1];
+        FControls[J]->FIndex = static_cast<int>(J);
     }
+    --FControlCount;
+    FDialogItems[Count - 1] = far3::FarDialogItem{};
+    Control->FIndex = -1;
+    return Control;
+}
+
+void TFarDialog::FreeControls() noexcept
+{
+    // From the last, so that no control moves while the others go.
+    for (int I = FControlCount - 1; I >= 0; --I)
+        TakeControl(I).reset();
+    FControls.clear();
+    FDialogItems.reset();
+}
+
+void TFarDialog::TControlDeleter::operator()(TControl* Control) const noexcept
+{
+    delete Control;
 }
 
 void TFarDialog::MoveControl(int From, int To)
@@ -188,33 +190,31 @@ void TFarDialog::MoveControl(int From, int To)
         throw EFarError(L"Cannot move controls while the dialog is active");
     if (From < 0 || From >= FControlCount || To < 0 || To >= FControlCount)
         throw EListError(L"List index out of bounds");
-    if (From == To)
-        return;
-    TControl* Moved = FControls[static_cast<size_t>(From)];
-    const far3::FarDialogItem Record = FDialogItems[static_cast<size_t>(From)];
-    const int Step = From < To ? 1 : -1;
-    for (int I = From; I != To; I += Step) {
-        FControls[static_cast<size_t>(I)] = FControls[static_cast<size_t>(I + Step)];
-        FDialogItems[static_cast<size_t>(I)] = FDialogItems[static_cast<size_t>(I + Step)];
+    // The control and its record move together; those between shift by one.
+    const auto Move = [From, To](auto* First) {
+        if (From < To)
+            std::rotate(First + From, First + From + 1, First + To + 1);
+        else
+            std::rotate(First + To, First + From, First + From + 1);
+    };
+    Move(FControls.data());
+    Move(FDialogItems.get());
+    for (int I = std::min(From, To); I <= std::max(From, To); ++I)
         FControls[static_cast<size_t>(I)]->FIndex = I;
-    }
-    FControls[static_cast<size_t>(To)] = Moved;
-    FDialogItems[static_cast<size_t>(To)] = Record;
-    Moved->FIndex = To;
 }
 
 TFarDialog::TControl* TFarDialog::GetControl(int Index) const
 {
     if (Index < 0 || Index >= FControlCount)
         throw EListError(L"Index out of bounds");
-    return FControls[static_cast<size_t>(Index)];
+    return FControls[static_cast<size_t>(Index)].get();
 }
 
 TFarDialog::TControl* TFarDialog::ControlAt(intptr_t Index) const noexcept
 {
     if (Index < 0 || Index >= FControlCount)
         return nullptr;
-    return FControls[static_cast<size_t>(Index)];
+    return FControls[static_cast<size_t>(Index)].get();
 }
 
 far3::FarDialogItem& TFarDialog::ItemRecord(int Index)
@@ -223,6 +223,9 @@ far3::FarDialogItem& TFarDialog::ItemRecord(int Index)
         throw EListError(L"Index out of bounds");
     return FDialogItems[static_cast<size_t>(Index)];
 }
+
+// Each control puts itself into the dialog's keeping as it is made
+// (AddControl): the dialog owns what these make.
 
 TFarDialog::TButton* TFarDialog::AddButton(int Left, int Top, const std::wstring& Text)
 {
@@ -263,11 +266,7 @@ TFarDialog::TSeparator* TFarDialog::AddSeparator(int Top)
 void TFarDialog::ClearControls()
 {
     ReleaseHandle();
-    for (int I = FControlCount - 1; I >= 0; --I)
-        delete FControls[static_cast<size_t>(I)]; // each removes itself
-    FControls.clear();
-    FDialogItems.reset();
-    FControlCount = 0;
+    FreeControls();
 }
 
 // --- the host dialog ----------------------------------------------------------------
@@ -305,34 +304,28 @@ bool TFarDialog::Run(TButton*& Button)
     if (!IsActive() && !Build()) {
         throw EFarDialogError(L"Failed to build dialog " + TypeName(typeid(*this)));
     }
+    const auto DialogRun = StartupInfo().DialogRun;
+    if (!DialogRun)
+        throw EFarPluginError(L"The host has not provided the service DialogRun");
     intptr_t ExitCode = -1;
     {
-        const auto Redraw = [] {
+        FRunning = true;
+        const auto Ended = ScopeExit([this] {
+            FRunning = false;
             try {
                 TFarScreen::RedrawAll();
             } catch (...) {
+                // A screen left unmended does not change how the run ended.
             }
-        };
-        const auto DialogRun = StartupInfo().DialogRun;
-        if (!DialogRun)
-            throw EFarPluginError(L"The host has not provided the service DialogRun");
-        FRunning = true;
-        try {
-            ExitCode = DialogRun(FHandle);
-        } catch (...) {
-            FRunning = false;
-            Redraw();
-            throw;
-        }
-        FRunning = false;
-        Redraw();
+        });
+        ExitCode = DialogRun(FHandle);
     }
     if (FFailure) {
         std::exception_ptr Failure = std::exchange(FFailure, nullptr);
         std::rethrow_exception(Failure);
     }
     if (TControl* Control = ControlAt(ExitCode)) {
-        if (auto* Pressed = As<TButton>(Control)) {
+        if (auto* Pressed = dynamic_cast<TButton*>(Control)) {
             Button = Pressed;
             return true;
         }
@@ -378,17 +371,6 @@ void TFarDialog::UnlockRedraw()
         SendMessage(far3::DM_ENABLEREDRAW, 1, nullptr);
     if (--FRedrawLock <= 0)
         Redraw();
-}
-
-void TFarDialog::CaptureFailure(std::exception_ptr Failure) noexcept
-{
-    if (FFailure)
-        return;
-    FFailure = std::move(Failure);
-    try {
-        SendMessage(far3::DM_CLOSE, -1, nullptr);
-    } catch (...) {
-    }
 }
 
 // --- layout ----------------------------------------------------------------------------
@@ -470,168 +452,4 @@ void TFarDialog::Columnize(const TColumnWidths& Widths, const TControlList& Cont
     if (Controls.empty() || !Controls.front())
         throw EFarError(L"Invalid TFarDialog.Columnize call");
     Columnize(Widths, Controls, Left, Controls.front()->GetTop());
-}
-
-// --- events ------------------------------------------------------------------------------
-
-bool TFarDialog::DialogProc(intptr_t Msg, intptr_t Param1, void* Param2, intptr_t& Result)
-{
-    switch (Msg) {
-    case far3::DN_INITDIALOG: return DoInitDialog(Param1, Param2, Result);
-    case far3::DN_BTNCLICK: return DoButtonClick(Param1, Param2, Result);
-    case far3::DN_EDITCHANGE: return DoEditChange(Param1, Param2, Result);
-    case far3::DN_GOTFOCUS: return DoGotFocus(Param1, Param2, Result);
-    case far3::DN_KILLFOCUS: return DoKillFocus(Param1, Param2, Result);
-    case far3::DN_LISTCHANGE: return DoListChange(Param1, Param2, Result);
-    case far3::DN_CONTROLINPUT: return DoControlInput(Param1, Param2, Result);
-    case far3::DN_RESIZECONSOLE: return DoResizeConsole(Param1, Param2, Result);
-    case far3::DN_CLOSE: return DoClose(Param1, Param2, Result);
-    default: return false;
-    }
-}
-
-bool TFarDialog::DoInitDialog(intptr_t, void*, intptr_t&)
-{
-    for (int I = 0; I < FControlCount; ++I)
-        FControls[static_cast<size_t>(I)]->InitControl();
-    return false;
-}
-
-bool TFarDialog::DoButtonClick(intptr_t Param1, void* Param2, intptr_t& Result)
-{
-    TControl* Control = ControlAt(Param1);
-    if (!Control)
-        return false;
-    try {
-        if (auto* Button = As<TButton>(Control)) {
-            if (!Button->OnClick)
-                return false;
-            bool Handled = false;
-            Button->OnClick(*Button, Handled);
-            Result = Handled ? 1 : 0;
-            return true;
-        }
-        if (auto* Checkbox = As<TCheckbox>(Control)) {
-            const intptr_t State = reinterpret_cast<intptr_t>(Param2);
-            if (State < csUnchecked || State > csUndefined || !Checkbox->OnClick)
-                return false;
-            bool Allow = true;
-            Checkbox->OnClick(*Checkbox, static_cast<TCheckState>(State), Allow);
-            Result = Allow ? 1 : 0;
-            return true;
-        }
-        if (auto* Radio = As<TRadioButton>(Control)) {
-            const auto& Handler = Param2 != nullptr ? Radio->OnCheck : Radio->OnUncheck;
-            if (!Handler)
-                return false;
-            bool Allow = true;
-            Handler(*Radio, Allow);
-            Result = Allow ? 1 : 0;
-            return true;
-        }
-    } catch (const EAbort&) {
-    }
-    return false;
-}
-
-bool TFarDialog::DoEditChange(intptr_t Param1, void*, intptr_t& Result)
-{
-    auto* Edit = As<TCustomEdit>(ControlAt(Param1));
-    if (!Edit)
-        return false;
-    try {
-        Result = Edit->DoChange() ? 1 : 0;
-        return true;
-    } catch (const EAbort&) {
-        return false;
-    }
-}
-
-bool TFarDialog::DoGotFocus(intptr_t Param1, void*, intptr_t& Result)
-{
-    TControl* Control = ControlAt(Param1);
-    if (!Control || !Control->OnGotFocus)
-        return false;
-    try {
-        Control->OnGotFocus(*Control);
-        Result = 0;
-        return true;
-    } catch (const EAbort&) {
-        return false;
-    }
-}
-
-bool TFarDialog::DoKillFocus(intptr_t Param1, void*, intptr_t& Result)
-{
-    TControl* Control = ControlAt(Param1);
-    if (!Control || !Control->OnKillFocus)
-        return false;
-    try {
-        TControl* Next = nullptr;
-        Control->OnKillFocus(*Control, Next);
-        Result = Next ? Next->GetIndex() : -1;
-        return true;
-    } catch (const EAbort&) {
-        return false;
-    }
-}
-
-bool TFarDialog::DoListChange(intptr_t Param1, void* Param2, intptr_t& Result)
-{
-    auto* List = As<TListbox>(ControlAt(Param1));
-    if (!List || !List->OnSelect)
-        return false;
-    try {
-        bool Allow = true;
-        List->OnSelect(*List, reinterpret_cast<intptr_t>(Param2), Allow);
-        Result = Allow ? 1 : 0;
-        return true;
-    } catch (const EAbort&) {
-        return false;
-    }
-}
-
-bool TFarDialog::DoControlInput(intptr_t Param1, void* Param2, intptr_t& Result)
-{
-    TControl* Control = ControlAt(Param1);
-    const auto* Record = static_cast<const INPUT_RECORD*>(Param2);
-    if (!Control || !Control->OnKeyDown || !Record || Record->EventType != KEY_EVENT ||
-        !Record->Event.KeyEvent.bKeyDown)
-        return false;
-    try {
-        bool Handled = false;
-        Control->OnKeyDown(*Control, Record->Event.KeyEvent.wVirtualKeyCode,
-                           Record->Event.KeyEvent.dwControlKeyState, Handled);
-        Result = Handled ? 1 : 0;
-        return Handled;
-    } catch (const EAbort&) {
-        return false;
-    }
-}
-
-bool TFarDialog::DoClose(intptr_t, void*, intptr_t&)
-{
-    return false;
-}
-
-bool TFarDialog::DoResizeConsole(intptr_t, void* Param2, intptr_t& Result)
-{
-    const auto* Size = static_cast<const COORD*>(Param2);
-    LockRedraw();
-    const auto Unlock = [this] { UnlockRedraw(); };
-    try {
-        if (Size) {
-            int Width = Size->X;
-            int Height = Size->Y;
-            AdjustSize(Width, Height);
-            SetSize(Width, Height);
-            SetPosition(FLeft, FTop);
-        }
-    } catch (...) {
-        Unlock();
-        throw;
-    }
-    Unlock();
-    Result = 1;
-    return true;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/Exception.h"
+#include "base/Handle.h"
 #include "bridge/FarApi.h"
 #include "bridge/uFarModule.h"
 
@@ -67,7 +68,11 @@ public:
     TFarDialog& operator=(const TFarDialog&) = delete;
 
     // --- controls ------------------------------------------------------------
+    // Takes Control into the dialog's keeping; each control calls it as it
+    // is made. Returns its index.
     int AddControl(TControl* Control);
+    // Frees Control, and the controls after it move up; refused while the
+    // dialog is active (see TControl::Free).
     void RemoveControl(TControl* Control);
     void MoveControl(int From, int To);
     TControl* GetControl(int Index) const;
@@ -158,10 +163,24 @@ private:
     void CaptureFailure(std::exception_ptr Failure) noexcept;
     void Grow();
 
+    // Controls are freed by their dialog only (their destructors are not
+    // public).
+    struct TControlDeleter {
+        void operator()(TControl* Control) const noexcept;
+    };
+    using TControlPtr = std::unique_ptr<TControl, TControlDeleter>;
+    // The index of Control in the list, or -1.
+    int IndexOf(const TControl* Control) const noexcept;
+    // Takes the control at Index out of the list, and the controls after it
+    // move up; it is freed when the owner returned goes.
+    TControlPtr TakeControl(int Index) noexcept;
+    // Frees every control, the last first.
+    void FreeControls() noexcept;
+
     GUID FId;
     HANDLE FHandle = INVALID_HANDLE_VALUE;
     std::unique_ptr<far3::FarDialogItem[]> FDialogItems;
-    std::vector<TControl*> FControls; // owned; its size is the capacity
+    std::vector<TControlPtr> FControls; // its size is the capacity
     int FControlCount = 0;
     int FLeft = -1;
     int FTop = -1;
@@ -173,3 +192,7 @@ private:
     bool FRunning = false;
     std::exception_ptr FFailure;
 };
+
+// Holds the dialog's redraw lock for a scope (LockRedraw, and UnlockRedraw
+// on every path out; see TPairedCall).
+using TRedrawLock = TPairedCall<TFarDialog, &TFarDialog::LockRedraw, &TFarDialog::UnlockRedraw>;

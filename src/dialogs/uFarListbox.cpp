@@ -1,5 +1,6 @@
 #include "dialogs/uFarListbox.h"
 
+#include "base/Handle.h"
 #include "base/uStrings.h"
 
 #include <cstring>
@@ -24,10 +25,11 @@ TListItem::TListItem(TListItems& Owner) : FOwner(&Owner), FIndex(Owner.Attach(th
 
 TListItem::~TListItem()
 {
-    FText.reset();
-    if (FOwner)
+    // An entry its list frees has left it already. One still in it failed
+    // in its own construction (the failed new gives its memory back), or
+    // was freed by hand: the list only lets go of it.
+    if (FOwner && FIndex >= 0)
         FOwner->Detach(this);
-    FOwner = nullptr;
 }
 
 far3::FarListItem& TListItem::ListItem() const
@@ -111,18 +113,16 @@ TListItem* TListItems::GetItem(intptr_t Index) const
 {
     if (Index < 0 || Index >= Count())
         throw EListError(L"Index out of bounds");
-    return FEntries[static_cast<size_t>(Index)];
+    return FEntries[static_cast<size_t>(Index)].get();
 }
 
 TListItem* TListItems::AddItem(std::wstring_view Text)
 {
+    // The entry puts itself into the list's keeping as it is made (Attach).
     auto* Item = new TListItem(*this);
-    try {
-        Item->SetText(Text);
-    } catch (...) {
-        delete Item;
-        throw;
-    }
+    auto Undo = ScopeFinish([&] { Delete(Item->GetIndex()); });
+    Item->SetText(Text);
+    Undo.release();
     return Item;
 }
 
@@ -139,7 +139,7 @@ void TListItems::Grow(size_t NewCapacity)
     if (Capacity > 0)
         std::memcpy(static_cast<void*>(Records.get()), FRecords.get(), Capacity * sizeof(far3::FarListItem));
     FRecords = std::move(Records);
-    FEntries.resize(NewCapacity, nullptr);
+    FEntries.resize(NewCapacity);
     FHostList.Items = FRecords.get();
 }
 
@@ -154,7 +154,7 @@ intptr_t TListItems::Attach(TListItem* Item)
     const size_t Index = FHostList.ItemsNumber;
     if (Index >= FEntries.size())
         Grow(FEntries.size() + BlockSize);
-    FEntries[Index] = Item;
+    FEntries[Index].reset(Item);
     ++FHostList.ItemsNumber;
     Changed();
     return static_cast<intptr_t>(Index);
@@ -162,39 +162,46 @@ intptr_t TListItems::Attach(TListItem* Item)
 
 void TListItems::Detach(TListItem* Item)
 {
-    const size_t Count = FHostList.ItemsNumber;
-    for (size_t I = Count; I-- > 0;) {
-        if (FEntries[I] != Item)
-            continue;
-        // One move of the tail instead of one per entry: a list may be long.
-        const size_t Tail = Count - I - 1;
-        if (Tail > 0) {
-            std::memmove(static_cast<void*>(&FRecords[I]), &FRecords[I + 1], Tail * sizeof(far3::FarListItem));
-            std::memmove(&FEntries[I], &FEntries[I + 1], Tail * sizeof(TListItem*));
-            for (size_t J = I; J < Count - 1; ++J)
-                FEntries[J]->FIndex = static_cast<intptr_t>(J);
+    for (size_t I = FHostList.ItemsNumber; I-- > 0;) {
+        if (FEntries[I].get() == Item) {
+            static_cast<void>(TakeEntry(I).release());
+            break;
         }
-        FEntries[Count - 1] = nullptr;
-        FRecords[Count - 1] = far3::FarListItem{};
-        --FHostList.ItemsNumber;
-        break;
     }
     Changed();
 }
 
 void TListItems::Delete(intptr_t Index)
 {
-    delete GetItem(Index);
+    GetItem(Index); // throws for an index out of bounds
+    TakeEntry(static_cast<size_t>(Index)).reset();
+    Changed();
+}
+
+std::unique_ptr<TListItem> TListItems::TakeEntry(size_t Index) noexcept
+{
+    const size_t Count = FHostList.ItemsNumber;
+    std::unique_ptr<TListItem> Item = std::move(FEntries[Index]);
+    // One move of the tail instead of one per entry: a list may be long.
+    const size_t Tail = Count - Index - 1;
+    if (Tail > 0) {
+        std::memmove(static_cast<void*>(&FRecords[Index]), &FRecords[Index + 1], Tail * sizeof(far3::FarListItem));
+        const auto Entry = [this](size_t At) { return FEntries.begin() + static_cast<std::ptrdiff_t>(At); };
+        std::move(Entry(Index + 1), Entry(Count), Entry(Index));
+        for (size_t J = Index; J < Count - 1; ++J)
+            FEntries[J]->FIndex = static_cast<intptr_t>(J);
+    }
+    FRecords[Count - 1] = far3::FarListItem{};
+    --FHostList.ItemsNumber;
+    Item->FIndex = -1;
+    return Item;
 }
 
 void TListItems::FreeEntries() noexcept
 {
     // From the last, so that no entry moves while the others go.
-    for (size_t I = FHostList.ItemsNumber; I-- > 0;) {
-        TListItem* Item = FEntries[I];
-        Item->FOwner = nullptr;
-        delete Item;
-    }
+    for (size_t I = FHostList.ItemsNumber; I-- > 0;)
+        TakeEntry(I).reset();
     FEntries.clear();
     FRecords.reset();
     FHostList.StructSize = sizeof(far3::FarList);
@@ -362,14 +369,10 @@ void TFarDialog::TListbox::SyncItems()
         if (Position >= 0)
             SetItemIndex(Position);
     };
-    try {
-        GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), FItems->GetHostList());
-        GetDialog().Redraw();
-    } catch (...) {
-        Restore();
-        throw;
-    }
-    Restore();
+    auto Restored = ScopeFinish(Restore);
+    GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), FItems->GetHostList());
+    GetDialog().Redraw();
+    Restored.Finish();
 }
 
 intptr_t TFarDialog::TListbox::FirstSelectable() const

@@ -44,6 +44,7 @@ private:
     friend class TListItems;
 
     TListItems* FOwner;
+    // -1 once the entry has left its list, as it is freed.
     intptr_t FIndex;
     std::unique_ptr<wchar_t[]> FText;
     mutable std::unique_ptr<std::wstring> FUpperText;
@@ -69,8 +70,13 @@ public:
     // long list is not copied over and over while it grows.
     void Reserve(intptr_t Count);
 
+    // Takes Item into the list's keeping; each entry calls it as it is
+    // made. Returns its index.
     intptr_t Attach(TListItem* Item);
+    // Lets go of Item without freeing it, for an entry that is being
+    // destroyed other than by its list (its construction failed).
     void Detach(TListItem* Item);
+    // Delete and Clear free entries; the entries after them move up.
     void Delete(intptr_t Index);
     void Clear();
     far3::FarList* GetHostList() noexcept { return &FHostList; }
@@ -82,13 +88,21 @@ public:
 
 private:
     void Grow(size_t NewCapacity);
+    // Takes the entry at Index out of the list, and the entries after it
+    // move up; it is freed when the owner returned goes.
+    std::unique_ptr<TListItem> TakeEntry(size_t Index) noexcept;
     void FreeEntries() noexcept;
 
     void* FOwner;
     far3::FarList FHostList{};
     std::unique_ptr<far3::FarListItem[]> FRecords;
-    std::vector<TListItem*> FEntries; // owned; its size is the capacity
+    std::vector<std::unique_ptr<TListItem>> FEntries; // its size is the capacity
 };
+
+// Holds a list's update open for a scope (BeginUpdate, and EndUpdate on
+// every path out; see TPairedCall): the entries changed inside it reach the
+// host at once, as a whole.
+using TListUpdate = TPairedCall<TListItems, &TListItems::BeginUpdate, &TListItems::EndUpdate>;
 
 class TListboxItems : public TListItems {
 public:

@@ -127,16 +127,11 @@ void TSearchDialog::SearchEditKeyDown(TControl&, WORD VirtualKey, DWORD ControlK
 void TSearchDialog::ApplyFilter(const std::wstring& Filter)
 {
     TListboxItems& Items = FList->GetItems();
-    Items.BeginUpdate();
-    try {
-        const intptr_t Count = Items.Count();
-        for (intptr_t Index = 0; Index < Count; ++Index)
-            Items.GetItem(Index)->SetVisible(ItemMatches(Index, Filter));
-    } catch (...) {
-        Items.EndUpdate();
-        throw;
-    }
-    Items.EndUpdate();
+    TListUpdate Update(Items);
+    const intptr_t Count = Items.Count();
+    for (intptr_t Index = 0; Index < Count; ++Index)
+        Items.GetItem(Index)->SetVisible(ItemMatches(Index, Filter));
+    Update.Finish();
     // No row left: the host announces no change, but whatever showed the
     // old row must not go on showing it.
     if (IsActive() && FList->GetItemIndex() < 0)

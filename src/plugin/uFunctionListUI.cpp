@@ -139,28 +139,23 @@ void TFunctionListDialog::BuildRows()
     const int NameWidth = RowWidth - LineWidth - KindWidth - 2;
 
     TListboxItems& Items = List->GetItems();
-    Items.BeginUpdate();
-    try {
-        Items.Clear();
-        Items.Reserve(Count);
-        // Each row is "%*.*s|%-*.*s|%-*.*s" of line, name and kind, made
-        // directly: a long list is built while the user waits for it.
-        std::wstring Row;
-        for (int I = 0; I < Count; ++I) {
-            const TCtagsItem* Tag = FTags->GetItem(I);
-            Row.clear();
-            AppendColumn(Row, std::to_wstring(Tag->Line), LineWidth, true);
-            Row += L'|';
-            AppendColumn(Row, Tag->Name, NameWidth, false);
-            Row += L'|';
-            AppendColumn(Row, Tag->Kind, KindWidth, false);
-            Items.AddItem(Row);
-        }
-    } catch (...) {
-        Items.EndUpdate();
-        throw;
+    TListUpdate Update(Items);
+    Items.Clear();
+    Items.Reserve(Count);
+    // Each row is "%*.*s|%-*.*s|%-*.*s" of line, name and kind, made
+    // directly: a long list is built while the user waits for it.
+    std::wstring Row;
+    for (int I = 0; I < Count; ++I) {
+        const TCtagsItem* Tag = FTags->GetItem(I);
+        Row.clear();
+        AppendColumn(Row, std::to_wstring(Tag->Line), LineWidth, true);
+        Row += L'|';
+        AppendColumn(Row, Tag->Name, NameWidth, false);
+        Row += L'|';
+        AppendColumn(Row, Tag->Kind, KindWidth, false);
+        Items.AddItem(Row);
     }
-    Items.EndUpdate();
+    Update.Finish();
 }
 
 const std::wstring& TFunctionListDialog::UpperName(intptr_t Index)
@@ -233,18 +228,13 @@ void TFunctionListDialog::ItemSelected(intptr_t Index)
         }
     }
     Pieces.resize(FContextEdits.size());
-    LockRedraw();
-    try {
-        for (size_t I = 0; I < FContextEdits.size(); ++I) {
-            TEdit* Edit = FContextEdits[I];
-            if (!Edit)
-                continue;
-            Edit->SetText(Pieces[I]);
-            Edit->SetUnchanged(false);
-        }
-    } catch (...) {
-        UnlockRedraw();
-        throw;
+    TRedrawLock Redraw(*this);
+    for (size_t I = 0; I < FContextEdits.size(); ++I) {
+        TEdit* Edit = FContextEdits[I];
+        if (!Edit)
+            continue;
+        Edit->SetText(Pieces[I]);
+        Edit->SetUnchanged(false);
     }
-    UnlockRedraw();
+    Redraw.Finish();
 }

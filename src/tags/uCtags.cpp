@@ -48,6 +48,129 @@ bool ParseFields(std::wstring_view Text, TCtags::TTagRef& Ref)
     return true;
 }
 
+// The steps of TCtags::SortTagRefs.
+
+using TTagRefs = std::vector<TCtags::TTagRef>;
+
+// The first 16 weights, the first one highest, decide most comparisons
+// without a look at the name.
+constexpr size_t HeadLength = 16;
+
+// A name the locale's table covers, by its position in the refs.
+struct TFastRef {
+    std::uint64_t Head[2];
+    std::int32_t Line;
+    std::uint32_t Index;
+};
+
+// The names Table covers, with their heads, and the positions of the rest.
+void SplitByTable(const TTagRefs& Refs, const TLocaleOrder& Table, std::vector<TFastRef>& Fast,
+                  std::vector<std::uint32_t>& Slow)
+{
+    Fast.reserve(Refs.size());
+    for (std::uint32_t I = 0; I < Refs.size(); ++I) {
+        const std::wstring_view Name = Refs[I].Name;
+        if (!Table.Covers(Name)) {
+            Slow.push_back(I);
+            continue;
+        }
+        // Weights start at 1, so the zeros after a short name put it before
+        // every longer name it begins.
+        TFastRef Entry{{0, 0}, Refs[I].Line, I};
+        for (size_t C = 0; C < HeadLength; ++C)
+            Entry.Head[C / 8] = Entry.Head[C / 8] << 8 | (C < Name.size() ? Table.Weight(Name[C]) : 0);
+        Fast.push_back(Entry);
+    }
+}
+
+// The covered names by their weights, then by line, then by position.
+void SortFast(std::vector<TFastRef>& Fast, const TTagRefs& Refs, const TLocaleOrder& Table)
+{
+    std::sort(Fast.begin(), Fast.end(), [&](const TFastRef& A, const TFastRef& B) {
+        if (A.Head[0] != B.Head[0])
+            return A.Head[0] < B.Head[0];
+        if (A.Head[1] != B.Head[1])
+            return A.Head[1] < B.Head[1];
+        const std::wstring_view NameA = Refs[A.Index].Name;
+        const std::wstring_view NameB = Refs[B.Index].Name;
+        if (NameA.size() > HeadLength || NameB.size() > HeadLength) {
+            const size_t Common = std::min(NameA.size(), NameB.size());
+            for (size_t C = HeadLength; C < Common; ++C) {
+                const std::uint8_t WeightA = Table.Weight(NameA[C]);
+                const std::uint8_t WeightB = Table.Weight(NameB[C]);
+                if (WeightA != WeightB)
+                    return WeightA < WeightB;
+            }
+            if (NameA.size() != NameB.size())
+                return NameA.size() < NameB.size();
+        }
+        if (A.Line != B.Line)
+            return A.Line < B.Line;
+        return A.Index < B.Index;
+    });
+}
+
+// The positions of all refs in order: the sorted covered names, with the
+// others sorted by the locale's sort keys and merged in.
+std::vector<std::uint32_t> MergeSlow(const TTagRefs& Refs, const std::vector<TFastRef>& Fast,
+                                     std::vector<std::uint32_t>& Slow)
+{
+    std::vector<std::uint32_t> Sorted;
+    Sorted.reserve(Refs.size());
+    if (Slow.empty()) {
+        for (const TFastRef& Entry : Fast)
+            Sorted.push_back(Entry.Index);
+        return Sorted;
+    }
+    std::vector<std::string> Keys(Refs.size());
+    std::vector<bool> Keyed(Refs.size());
+    const auto Key = [&](std::uint32_t I) -> const std::string& {
+        if (!Keyed[I]) {
+            Keys[I] = SortKeyLocale(Refs[I].Name);
+            Keyed[I] = true;
+        }
+        return Keys[I];
+    };
+    const auto Less = [&](std::uint32_t A, std::uint32_t B) {
+        const int Compared = Key(A).compare(Key(B));
+        if (Compared != 0)
+            return Compared < 0;
+        if (Refs[A].Line != Refs[B].Line)
+            return Refs[A].Line < Refs[B].Line;
+        return A < B;
+    };
+    for (const std::uint32_t I : Slow)
+        Key(I);
+    std::sort(Slow.begin(), Slow.end(), Less);
+    // Each slow name goes after the fast names before it, found by
+    // galloping from where the last one went: few slow names cost few keys
+    // of fast names, and many cost about what a plain merge costs.
+    size_t Next = 0;
+    for (const std::uint32_t S : Slow) {
+        const auto Before = [&](size_t P) { return Less(S, Fast[P].Index); };
+        size_t Low = Next;
+        size_t High = Next;
+        for (size_t Step = 1; High < Fast.size() && !Before(High); Step *= 2) {
+            Low = High + 1;
+            High += Step;
+        }
+        High = std::min(High, Fast.size());
+        while (Low < High) {
+            const size_t Middle = Low + (High - Low) / 2;
+            if (Before(Middle))
+                High = Middle;
+            else
+                Low = Middle + 1;
+        }
+        for (; Next < Low; ++Next)
+            Sorted.push_back(Fast[Next].Index);
+        Sorted.push_back(S);
+    }
+    for (; Next < Fast.size(); ++Next)
+        Sorted.push_back(Fast[Next].Index);
+    return Sorted;
+}
+
 } // namespace
 
 std::unique_ptr<TCtagsItem> TCtags::ParseTagLine(std::wstring_view Text)
@@ -154,115 +277,15 @@ void TCtags::SortTagRefs(std::vector<TTagRef>& Refs)
     // breaks the last ties, which makes the order total: std::sort then
     // gives the one result a stable sort by ItemLess gives.
     const auto Order = TLocaleOrder::Current();
-    const size_t Count = Refs.size();
-    if (Count > UINT32_MAX)
+    if (Refs.size() > UINT32_MAX)
         throw EArgumentOutOfRangeException(L"Too many tags");
-
-    // The first 16 weights, the first one highest, decide most comparisons
-    // without a look at the name.
-    constexpr size_t HeadLength = 16;
-    struct TFast {
-        std::uint64_t Head[2];
-        std::int32_t Line;
-        std::uint32_t Index;
-    };
-    std::vector<TFast> Fast;
+    std::vector<TFastRef> Fast;
     std::vector<std::uint32_t> Slow;
-    Fast.reserve(Count);
-    const TLocaleOrder& Table = *Order;
-    for (std::uint32_t I = 0; I < Count; ++I) {
-        const std::wstring_view Name = Refs[I].Name;
-        if (!Table.Covers(Name)) {
-            Slow.push_back(I);
-            continue;
-        }
-        // Weights start at 1, so the zeros after a short name put it before
-        // every longer name it begins.
-        TFast Entry{{0, 0}, Refs[I].Line, I};
-        for (size_t C = 0; C < HeadLength; ++C)
-            Entry.Head[C / 8] = Entry.Head[C / 8] << 8 | (C < Name.size() ? Table.Weight(Name[C]) : 0);
-        Fast.push_back(Entry);
-    }
-    std::sort(Fast.begin(), Fast.end(), [&](const TFast& A, const TFast& B) {
-        if (A.Head[0] != B.Head[0])
-            return A.Head[0] < B.Head[0];
-        if (A.Head[1] != B.Head[1])
-            return A.Head[1] < B.Head[1];
-        const std::wstring_view NameA = Refs[A.Index].Name;
-        const std::wstring_view NameB = Refs[B.Index].Name;
-        if (NameA.size() > HeadLength || NameB.size() > HeadLength) {
-            const size_t Common = std::min(NameA.size(), NameB.size());
-            for (size_t C = HeadLength; C < Common; ++C) {
-                const std::uint8_t WeightA = Table.Weight(NameA[C]);
-                const std::uint8_t WeightB = Table.Weight(NameB[C]);
-                if (WeightA != WeightB)
-                    return WeightA < WeightB;
-            }
-            if (NameA.size() != NameB.size())
-                return NameA.size() < NameB.size();
-        }
-        if (A.Line != B.Line)
-            return A.Line < B.Line;
-        return A.Index < B.Index;
-    });
-
-    std::vector<std::uint32_t> Sorted;
-    Sorted.reserve(Count);
-    if (Slow.empty()) {
-        for (const TFast& Entry : Fast)
-            Sorted.push_back(Entry.Index);
-    } else {
-        std::vector<std::string> Keys(Count);
-        std::vector<bool> Keyed(Count);
-        const auto Key = [&](std::uint32_t I) -> const std::string& {
-            if (!Keyed[I]) {
-                Keys[I] = SortKeyLocale(Refs[I].Name);
-                Keyed[I] = true;
-            }
-            return Keys[I];
-        };
-        const auto Less = [&](std::uint32_t A, std::uint32_t B) {
-            const int Compared = Key(A).compare(Key(B));
-            if (Compared != 0)
-                return Compared < 0;
-            if (Refs[A].Line != Refs[B].Line)
-                return Refs[A].Line < Refs[B].Line;
-            return A < B;
-        };
-        for (const std::uint32_t I : Slow)
-            Key(I);
-        std::sort(Slow.begin(), Slow.end(), Less);
-        // Each slow name goes after the fast names before it, found by
-        // galloping from where the last one went: few slow names cost few
-        // keys of fast names, and many cost about what a plain merge costs.
-        size_t Next = 0;
-        for (const std::uint32_t S : Slow) {
-            const auto Before = [&](size_t P) { return Less(S, Fast[P].Index); };
-            size_t Low = Next;
-            size_t High = Next;
-            for (size_t Step = 1; High < Fast.size() && !Before(High); Step *= 2) {
-                Low = High + 1;
-                High += Step;
-            }
-            High = std::min(High, Fast.size());
-            while (Low < High) {
-                const size_t Middle = Low + (High - Low) / 2;
-                if (Before(Middle))
-                    High = Middle;
-                else
-                    Low = Middle + 1;
-            }
-            for (; Next < Low; ++Next)
-                Sorted.push_back(Fast[Next].Index);
-            Sorted.push_back(S);
-        }
-        for (; Next < Fast.size(); ++Next)
-            Sorted.push_back(Fast[Next].Index);
-    }
-
+    SplitByTable(Refs, *Order, Fast, Slow);
+    SortFast(Fast, Refs, *Order);
     std::vector<TTagRef> Result;
-    Result.reserve(Count);
-    for (const std::uint32_t I : Sorted)
+    Result.reserve(Refs.size());
+    for (const std::uint32_t I : MergeSlow(Refs, Fast, Slow))
         Result.push_back(Refs[I]);
     Refs = std::move(Result);
 }

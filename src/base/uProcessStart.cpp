@@ -1,0 +1,146 @@
+#include "base/uProcessStart.h"
+
+#include <atomic>
+#include <cwchar>
+#include <iterator>
+#include <memory>
+
+namespace {
+
+constexpr DWORD PipeBufferSize = TransferBufferSize;
+
+// Both ends of one pipe. Like the system's anonymous pipes, the reading end
+// is the pipe's server and the writing end its client; unlike them, the
+// runner's end is opened for overlapped I/O.
+struct TPipe {
+    TFileHandle Read;
+    TFileHandle Write;
+};
+
+bool CreateRunnerPipe(TPipe& Pipe, bool RunnerReads)
+{
+    static std::atomic<unsigned> Serial{0};
+    // The child's end is inheritable; the runner's never is, so no other
+    // child started meanwhile can hold it and delay the end of the output.
+    SECURITY_ATTRIBUTES ReadSecurity{sizeof(SECURITY_ATTRIBUTES), nullptr, RunnerReads ? FALSE : TRUE};
+    SECURITY_ATTRIBUTES WriteSecurity{sizeof(SECURITY_ATTRIBUTES), nullptr, RunnerReads ? TRUE : FALSE};
+    wchar_t Name[96];
+    for (int Attempt = 0; Attempt < 16; ++Attempt) {
+        // Process ids come back soon: a process started by an earlier
+        // process of the same id may still hold a pipe of that name, so the
+        // clock goes into the name too, and a taken name is tried again.
+        LARGE_INTEGER Clock;
+        ::QueryPerformanceCounter(&Clock);
+        std::swprintf(Name, std::size(Name), L"\\\\.\\pipe\\Lodestar.%08lx.%08x.%016llx", ::GetCurrentProcessId(),
+                      Serial.fetch_add(1), static_cast<unsigned long long>(Clock.QuadPart));
+        Pipe.Read.reset(::CreateNamedPipeW(
+            Name, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | (RunnerReads ? FILE_FLAG_OVERLAPPED : 0),
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, PipeBufferSize, 0,
+            &ReadSecurity));
+        if (Pipe.Read || (::GetLastError() != ERROR_ACCESS_DENIED && ::GetLastError() != ERROR_PIPE_BUSY))
+            break;
+    }
+    if (!Pipe.Read)
+        return false;
+    Pipe.Write.reset(::CreateFileW(Name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &WriteSecurity, OPEN_EXISTING,
+                                   RunnerReads ? 0 : FILE_FLAG_OVERLAPPED, nullptr));
+    return Pipe.Write.valid();
+}
+
+// The child's three handles as the only ones it inherits, so that ctags never
+// holds on to unrelated handles of a busy host.
+class THandleList {
+public:
+    // False, as for any other failure, when there are more handles than
+    // the list has room for.
+    bool Build(const HANDLE* Handles, size_t Count)
+    {
+        for (size_t I = 0; I < Count; ++I) {
+            bool Seen = false;
+            for (size_t J = 0; J < FCount; ++J)
+                Seen = Seen || FHandles[J] == Handles[I];
+            if (Seen)
+                continue;
+            if (FCount == std::size(FHandles))
+                return false;
+            FHandles[FCount++] = Handles[I];
+        }
+        SIZE_T Size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &Size);
+        FStorage = std::make_unique<std::uint8_t[]>(Size);
+        auto* List = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FStorage.get());
+        if (!::InitializeProcThreadAttributeList(List, 1, 0, &Size)) {
+            FStorage.reset();
+            return false;
+        }
+        FList = List;
+        return ::UpdateProcThreadAttribute(FList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, FHandles,
+                                           FCount * sizeof(HANDLE), nullptr, nullptr) != FALSE;
+    }
+    ~THandleList()
+    {
+        if (FList)
+            ::DeleteProcThreadAttributeList(FList);
+    }
+    LPPROC_THREAD_ATTRIBUTE_LIST List() const noexcept { return FList; }
+
+private:
+    HANDLE FHandles[3] = {};
+    size_t FCount = 0;
+    std::unique_ptr<std::uint8_t[]> FStorage;
+    LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
+};
+
+} // namespace
+
+bool StartChild(const std::wstring& CommandLine, bool UsePipes, bool SharedOutput, std::uint16_t ShowWindow,
+                std::uint32_t CreationFlags, TChild& Child)
+{
+    TPipe InputPipe;
+    TPipe OutputPipe;
+    TPipe ErrorPipe;
+    if (UsePipes && (!CreateRunnerPipe(InputPipe, false) || !CreateRunnerPipe(OutputPipe, true) ||
+                     (!SharedOutput && !CreateRunnerPipe(ErrorPipe, true))))
+        return false;
+
+    STARTUPINFOEXW Startup{};
+    Startup.StartupInfo.cb = sizeof(Startup);
+    Startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    Startup.StartupInfo.wShowWindow = ShowWindow;
+    THandleList Inherited;
+    DWORD Flags = CreationFlags | CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE;
+    if (UsePipes) {
+        Startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        Startup.StartupInfo.hStdInput = InputPipe.Read.get();
+        Startup.StartupInfo.hStdOutput = OutputPipe.Write.get();
+        Startup.StartupInfo.hStdError = SharedOutput ? OutputPipe.Write.get() : ErrorPipe.Write.get();
+        const HANDLE Handles[] = {Startup.StartupInfo.hStdInput, Startup.StartupInfo.hStdOutput,
+                                  Startup.StartupInfo.hStdError};
+        if (!Inherited.Build(Handles, 3))
+            return false;
+        Startup.lpAttributeList = Inherited.List();
+        Flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
+
+    PROCESS_INFORMATION Info{};
+    bool Created = false;
+    // ERROR_INTERNAL_ERROR means the new process died while the system was
+    // still starting it (seen now and then on a loaded machine): that is no
+    // missing program, so it is tried again. Every other failure is final.
+    for (int Attempt = 0; !Created && Attempt < 3; ++Attempt) {
+        if (Attempt > 0 && ::GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+        std::wstring WritableCommandLine = CommandLine;
+        Created = ::CreateProcessW(nullptr, WritableCommandLine.data(), nullptr, nullptr, UsePipes ? TRUE : FALSE,
+                                   Flags, nullptr, nullptr, &Startup.StartupInfo, &Info) != FALSE;
+    }
+    if (!Created)
+        return false;
+    Child.Process.reset(Info.hProcess);
+    Child.Thread.reset(Info.hThread);
+    Child.Input = std::move(InputPipe.Write);
+    Child.Output = std::move(OutputPipe.Read);
+    Child.Errors = std::move(ErrorPipe.Read);
+    // The child's ends (InputPipe.Read and the Write ends) close here.
+    return true;
+}
