@@ -156,7 +156,15 @@ intptr_t TListItems::Attach(TListItem* Item)
         Grow(FEntries.size() + BlockSize);
     FEntries[Index].reset(Item);
     ++FHostList.ItemsNumber;
+    // Should the owner's notice fail, the entry's construction fails with
+    // it and the new-expression frees its memory: the list must not keep it.
+    auto Undo = ScopeExit([&] {
+        static_cast<void>(FEntries[Index].release());
+        FRecords[Index] = far3::FarListItem{};
+        --FHostList.ItemsNumber;
+    });
     Changed();
+    Undo.release();
     return static_cast<intptr_t>(Index);
 }
 

@@ -257,7 +257,8 @@ bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
         // ctags may say several lines; a box shows each on its own, but not
         // thousands of them.
         const std::vector<std::wstring> Said = TFarModule::SplitLines(E.Message());
-        Lines.insert(Lines.end(), Said.begin(), Said.begin() + std::min(Said.size(), MaxErrorLines));
+        const size_t Shown = std::min(Said.size(), MaxErrorLines);
+        Lines.insert(Lines.end(), Said.begin(), Said.begin() + static_cast<std::ptrdiff_t>(Shown));
         if (Said.size() > MaxErrorLines)
             Lines.push_back(L"\u2026");
         Lines.push_back(Format(GetMsg(MCtagsExitCode), {E.ExitCode()}));
