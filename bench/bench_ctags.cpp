@@ -107,12 +107,11 @@ void BenchFakeCtags(int TagCount, int Runs, double TargetMs)
                 "decoding, parsing and sorting add %.1f ms (%.1f ms between the best runs)\n",
                 Tags.Count(), Bytes.size(), Median(Load) * 1e3, Median(Runner) * 1e3, Median(Load) / Median(Runner),
                 (Median(Load) - Median(Runner)) * 1e3,
-                (*std::min_element(Load.begin(), Load.end()) - *std::min_element(Runner.begin(), Runner.end())) *
-                    1e3);
+                (*std::min_element(Load.begin(), Load.end()) - *std::min_element(Runner.begin(), Runner.end())) * 1e3);
     std::printf("  on the captured output: decode %.1f ms, split and parse %.1f ms, sort %.1f ms, "
                 "items %.1f ms; all %.1f ms against %.1f ms the plain route (%zu tags), ratio %.3f\n",
-                Decode * 1e3, Parse * 1e3, Sort * 1e3, std::max(0.0, Whole - Decode - Parse - Sort) * 1e3,
-                Whole * 1e3, Plain * 1e3, PlainCount, Whole / Plain);
+                Decode * 1e3, Parse * 1e3, Sort * 1e3, std::max(0.0, Whole - Decode - Parse - Sort) * 1e3, Whole * 1e3,
+                Plain * 1e3, PlainCount, Whole / Plain);
     if (TargetMs > 0)
         std::printf("  target: at most %.0f ms: %s\n", TargetMs, Whole * 1e3 <= TargetMs ? "met" : "NOT met");
 }
@@ -126,10 +125,9 @@ std::string GeneratedSource(int Lines)
     int Written = 0;
     for (int Block = 0; Written < Lines; ++Block) {
         const std::string N = std::to_string(Block);
-        const std::string Part = "#define LIMIT_" + N + " (" + N + " * 2)\n" +
-                                 "struct record_" + N + " {\n    int count_" + N + ";\n    char *name;\n};\n" +
-                                 "typedef struct record_" + N + " Record" + N + ";\n" +
-                                 "enum state_" + N + " { IDLE_" + N + ", BUSY_" + N + " };\n" +
+        const std::string Part = "#define LIMIT_" + N + " (" + N + " * 2)\n" + "struct record_" + N +
+                                 " {\n    int count_" + N + ";\n    char *name;\n};\n" + "typedef struct record_" + N +
+                                 " Record" + N + ";\n" + "enum state_" + N + " { IDLE_" + N + ", BUSY_" + N + " };\n" +
                                  "static int Compute_" + N + "(int value)\n{\n    return value + LIMIT_" + N +
                                  ";\n}\n\n";
         Text += Part;
@@ -145,8 +143,8 @@ void BenchRealCtags(const std::wstring& Ctags)
     const std::wstring Source = Dir / L"generated.c";
     WriteFileBytes(Source, GeneratedSource(50000));
     const std::wstring TagFile = Dir / L"tags";
-    const std::wstring CommandLine =
-        QuotedStr(Ctags) + L" -f " + QuotedStr(TagFile) + L" --fields=K -n --format=2 " + QuotedStr(Source);
+    const std::wstring CommandLine = QuotedStr(Ctags) + L" -f " + QuotedStr(TagFile) + L" --fields=K -n --format=2 " +
+                                     QuotedStr(Source);
     TCtags Tags;
     Tags.SetExecutableName(Ctags);
 

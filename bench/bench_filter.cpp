@@ -75,11 +75,10 @@ int Run()
 
         // Running: the whole list handed to the host in one message.
         double Sync = 0;
-        Host.QueueDialogScript(TDialogScript()
-                                   .Check([&](THostDialog&) {
-                                       Sync = Best(5, [&] { Dialog->GetList()->SyncItems(); });
-                                   })
-                                   .Esc());
+        Host.QueueDialogScript(
+            TDialogScript()
+                .Check([&](THostDialog&) { Sync = Best(5, [&] { Dialog->GetList()->SyncItems(); }); })
+                .Esc());
         TFarDialog::TButton* Button;
         Dialog->Run(Button);
         std::printf("  building and sending the list message for %d rows: %.2f ms (target <= 30)%s\n", Rows,

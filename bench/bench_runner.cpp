@@ -96,8 +96,8 @@ int main()
                            {"300 KB", 300000, 1 << 20, 15},
                            {"30 MB", 30000000, 1 << 20, 4}};
     for (const TCase& Case : Cases) {
-        const std::string Volume =
-            "chunk " + std::to_string(Case.Chunk) + "\ntagbytes " + std::to_string(Case.Bytes) + "\nexit 0\n";
+        const std::string Volume = "chunk " + std::to_string(Case.Chunk) + "\ntagbytes " + std::to_string(Case.Bytes) +
+                                   "\nexit 0\n";
         double Runner = 1e30;
         double Plain = 1e30;
         double Nul = 1e30;

@@ -98,7 +98,10 @@ int Run()
         ::SetEnvironmentVariableW(L"FAKECTAGS_SCRIPT", nullptr);
         Editor.Unsaved = I % 2 == 0;
         switch (I % 10) {
-        case 0: case 1: case 2: case 3: // a jump
+        case 0:
+        case 1:
+        case 2:
+        case 3: // a jump
             Host.QueueDialogScript(TDialogScript().Type(L"ma").Enter());
             Menu();
             break;

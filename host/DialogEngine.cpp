@@ -38,7 +38,8 @@ void TDialogEngine::Error(const std::wstring& Text)
 void TDialogEngine::CheckThread(const char* Service)
 {
     if (::GetCurrentThreadId() != FHost.MainThreadId())
-        Error(Widen(Service) + L" called from a thread other than the host's main thread (a data race in the real host)");
+        Error(Widen(Service) +
+              L" called from a thread other than the host's main thread (a data race in the real host)");
 }
 
 THostDialog* TDialogEngine::Find(HANDLE Dialog)

@@ -266,8 +266,8 @@ intptr_t TDialogEngine::ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t 
     }
     case DM_LISTDELETE: {
         const auto* Delete = static_cast<const FarListDelete*>(Param2);
-        if (Delete && !FHost.CheckStructSize(Delete->StructSize, sizeof(FarListDelete), "FarListDelete",
-                                             Service.c_str()))
+        if (Delete &&
+            !FHost.CheckStructSize(Delete->StructSize, sizeof(FarListDelete), "FarListDelete", Service.c_str()))
             return FALSE;
         if (!Delete || Delete->Count <= 0) {
             List.Entries.clear();

@@ -97,15 +97,30 @@ intptr_t TDialogEngine::Dispatch(THostDialog& Dialog, intptr_t Msg, intptr_t Par
 
     // The rest work on one item.
     switch (Msg) {
-    case DM_ENABLE: case DM_GETDLGITEM: case DM_GETTEXT: case DM_SETDLGITEM: case DM_SETFOCUS:
-    case DM_SETTEXT: case DM_SETTEXTPTR: case DM_SHOWITEM: case DM_GETCHECK: case DM_SETCHECK:
-    case DM_SETITEMPOSITION: case DM_GETITEMPOSITION: case DM_EDITUNCHANGEDFLAG: case DM_SETITEMDATA:
-    case DM_GETITEMDATA: case DM_LISTSET: case DM_LISTUPDATE: case DM_LISTGETCURPOS: case DM_LISTSETCURPOS:
-    case DM_LISTINFO: case DM_LISTGETITEM: case DM_LISTADDSTR: case DM_LISTDELETE:
-        break;
-    default:
-        Error(Name(Msg) + L" (" + std::to_wstring(Msg) + L") is not simulated");
-        return 0;
+    case DM_ENABLE:
+    case DM_GETDLGITEM:
+    case DM_GETTEXT:
+    case DM_SETDLGITEM:
+    case DM_SETFOCUS:
+    case DM_SETTEXT:
+    case DM_SETTEXTPTR:
+    case DM_SHOWITEM:
+    case DM_GETCHECK:
+    case DM_SETCHECK:
+    case DM_SETITEMPOSITION:
+    case DM_GETITEMPOSITION:
+    case DM_EDITUNCHANGEDFLAG:
+    case DM_SETITEMDATA:
+    case DM_GETITEMDATA:
+    case DM_LISTSET:
+    case DM_LISTUPDATE:
+    case DM_LISTGETCURPOS:
+    case DM_LISTSETCURPOS:
+    case DM_LISTINFO:
+    case DM_LISTGETITEM:
+    case DM_LISTADDSTR:
+    case DM_LISTDELETE: break;
+    default: Error(Name(Msg) + L" (" + std::to_wstring(Msg) + L") is not simulated"); return 0;
     }
     THostItem* Item = ItemAt(Dialog, Param1, Msg);
     if (!Item)

@@ -71,7 +71,7 @@ struct THostDialog {
     std::vector<THostItem> Items;
     intptr_t Focus = -1;
 
-    int RedrawLock = 0;     // nested DM_ENABLEREDRAW(FALSE) calls
+    int RedrawLock = 0; // nested DM_ENABLEREDRAW(FALSE) calls
     // Suspends and resumes a fault plan refused. A refused suspend answers 0
     // like a first one that worked, so the plugin cannot know to leave out
     // its resume; nor can it undo a resume that did not happen. What such a
@@ -85,7 +85,7 @@ struct THostDialog {
     bool Initialised = false;    // DN_INITDIALOG returned
     bool Closing = false;        // a close was accepted; the run ends before the next input
     intptr_t ExitCode = -1;
-    int Busy = 0;                // notifications in progress: the dialog cannot be freed meanwhile
+    int Busy = 0; // notifications in progress: the dialog cannot be freed meanwhile
 };
 
 // The texts of the entries a list box shows (those not hidden), in order.

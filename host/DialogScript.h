@@ -17,11 +17,11 @@
 struct TDialogAction {
     enum TKind { Key, Click, Select, Resize, Wait, Check };
     TKind Kind = Key;
-    KEY_EVENT_RECORD KeyEvent{}; // Key
-    intptr_t Item = -1;          // Click, Select
-    intptr_t Pos = -1;           // Select: the list entry
-    SHORT Width = 0, Height = 0; // Resize: the new console size
-    DWORD Milliseconds = 0;      // Wait
+    KEY_EVENT_RECORD KeyEvent{};          // Key
+    intptr_t Item = -1;                   // Click, Select
+    intptr_t Pos = -1;                    // Select: the list entry
+    SHORT Width = 0, Height = 0;          // Resize: the new console size
+    DWORD Milliseconds = 0;               // Wait
     std::function<void(THostDialog&)> Fn; // Check
 };
 

@@ -180,8 +180,7 @@ uintptr_t TEditorModel::CurState(const TEditor& Editor) const
     return State;
 }
 
-intptr_t TEditorModel::Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS Command, intptr_t Param1,
-                               void* Param2)
+intptr_t TEditorModel::Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2)
 {
     const char* Name = EditorCommandName(Command);
     if (::GetCurrentThreadId() != FHost.MainThreadId())
@@ -203,9 +202,7 @@ intptr_t TEditorModel::Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS 
     case far3::ECTL_GETSTRING: return GetString(*Editor, Param2);
     case far3::ECTL_SETPOSITION: return SetPosition(*Editor, Param2);
     case far3::ECTL_GETFILENAME: return GetFileName(*Editor, Param1, Param2);
-    case far3::ECTL_REDRAW:
-        ++RedrawCount;
-        return TRUE;
+    case far3::ECTL_REDRAW: ++RedrawCount; return TRUE;
     default:
         FHost.Error(L"EditorControl: command " + std::to_wstring(static_cast<unsigned>(Command)) +
                     L" is not simulated");

@@ -49,7 +49,8 @@ std::vector<TMenuEntry> CopyMenu(TFarHost& Host, const far3::PluginMenuItem& Men
 
 } // namespace
 
-TFarHost::TFarHost() : FMainThread(::GetCurrentThreadId()), FSynchroEvent(::CreateEventW(nullptr, FALSE, FALSE, nullptr))
+TFarHost::TFarHost()
+    : FMainThread(::GetCurrentThreadId()), FSynchroEvent(::CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
     if (GHost)
         Error(L"a second simulated host was created while one exists");

@@ -39,7 +39,7 @@ struct TPluginExports {
 struct TMessageBox {
     far3::FARMESSAGEFLAGS Flags = 0;
     std::wstring Title;
-    std::vector<std::wstring> Lines;   // the text lines, without title and buttons
+    std::vector<std::wstring> Lines; // the text lines, without title and buttons
     std::vector<std::wstring> Buttons;
     intptr_t Result = -1;
 };

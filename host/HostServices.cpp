@@ -11,10 +11,24 @@ namespace {
 template <int Slot>
 void WINAPI Unsupported()
 {
-    static const char* const Names[] = {"Menu", "PanelControl", "GetDirList", "GetPluginDirList", "FreeDirList",
-                                        "FreePluginDirList", "Viewer", "Editor", "Text", "ShowHelp", "InputBox",
-                                        "ColorDialog", "ViewerControl", "PluginsControl", "FileFilterControl",
-                                        "RegExpControl", "MacroControl", "a standard function"};
+    static const char* const Names[] = {"Menu",
+                                        "PanelControl",
+                                        "GetDirList",
+                                        "GetPluginDirList",
+                                        "FreeDirList",
+                                        "FreePluginDirList",
+                                        "Viewer",
+                                        "Editor",
+                                        "Text",
+                                        "ShowHelp",
+                                        "InputBox",
+                                        "ColorDialog",
+                                        "ViewerControl",
+                                        "PluginsControl",
+                                        "FileFilterControl",
+                                        "RegExpControl",
+                                        "MacroControl",
+                                        "a standard function"};
     if (TFarHost* Host = TFarHost::Current())
         Host->Error(L"the plugin called a service the simulated host does not offer: " + Widen(Names[Slot]));
 }
@@ -118,8 +132,7 @@ void WINAPI FreeScreen(HANDLE Screen)
     }
 }
 
-intptr_t WINAPI AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS Command, intptr_t Param1,
-                           void* Param2)
+intptr_t WINAPI AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2)
 {
     TFarHost* Host = TFarHost::Current();
     if (!Host)
@@ -309,9 +322,13 @@ bool TFarHost::MakeMessageBox(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags,
         Box.Title = All.front();
         All.erase(All.begin());
     }
-    static const std::vector<std::vector<std::wstring>> Presets = {
-        {}, {L"Ok"}, {L"Ok", L"Cancel"}, {L"Abort", L"Retry", L"Ignore"}, {L"Yes", L"No"},
-        {L"Yes", L"No", L"Cancel"}, {L"Retry", L"Cancel"}};
+    static const std::vector<std::vector<std::wstring>> Presets = {{},
+                                                                   {L"Ok"},
+                                                                   {L"Ok", L"Cancel"},
+                                                                   {L"Abort", L"Retry", L"Ignore"},
+                                                                   {L"Yes", L"No"},
+                                                                   {L"Yes", L"No", L"Cancel"},
+                                                                   {L"Retry", L"Cancel"}};
     const size_t Preset = static_cast<size_t>((Flags & far3::FMSG_MB_MASK) >> 16);
     if (Preset != 0) {
         if (Preset >= Presets.size()) {
@@ -398,16 +415,13 @@ intptr_t TFarHost::AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMA
         *Rect = SMALL_RECT{0, 0, static_cast<SHORT>(FConsoleWidth - 1), static_cast<SHORT>(FConsoleHeight - 1)};
         return TRUE;
     }
-    case far3::ACTL_REDRAWALL:
-        ++FRedrawAll;
-        return TRUE;
+    case far3::ACTL_REDRAWALL: ++FRedrawAll; return TRUE;
     case far3::ACTL_SYNCHRO:
         FSynchro.push_back(Param2);
         ::SetEvent(FSynchroEvent);
         return 0;
     default:
-        Error(L"AdvControl: command " + std::to_wstring(static_cast<unsigned>(Command)) +
-              L" is not simulated");
+        Error(L"AdvControl: command " + std::to_wstring(static_cast<unsigned>(Command)) + L" is not simulated");
         return 0;
     }
 }

@@ -61,12 +61,30 @@ std::wstring Unescape(const std::wstring& Text)
         if (C == L'\\' && I + 1 < Text.size()) {
             const wchar_t N = Text[I + 1];
             switch (N) {
-            case L'\\': Result += L'\\'; ++I; continue;
-            case L'"': Result += L'"'; ++I; continue;
-            case L'n': Result += L'\n'; ++I; continue;
-            case L'r': Result += L'\r'; ++I; continue;
-            case L't': Result += L'\t'; ++I; continue;
-            case L'b': Result += L'\b'; ++I; continue;
+            case L'\\':
+                Result += L'\\';
+                ++I;
+                continue;
+            case L'"':
+                Result += L'"';
+                ++I;
+                continue;
+            case L'n':
+                Result += L'\n';
+                ++I;
+                continue;
+            case L'r':
+                Result += L'\r';
+                ++I;
+                continue;
+            case L't':
+                Result += L'\t';
+                ++I;
+                continue;
+            case L'b':
+                Result += L'\b';
+                ++I;
+                continue;
             default: break;
             }
         } else if (C == L'"' && I + 1 < Text.size() && Text[I + 1] == L'"') {
@@ -81,8 +99,8 @@ std::wstring Unescape(const std::wstring& Text)
 
 bool EqualsNoCase(const std::wstring& A, const std::wstring& B)
 {
-    return ::CompareStringOrdinal(A.c_str(), static_cast<int>(A.size()), B.c_str(), static_cast<int>(B.size()),
-                                  TRUE) == CSTR_EQUAL;
+    return ::CompareStringOrdinal(A.c_str(), static_cast<int>(A.size()), B.c_str(), static_cast<int>(B.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 } // namespace

@@ -7,8 +7,8 @@
 
 struct TLngFile {
     std::wstring FileName;
-    std::wstring Language;     // the name before the first comma of ".Language="
-    std::wstring Description;  // after the comma
+    std::wstring Language;    // the name before the first comma of ".Language="
+    std::wstring Description; // after the comma
     std::vector<std::wstring> Messages;
 };
 

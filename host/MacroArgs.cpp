@@ -89,15 +89,9 @@ far3::FarMacroValue* TMacroArgs::Build(const std::vector<TMacroValue>& Values)
         Record.Type = Value.Type;
         switch (Value.Type) {
         case far3::FMVT_INTEGER:
-        case far3::FMVT_BOOLEAN:
-            Record.Integer = Value.Integer;
-            break;
-        case far3::FMVT_DOUBLE:
-            Record.Double = Value.Double;
-            break;
-        case far3::FMVT_STRING:
-            Record.String = Value.String ? Value.String->c_str() : nullptr;
-            break;
+        case far3::FMVT_BOOLEAN: Record.Integer = Value.Integer; break;
+        case far3::FMVT_DOUBLE: Record.Double = Value.Double; break;
+        case far3::FMVT_STRING: Record.String = Value.String ? Value.String->c_str() : nullptr; break;
         case far3::FMVT_BINARY:
             Record.Binary.Data = Value.Bytes.empty() ? nullptr : const_cast<unsigned char*>(Value.Bytes.data());
             Record.Binary.Size = Value.Bytes.size();
@@ -106,8 +100,7 @@ far3::FarMacroValue* TMacroArgs::Build(const std::vector<TMacroValue>& Values)
             Record.Array.Count = Value.Items.size();
             Record.Array.Values = Build(Value.Items);
             break;
-        default:
-            break;
+        default: break;
         }
         if (Value.Raw)
             Record = *Value.Raw;

@@ -54,8 +54,7 @@ intptr_t TSettingsStore::Control(HANDLE Handle, far3::FAR_SETTINGS_CONTROL_COMMA
     }
     const auto It = FHandles.find(Handle);
     if (It == FHandles.end()) {
-        FHost.Error(Widen(Name) + L": unknown settings handle " +
-                    std::to_wstring(reinterpret_cast<uintptr_t>(Handle)));
+        FHost.Error(Widen(Name) + L": unknown settings handle " + std::to_wstring(reinterpret_cast<uintptr_t>(Handle)));
         return 0;
     }
     // The host frees a handle whatever else goes wrong.
@@ -135,8 +134,7 @@ intptr_t TSettingsStore::Get(THandle& Handle, void* Param2)
         return 0;
     }
     if (Item->Type != far3::FST_QWORD && Item->Type != far3::FST_STRING && Item->Type != far3::FST_DATA) {
-        FHost.Error(L"SCTL_GET: type " + std::to_wstring(static_cast<unsigned>(Item->Type)) +
-                    L" is not a value type");
+        FHost.Error(L"SCTL_GET: type " + std::to_wstring(static_cast<unsigned>(Item->Type)) + L" is not a value type");
         return 0;
     }
     const auto Found = Key->Values.find(Item->Name);
@@ -144,9 +142,7 @@ intptr_t TSettingsStore::Get(THandle& Handle, void* Param2)
         return 0;
     const TSettingsValue& Value = Found->second;
     switch (Item->Type) {
-    case far3::FST_QWORD:
-        Item->Number = Value.AsNumber();
-        break;
+    case far3::FST_QWORD: Item->Number = Value.AsNumber(); break;
     case far3::FST_STRING: {
         const std::wstring Text = Value.AsString();
         auto Copy = std::make_unique<wchar_t[]>(Text.size() + 1);
@@ -191,9 +187,7 @@ intptr_t TSettingsStore::Set(THandle& Handle, void* Param2)
     }
     TSettingsValue Value;
     switch (Item->Type) {
-    case far3::FST_QWORD:
-        Value = TSettingsValue::FromNumber(Item->Number);
-        break;
+    case far3::FST_QWORD: Value = TSettingsValue::FromNumber(Item->Number); break;
     case far3::FST_STRING:
         if (!Item->String) {
             FHost.Error(L"SCTL_SET: the string of a string value is null");
@@ -211,8 +205,7 @@ intptr_t TSettingsStore::Set(THandle& Handle, void* Param2)
         break;
     }
     default:
-        FHost.Error(L"SCTL_SET: type " + std::to_wstring(static_cast<unsigned>(Item->Type)) +
-                    L" cannot be stored");
+        FHost.Error(L"SCTL_SET: type " + std::to_wstring(static_cast<unsigned>(Item->Type)) + L" cannot be stored");
         return 0;
     }
     Key->Values[Item->Name] = std::move(Value);

@@ -96,14 +96,10 @@ TSettingsValue TSettingsValue::FromData(std::vector<unsigned char> Data)
 uint64_t TSettingsValue::AsNumber() const
 {
     switch (Type) {
-    case far3::FST_QWORD:
-        return Number;
-    case far3::FST_STRING:
-        return static_cast<uint64_t>(LeadingInteger(String));
-    case far3::FST_DATA:
-        return static_cast<uint64_t>(LeadingInteger(FromUtf8(Data.data(), Data.size())));
-    default:
-        return 0;
+    case far3::FST_QWORD: return Number;
+    case far3::FST_STRING: return static_cast<uint64_t>(LeadingInteger(String));
+    case far3::FST_DATA: return static_cast<uint64_t>(LeadingInteger(FromUtf8(Data.data(), Data.size())));
+    default: return 0;
     }
 }
 
@@ -113,12 +109,9 @@ std::wstring TSettingsValue::AsString() const
     case far3::FST_QWORD:
         // Numbers are kept as signed 64-bit integers.
         return std::to_wstring(static_cast<int64_t>(Number));
-    case far3::FST_STRING:
-        return String;
-    case far3::FST_DATA:
-        return FromUtf8(Data.data(), Data.size());
-    default:
-        return std::wstring();
+    case far3::FST_STRING: return String;
+    case far3::FST_DATA: return FromUtf8(Data.data(), Data.size());
+    default: return std::wstring();
     }
 }
 
@@ -145,17 +138,10 @@ bool TSettingsValue::operator==(const TSettingsValue& Other) const
 void PrintTo(const TSettingsValue& Value, std::ostream* Out)
 {
     switch (Value.Type) {
-    case far3::FST_QWORD:
-        *Out << "number " << Value.Number;
-        break;
-    case far3::FST_STRING:
-        *Out << "string \"" << Narrow(Value.String) << '"';
-        break;
-    case far3::FST_DATA:
-        *Out << "data of " << Value.Data.size() << " bytes";
-        break;
-    default:
-        *Out << "type " << static_cast<unsigned>(Value.Type);
+    case far3::FST_QWORD: *Out << "number " << Value.Number; break;
+    case far3::FST_STRING: *Out << "string \"" << Narrow(Value.String) << '"'; break;
+    case far3::FST_DATA: *Out << "data of " << Value.Data.size() << " bytes"; break;
+    default: *Out << "type " << static_cast<unsigned>(Value.Type);
     }
 }
 
@@ -209,8 +195,7 @@ void TSettingsStore::SetValue(const GUID& Guid, const std::wstring& KeyPath, con
     CreatePath(Root(Guid, Location), KeyPath)->Values[Name] = Value;
 }
 
-void TSettingsStore::SetNumber(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name,
-                               uint64_t Number)
+void TSettingsStore::SetNumber(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name, uint64_t Number)
 {
     SetValue(Guid, KeyPath, Name, TSettingsValue::FromNumber(Number));
 }

@@ -66,11 +66,10 @@ public:
     // --- direct access for tests ------------------------------------------------
     // KeyPath names the key below the GUID's root: names joined by "\", empty
     // for the root. Setting a value creates the keys on the way.
-    void SetValue(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name,
-                  const TSettingsValue& Value, far3::FAR_PLUGIN_SETTINGS_LOCATION Location = far3::PSL_ROAMING);
+    void SetValue(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name, const TSettingsValue& Value,
+                  far3::FAR_PLUGIN_SETTINGS_LOCATION Location = far3::PSL_ROAMING);
     void SetNumber(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name, uint64_t Number);
-    void SetString(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name,
-                   const std::wstring& String);
+    void SetString(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name, const std::wstring& String);
     std::optional<TSettingsValue> GetValue(const GUID& Guid, const std::wstring& KeyPath, const std::wstring& Name,
                                            far3::FAR_PLUGIN_SETTINGS_LOCATION Location = far3::PSL_ROAMING) const;
     bool HasKey(const GUID& Guid, const std::wstring& KeyPath,

@@ -60,10 +60,11 @@ void TConsoleHost::Show()
     if (FOutput == INVALID_HANDLE_VALUE)
         return;
     const std::vector<CHAR_INFO>& Cells = FScreen.Cells();
-    const bool Same = FShown.size() == Cells.size() &&
-                      std::equal(Cells.begin(), Cells.end(), FShown.begin(), [](const CHAR_INFO& A, const CHAR_INFO& B) {
-                          return A.Char.UnicodeChar == B.Char.UnicodeChar && A.Attributes == B.Attributes;
-                      });
+    const bool Same = FShown.size() == Cells.size() && std::equal(Cells.begin(), Cells.end(), FShown.begin(),
+                                                                  [](const CHAR_INFO& A, const CHAR_INFO& B) {
+                                                                      return A.Char.UnicodeChar == B.Char.UnicodeChar &&
+                                                                             A.Attributes == B.Attributes;
+                                                                  });
     // The picture goes into the console's window, wherever a scrolled
     // buffer has it.
     CONSOLE_SCREEN_BUFFER_INFO Info{};
@@ -78,7 +79,8 @@ void TConsoleHost::Show()
     const COORD Cursor = FScreen.Cursor();
     const bool Visible = FScreen.CursorVisible();
     if (!Same || Cursor.X != FShownCursor.X || Cursor.Y != FShownCursor.Y)
-        ::SetConsoleCursorPosition(FOutput, COORD{static_cast<SHORT>(Left + Cursor.X), static_cast<SHORT>(Top + Cursor.Y)});
+        ::SetConsoleCursorPosition(FOutput,
+                                   COORD{static_cast<SHORT>(Left + Cursor.X), static_cast<SHORT>(Top + Cursor.Y)});
     if (Visible != FShownCursorVisible) {
         CONSOLE_CURSOR_INFO Info{25, Visible ? TRUE : FALSE};
         ::SetConsoleCursorInfo(FOutput, &Info);
@@ -189,7 +191,8 @@ bool TConsoleHost::NextFor(const THostDialog& Dialog, TDialogAction& Action)
         FDialogs.push_back(Dialog.Handle);
     }
     TInputEvent Event;
-    if (!NextEvent(Event, [this] { DrawDialogs(); }, [&Dialog] { return Dialog.Closing; }))
+    if (!NextEvent(
+            Event, [this] { DrawDialogs(); }, [&Dialog] { return Dialog.Closing; }))
         return false;
     Action = TDialogAction{};
     switch (Event.Kind) {
@@ -352,8 +355,8 @@ void TConsoleHost::PluginsMenu()
 {
     const TPluginInfoCopy Info = FHost.GetPluginInfo();
     // The editor's menu lists only the plugins that ask to be there.
-    const std::vector<TMenuEntry> Entries =
-        (Info.Flags & far3::PF_EDITOR) ? Info.PluginMenu : std::vector<TMenuEntry>();
+    const std::vector<TMenuEntry> Entries = (Info.Flags & far3::PF_EDITOR) ? Info.PluginMenu
+                                                                           : std::vector<TMenuEntry>();
     std::vector<std::wstring> Texts;
     for (const TMenuEntry& Entry : Entries)
         Texts.push_back(Entry.Text);

@@ -257,7 +257,9 @@ bool TEditorView::Key(const KEY_EVENT_RECORD& Key)
     const intptr_t Page = std::max<intptr_t>(1, E.WindowSizeY - 1);
     if (!Alt) {
         switch (Key.wVirtualKeyCode) {
-        case VK_UP: MoveTo(E.CurLine - 1, PosAt(std::max<intptr_t>(0, E.CurLine - 1), FWantColumn), Shift, true); return true;
+        case VK_UP:
+            MoveTo(E.CurLine - 1, PosAt(std::max<intptr_t>(0, E.CurLine - 1), FWantColumn), Shift, true);
+            return true;
         case VK_DOWN:
             MoveTo(E.CurLine + 1, PosAt(std::min(LineCount() - 1, E.CurLine + 1), FWantColumn), Shift, true);
             return true;
@@ -357,8 +359,8 @@ void TEditorView::Draw(TScreen& Screen) const
     }
 
     // Key bar: the keys this host serves.
-    static const wchar_t* const Labels[12] = {L"", L"Save", L"", L"", L"", L"", L"", L"", L"Config", L"Quit",
-                                              L"Plugin", L""};
+    static const wchar_t* const Labels[12] = {L"", L"Save", L"",       L"",     L"",       L"",
+                                              L"", L"",     L"Config", L"Quit", L"Plugin", L""};
     const int Y = Height - 1;
     Screen.Fill(0, Y, Width - 1, Y, L' ', paint::colour::KeyBarNumber);
     for (int I = 0; I < 12; ++I) {

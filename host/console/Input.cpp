@@ -21,10 +21,10 @@ struct TNamedKey {
 };
 
 const TNamedKey NamedKeys[] = {
-    {L"Enter", VK_RETURN, L'\r'}, {L"Esc", VK_ESCAPE, 0x1B},  {L"Tab", VK_TAB, L'\t'},   {L"Space", VK_SPACE, L' '},
-    {L"Back", VK_BACK, L'\b'},    {L"Del", VK_DELETE, 0},     {L"Ins", VK_INSERT, 0},    {L"Up", VK_UP, 0},
-    {L"Down", VK_DOWN, 0},        {L"Left", VK_LEFT, 0},      {L"Right", VK_RIGHT, 0},   {L"PgUp", VK_PRIOR, 0},
-    {L"PgDn", VK_NEXT, 0},        {L"Home", VK_HOME, 0},      {L"End", VK_END, 0},
+    {L"Enter", VK_RETURN, L'\r'}, {L"Esc", VK_ESCAPE, 0x1B}, {L"Tab", VK_TAB, L'\t'}, {L"Space", VK_SPACE, L' '},
+    {L"Back", VK_BACK, L'\b'},    {L"Del", VK_DELETE, 0},    {L"Ins", VK_INSERT, 0},  {L"Up", VK_UP, 0},
+    {L"Down", VK_DOWN, 0},        {L"Left", VK_LEFT, 0},     {L"Right", VK_RIGHT, 0}, {L"PgUp", VK_PRIOR, 0},
+    {L"PgDn", VK_NEXT, 0},        {L"Home", VK_HOME, 0},     {L"End", VK_END, 0},
 };
 
 TInputEvent KeyEvent(WORD Vk, wchar_t Char, DWORD State)
@@ -80,8 +80,8 @@ bool ParseKey(std::wstring Word, TInputEvent& Event)
     const bool Plain = !(State & (LEFT_CTRL_PRESSED | LEFT_ALT_PRESSED));
     for (const TNamedKey& Key : NamedKeys) {
         if (Word == Key.Name) {
-            const bool Typed = Key.Vk == VK_RETURN || Key.Vk == VK_ESCAPE || Key.Vk == VK_TAB ||
-                               Key.Vk == VK_BACK || Key.Vk == VK_SPACE;
+            const bool Typed = Key.Vk == VK_RETURN || Key.Vk == VK_ESCAPE || Key.Vk == VK_TAB || Key.Vk == VK_BACK ||
+                               Key.Vk == VK_SPACE;
             Event = KeyEvent(Key.Vk, Typed && (Plain || Key.Vk != VK_SPACE) ? Key.Char : 0, State);
             return true;
         }

@@ -63,8 +63,8 @@ int HotText(TScreen& Screen, int X, int Y, const std::wstring& Text, WORD Attr, 
     return Written;
 }
 
-void Frame(TScreen& Screen, int X1, int Y1, int X2, int Y2, const TFrameChars& C, WORD Attr,
-           const std::wstring& Title, WORD TitleAttr)
+void Frame(TScreen& Screen, int X1, int Y1, int X2, int Y2, const TFrameChars& C, WORD Attr, const std::wstring& Title,
+           WORD TitleAttr)
 {
     if (X2 <= X1 || Y2 <= Y1)
         return;
@@ -144,8 +144,8 @@ const THostItem* BoxAround(const THostDialog& Dialog, intptr_t Row)
 {
     const THostItem* Found = nullptr;
     for (const THostItem& Item : Dialog.Items)
-        if ((Item.Type == DI_DOUBLEBOX || Item.Type == DI_SINGLEBOX) && !(Item.Flags & DIF_HIDDEN) &&
-            Item.Y1 < Row && Row < Item.Y2)
+        if ((Item.Type == DI_DOUBLEBOX || Item.Type == DI_SINGLEBOX) && !(Item.Flags & DIF_HIDDEN) && Item.Y1 < Row &&
+            Row < Item.Y2)
             Found = &Item;
     return Found;
 }
@@ -369,8 +369,9 @@ void Dialog(TScreen& Screen, const THostDialog& Dialog)
         switch (Item.Type) {
         case DI_DOUBLEBOX:
         case DI_SINGLEBOX:
-            Frame(Screen, X1 + static_cast<int>(Item.X1), Y1 + static_cast<int>(Item.Y1), X1 + static_cast<int>(Item.X2),
-                  Y1 + static_cast<int>(Item.Y2), Item.Type == DI_DOUBLEBOX ? DoubleFrame : SingleFrame, P.Box,
+            Frame(Screen, X1 + static_cast<int>(Item.X1), Y1 + static_cast<int>(Item.Y1),
+                  X1 + static_cast<int>(Item.X2), Y1 + static_cast<int>(Item.Y2),
+                  Item.Type == DI_DOUBLEBOX ? DoubleFrame : SingleFrame, P.Box,
                   ShownText(Item.Data, ShowsAmpersand(Item)), P.Text);
             break;
         case DI_TEXT:
@@ -389,8 +390,8 @@ void Dialog(TScreen& Screen, const THostDialog& Dialog)
         case DI_CHECKBOX:
         case DI_RADIOBUTTON: {
             const auto Group = Groups.find(I);
-            ButtonItem(Screen, Dialog, Item, Group != Groups.end() ? Group->second : static_cast<int>(Item.X1),
-                       Focused, P);
+            ButtonItem(Screen, Dialog, Item, Group != Groups.end() ? Group->second : static_cast<int>(Item.X1), Focused,
+                       P);
             break;
         }
         case DI_LISTBOX: ListItem(Screen, Dialog, Item, P); break;
@@ -450,8 +451,8 @@ void Message(TScreen& Screen, const TMessageBox& Box, int Focus)
     int X = X1 + 5 + std::max(0, (Inner - ButtonsWidth) / 2);
     for (size_t I = 0; I < Buttons.size(); ++I) {
         const bool Focused = static_cast<int>(I) == Focus;
-        X += HotText(Screen, X, Y2 - 2, Buttons[I], Focused ? P.Focused : P.Text, Focused ? P.FocusedHot : P.Hot,
-                     false, std::max(0, X2 - 4 - X)) +
+        X += HotText(Screen, X, Y2 - 2, Buttons[I], Focused ? P.Focused : P.Text, Focused ? P.FocusedHot : P.Hot, false,
+                     std::max(0, X2 - 4 - X)) +
              1;
     }
 }

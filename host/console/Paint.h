@@ -13,13 +13,13 @@ namespace paint {
 
 // Colours close to the real host's defaults.
 namespace colour {
-inline constexpr WORD EditorText = 0x1B;   // light cyan on blue
+inline constexpr WORD EditorText = 0x1B; // light cyan on blue
 inline constexpr WORD EditorSelected = 0x30;
 inline constexpr WORD EditorStatus = 0x30; // black on cyan
 inline constexpr WORD KeyBarNumber = 0x07;
 inline constexpr WORD KeyBarLabel = 0x30;
-inline constexpr WORD MenuText = 0x3F;     // white on cyan
-inline constexpr WORD MenuCurrent = 0x0F;  // white on black
+inline constexpr WORD MenuText = 0x3F;    // white on cyan
+inline constexpr WORD MenuCurrent = 0x0F; // white on black
 inline constexpr WORD MenuHot = 0x3E;
 } // namespace colour
 

@@ -167,8 +167,8 @@ bool WriteProfile(const std::wstring& File, const std::vector<TProfileValue>& Va
     for (const TProfileValue& Value : Values)
         Text += GuidText(Value.Guid) + L"\t" + Value.Name + L"\t" + ValueText(Value.Value) + L"\n";
     const std::string Bytes = tooltext::Narrow(Text);
-    const HANDLE Handle =
-        ::CreateFileW(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE Handle = ::CreateFileW(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr);
     if (Handle == INVALID_HANDLE_VALUE)
         return false;
     DWORD Done = 0;

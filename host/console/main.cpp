@@ -17,26 +17,25 @@
 
 namespace {
 
-const wchar_t* const Usage =
-    L"lodestar-host.exe: a console host for the Lodestar plugin, with an editor,\n"
-    L"the plugins menus, and the plugin's dialogs and message boxes.\n"
-    L"\n"
-    L"Usage: lodestar-host.exe [options] FILE\n"
-    L"\n"
-    L"  FILE           the file to edit (one that does not exist is created on saving)\n"
-    L"  --plugin DLL   the plugin to load (default: Lodestar.dll beside this program)\n"
-    L"  --ctags PATH   the ctags the plugin runs while its options name none (not saved)\n"
-    L"  --profile DIR  the folder of settings.txt, which keeps what the plugin stores\n"
-    L"                 (default: %APPDATA%\\Lodestar-host)\n"
-    L"  --keys KEYS    press KEYS instead of reading the console (syntax below)\n"
-    L"  --size WxH     the screen's size with --keys (default: 120x40)\n"
-    L"  --screen       print the last screen as text on standard output\n"
-    L"  --trace        print the host calls on standard error\n"
-    L"\n"
-    L"In the editor: arrows, PgUp, PgDn, Home, End, Ctrl+Home, Ctrl+End move (with Shift\n"
-    L"they select); typing, Enter, Backspace and Del edit; F2 saves; F11 opens the plugins\n"
-    L"menu, F9 or Alt+Shift+F9 the plugins configuration menu; F10 or Esc quits.\n"
-    L"\n";
+const wchar_t* const Usage = L"lodestar-host.exe: a console host for the Lodestar plugin, with an editor,\n"
+                             L"the plugins menus, and the plugin's dialogs and message boxes.\n"
+                             L"\n"
+                             L"Usage: lodestar-host.exe [options] FILE\n"
+                             L"\n"
+                             L"  FILE           the file to edit (one that does not exist is created on saving)\n"
+                             L"  --plugin DLL   the plugin to load (default: Lodestar.dll beside this program)\n"
+                             L"  --ctags PATH   the ctags the plugin runs while its options name none (not saved)\n"
+                             L"  --profile DIR  the folder of settings.txt, which keeps what the plugin stores\n"
+                             L"                 (default: %APPDATA%\\Lodestar-host)\n"
+                             L"  --keys KEYS    press KEYS instead of reading the console (syntax below)\n"
+                             L"  --size WxH     the screen's size with --keys (default: 120x40)\n"
+                             L"  --screen       print the last screen as text on standard output\n"
+                             L"  --trace        print the host calls on standard error\n"
+                             L"\n"
+                             L"In the editor: arrows, PgUp, PgDn, Home, End, Ctrl+Home, Ctrl+End move (with Shift\n"
+                             L"they select); typing, Enter, Backspace and Del edit; F2 saves; F11 opens the plugins\n"
+                             L"menu, F9 or Alt+Shift+F9 the plugins configuration menu; F10 or Esc quits.\n"
+                             L"\n";
 
 const wchar_t* const UsageEnd =
     L"\n"
@@ -55,11 +54,10 @@ void Write(DWORD Std, const std::wstring& Text)
         ::WriteConsoleW(Handle, Text.data(), static_cast<DWORD>(Text.size()), &Done, nullptr);
         return;
     }
-    const int Size = ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int Size = ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr,
+                                           nullptr);
     std::string Bytes(static_cast<size_t>(Size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Size, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Size, nullptr, nullptr);
     ::WriteFile(Handle, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr);
 }
 
@@ -156,8 +154,8 @@ public:
     {
         FInput = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
-        FOutput = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+        FOutput = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
         if (FInput == INVALID_HANDLE_VALUE || FOutput == INVALID_HANDLE_VALUE || !::GetConsoleMode(FInput, &FMode) ||
             !TConsoleInput::WindowSize(FOutput, FWidth, FHeight)) {
             Error = L"there is no console to draw on; give --keys to run without one";
@@ -219,8 +217,8 @@ int Run(const TOptions& Options)
     Host.SetConsoleSize(Width, Height);
 
     // What the plugin stored in earlier runs is there before it loads.
-    const std::wstring ProfileFile =
-        (Options.Profile.empty() ? DefaultProfileFolder() : FullPath(Options.Profile)) + L"\\settings.txt";
+    const std::wstring ProfileFile = (Options.Profile.empty() ? DefaultProfileFolder() : FullPath(Options.Profile)) +
+                                     L"\\settings.txt";
     std::vector<std::wstring> Warnings;
     const std::vector<TProfileValue> Stored = ReadProfile(ProfileFile, Warnings);
     for (const std::wstring& Warning : Warnings)
@@ -290,7 +288,8 @@ int Run(const TOptions& Options)
         for (const TServiceCall& Call : Host.Calls())
             Write(STD_ERROR_HANDLE,
                   L"call: " + Widen(Call.Service) +
-                      (Call.ThreadId == Host.MainThreadId() ? L"" : L" (thread " + std::to_wstring(Call.ThreadId) + L")") +
+                      (Call.ThreadId == Host.MainThreadId() ? L""
+                                                            : L" (thread " + std::to_wstring(Call.ThreadId) + L")") +
                       L"\n");
     }
     const std::vector<std::wstring> Errors = Host.Errors();

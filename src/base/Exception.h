@@ -19,11 +19,11 @@ private:
 };
 
 // Declares an exception class that adds nothing but its own name.
-#define LODESTAR_DECLARE_EXCEPTION(Name, Base)                                 \
-    class Name : public Base {                                                 \
-    public:                                                                    \
-        using Base::Base;                                                      \
-        const wchar_t* ClassName() const noexcept override { return L## #Name; } \
+#define LODESTAR_DECLARE_EXCEPTION(Name, Base)                                                                         \
+    class Name : public Base {                                                                                         \
+    public:                                                                                                            \
+        using Base::Base;                                                                                              \
+        const wchar_t* ClassName() const noexcept override { return L## #Name; }                                       \
     }
 
 // The silent exception: ends an operation without any report (a user's Esc).
@@ -37,8 +37,9 @@ LODESTAR_DECLARE_EXCEPTION(EArgumentOutOfRangeException, Exception);
 // Input/output failures carry an error code (0 where none applies).
 class EInOutError : public Exception {
 public:
-    explicit EInOutError(std::wstring Message, int ErrorCode = 0)
-        : Exception(std::move(Message)), FErrorCode(ErrorCode) {}
+    explicit EInOutError(std::wstring Message, int ErrorCode = 0) : Exception(std::move(Message)), FErrorCode(ErrorCode)
+    {
+    }
     const wchar_t* ClassName() const noexcept override { return L"EInOutError"; }
     int ErrorCode() const noexcept { return FErrorCode; }
 
@@ -47,4 +48,7 @@ private:
 };
 
 // Thrown by EAbort-raising code paths in one place so the intent is clear.
-[[noreturn]] inline void Abort() { throw EAbort(L"Operation aborted"); }
+[[noreturn]] inline void Abort()
+{
+    throw EAbort(L"Operation aborted");
+}

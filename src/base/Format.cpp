@@ -14,7 +14,9 @@ namespace {
 class TArgReader {
 public:
     TArgReader(std::wstring_view Fmt, std::initializer_list<TFormatArg> Args)
-        : FFmt(Fmt), FNext(Args.begin()), FEnd(Args.end()) {}
+        : FFmt(Fmt), FNext(Args.begin()), FEnd(Args.end())
+    {
+    }
 
     const TFormatArg& Next()
     {
@@ -39,7 +41,8 @@ private:
 void Pad(std::wstring& Out, std::wstring_view Body, std::int64_t Width, bool Left)
 {
     const std::int64_t Fill = Width > static_cast<std::int64_t>(Body.size())
-                                  ? Width - static_cast<std::int64_t>(Body.size()) : 0;
+                                  ? Width - static_cast<std::int64_t>(Body.size())
+                                  : 0;
     if (!Left)
         Out.append(static_cast<size_t>(Fill), L' ');
     Out.append(Body);
@@ -143,8 +146,7 @@ std::wstring Format(std::wstring_view Fmt, std::initializer_list<TFormatArg> Arg
                 Invalid(Fmt);
             Pad(Out, IntegerText(Type, Arg.Integer(), Precision), Width, Left);
             break;
-        default:
-            Invalid(Fmt);
+        default: Invalid(Fmt);
         }
     }
     return Out;

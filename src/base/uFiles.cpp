@@ -124,17 +124,10 @@ std::int64_t TBufferedStream::Seek(std::int64_t Offset, TSeekOrigin Origin)
 std::int64_t TBufferedStream::DoSeek(std::int64_t Offset, std::uint16_t Origin)
 {
     switch (Origin) {
-    case 0:
-        FPosition = Offset;
-        break;
-    case 1:
-        FPosition += Offset;
-        break;
-    case 2:
-        FPosition = FStream->GetSize() + Offset;
-        break;
-    default:
-        break;
+    case 0: FPosition = Offset; break;
+    case 1: FPosition += Offset; break;
+    case 2: FPosition = FStream->GetSize() + Offset; break;
+    default: break;
     }
     return FPosition;
 }
@@ -181,12 +174,9 @@ namespace {
 std::string_view ByteOrderMark(TTextEncoding Encoding)
 {
     switch (Encoding) {
-    case TTextEncoding::teUnicode:
-        return "\xFF\xFE";
-    case TTextEncoding::teUtf8:
-        return "\xEF\xBB\xBF";
-    default:
-        return {};
+    case TTextEncoding::teUnicode: return "\xFF\xFE";
+    case TTextEncoding::teUtf8: return "\xEF\xBB\xBF";
+    default: return {};
     }
 }
 
@@ -217,9 +207,7 @@ void TTextStream::WriteText(std::wstring_view Text)
         SelectEncoding(FDefaultEncoding);
     FScratch.clear();
     switch (FEncoding) {
-    case TTextEncoding::teAnsi:
-        AppendWideToCodePage(CP_ACP, Text, FScratch);
-        break;
+    case TTextEncoding::teAnsi: AppendWideToCodePage(CP_ACP, Text, FScratch); break;
     case TTextEncoding::teOem:
         AppendWideToCodePage(CP_ACP, Text, FScratch);
         FScratch = AnsiToOem(FScratch);
@@ -232,11 +220,8 @@ void TTextStream::WriteText(std::wstring_view Text)
         }
         break;
     case TTextEncoding::teNone:
-    case TTextEncoding::teUtf8:
-        AppendWideToCodePage(CP_UTF8, Text, FScratch);
-        break;
-    default:
-        throw EWriteError(L"Invalid encoding");
+    case TTextEncoding::teUtf8: AppendWideToCodePage(CP_UTF8, Text, FScratch); break;
+    default: throw EWriteError(L"Invalid encoding");
     }
     WriteBuffer(FScratch.data(), static_cast<std::int32_t>(FScratch.size()));
 }

@@ -34,7 +34,9 @@ public:
 
     TBufferedStream(TKey, TStream* Stream, std::int32_t BufferSize, bool OwnsStream);
     TBufferedStream(TKey Key, TStream* Stream, bool OwnsStream)
-        : TBufferedStream(Key, Stream, DefaultBufferSize, OwnsStream) {}
+        : TBufferedStream(Key, Stream, DefaultBufferSize, OwnsStream)
+    {
+    }
     // Owning Stream from the start: whatever fails later in construction
     // (the buffer, Initialize) frees it exactly once.
     TBufferedStream(TKey, std::unique_ptr<TStream> Stream, std::int32_t BufferSize);

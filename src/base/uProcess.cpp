@@ -140,8 +140,7 @@ public:
         }
         DWORD Count;
         switch (FTransfer.Finish(Count, false)) {
-        case TTransfer::TOutcome::Incomplete:
-            return;
+        case TTransfer::TOutcome::Incomplete: return;
         case TTransfer::TOutcome::Failed:
             Close(); // end of output
             return;
@@ -365,12 +364,9 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
     enum class TSource { Output, Errors, Input };
     const auto Complete = [&](TSource Source) {
         switch (Source) {
-        case TSource::Output:
-            return OutputReader.Complete();
-        case TSource::Errors:
-            return ErrorReader.Complete();
-        case TSource::Input:
-            return Writer.Complete();
+        case TSource::Output: return OutputReader.Complete();
+        case TSource::Errors: return ErrorReader.Complete();
+        case TSource::Input: return Writer.Complete();
         }
     };
     ULONGLONG NextTurn = ::GetTickCount64() + ProcessTurnInterval;
@@ -428,8 +424,8 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         // always signalled and the wait below never times out.
         const DWORD UntilTurn = Turn();
         const DWORD Left = TimeLeft(Deadline);
-        const DWORD Result =
-            Left == 0 ? WAIT_TIMEOUT : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, std::min(Left, UntilTurn));
+        const DWORD Result = Left == 0 ? WAIT_TIMEOUT
+                                       : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, std::min(Left, UntilTurn));
         if (Result < WAIT_OBJECT_0 + Count) {
             Complete(Sources[Result - WAIT_OBJECT_0]);
             continue;

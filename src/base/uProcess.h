@@ -42,13 +42,13 @@ double Now();
 // (an event or OnTurn raising) ends the child too.
 bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output, TStream* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
-                const TProcessOutputEvent& OnOutput = {}, const TProcessOutputEvent& OnError = {},
-                double Deadline = 0, const TProcessTurnEvent& OnTurn = {});
+                const TProcessOutputEvent& OnOutput = {}, const TProcessOutputEvent& OnError = {}, double Deadline = 0,
+                const TProcessTurnEvent& OnTurn = {});
 
 // The same with lists of lines: Input is written in the ANSI code page with
 // CR LF after each line; Output and Errors are cleared and, when the child
 // started, filled with the decoded lines it wrote (see DecodeText).
 bool RunProcess(const std::wstring& CommandLine, const TStrings* Input, TStrings* Output, TStrings* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
-                const TProcessOutputEvent& OnOutput = {}, const TProcessOutputEvent& OnError = {},
-                double Deadline = 0, const TProcessTurnEvent& OnTurn = {});
+                const TProcessOutputEvent& OnOutput = {}, const TProcessOutputEvent& OnError = {}, double Deadline = 0,
+                const TProcessTurnEvent& OnTurn = {});

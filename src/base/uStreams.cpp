@@ -11,9 +11,9 @@ namespace {
 std::wstring SystemErrorText(DWORD Code)
 {
     wchar_t* Text = nullptr;
-    const DWORD Length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        Code, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
+    const DWORD Length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
     std::wstring Result = Length ? std::wstring(Text, Length) : Format(L"System error %u", {Code});
     if (Text)
         ::LocalFree(Text);
@@ -96,11 +96,11 @@ std::int64_t THandleStream::Seek(std::int64_t Offset, TSeekOrigin Origin)
 TFileStream::TFileStream(const std::wstring& FileName, std::uint16_t Mode)
     : THandleStream([&] {
           if (Mode == fmCreate) {
-              TFileHandle H(::CreateFileW(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+              TFileHandle H(::CreateFileW(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
               if (!H)
-                  throw EFCreateError(Format(L"Cannot create file \"%s\". %s",
-                                             {FileName, SystemErrorText(::GetLastError())}));
+                  throw EFCreateError(
+                      Format(L"Cannot create file \"%s\". %s", {FileName, SystemErrorText(::GetLastError())}));
               return H;
           }
           static constexpr DWORD Access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
@@ -116,8 +116,7 @@ TFileStream::TFileStream(const std::wstring& FileName, std::uint16_t Mode)
           TFileHandle H(::CreateFileW(FileName.c_str(), Access[AccessMode], ShareFlags, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
           if (!H)
-              throw EFOpenError(
-                  Format(L"Cannot open file \"%s\". %s", {FileName, SystemErrorText(::GetLastError())}));
+              throw EFOpenError(Format(L"Cannot open file \"%s\". %s", {FileName, SystemErrorText(::GetLastError())}));
           return H;
       }()),
       FFileName(FileName)
@@ -158,15 +157,9 @@ std::int32_t TMemoryStream::Write(const void* Buffer, std::int32_t Count)
 std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin)
 {
     switch (Origin) {
-    case TSeekOrigin::soBeginning:
-        FPosition = Offset;
-        break;
-    case TSeekOrigin::soCurrent:
-        FPosition += Offset;
-        break;
-    case TSeekOrigin::soEnd:
-        FPosition = static_cast<std::int64_t>(FBytes.size()) + Offset;
-        break;
+    case TSeekOrigin::soBeginning: FPosition = Offset; break;
+    case TSeekOrigin::soCurrent: FPosition += Offset; break;
+    case TSeekOrigin::soEnd: FPosition = static_cast<std::int64_t>(FBytes.size()) + Offset; break;
     }
     // A position before the start makes no sense for memory; past the end
     // is allowed and a later write fills the gap with zeros.

@@ -65,8 +65,8 @@ void AppendWideToCodePage(unsigned CodePage, std::wstring_view Text, std::string
     const int Capacity = static_cast<int>(Text.size()) * MaxBytesPerUnit(CodePage);
     const size_t Start = Out.size();
     Out.resize(Start + static_cast<size_t>(Capacity));
-    const int Done = ::WideCharToMultiByte(CodePage, 0, Text.data(), static_cast<int>(Text.size()),
-                                           Out.data() + Start, Capacity, nullptr, nullptr);
+    const int Done = ::WideCharToMultiByte(CodePage, 0, Text.data(), static_cast<int>(Text.size()), Out.data() + Start,
+                                           Capacity, nullptr, nullptr);
     if (Done <= 0) {
         Out.resize(Start);
         ConversionFailed();
@@ -98,8 +98,8 @@ bool TryDecode(unsigned CodePage, DWORD Flags, std::string_view Bytes, std::wstr
     if (Bytes.size() > INT_MAX)
         return false;
     Text.resize(Bytes.size());
-    const int Done = ::MultiByteToWideChar(CodePage, Flags, Bytes.data(), static_cast<int>(Bytes.size()),
-                                           Text.data(), static_cast<int>(Text.size()));
+    const int Done = ::MultiByteToWideChar(CodePage, Flags, Bytes.data(), static_cast<int>(Bytes.size()), Text.data(),
+                                           static_cast<int>(Text.size()));
     Text.resize(static_cast<size_t>(Done > 0 ? Done : 0));
     return Done > 0;
 }
@@ -119,8 +119,8 @@ bool IsValidUtf8(std::string_view Bytes)
         return true;
     if (Bytes.size() > INT_MAX)
         return false;
-    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes.data(), static_cast<int>(Bytes.size()),
-                                 nullptr, 0) > 0;
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes.data(), static_cast<int>(Bytes.size()), nullptr,
+                                 0) > 0;
 }
 
 namespace {
@@ -214,8 +214,7 @@ size_t FindEither(std::wstring_view Text, size_t From, wchar_t A, wchar_t B)
     const __m128i WantB = _mm_set1_epi16(static_cast<short>(B));
     for (; I + 8 <= Text.size(); I += 8) {
         const __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Text.data() + I));
-        const int Found =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(Block, WantA), _mm_cmpeq_epi16(Block, WantB)));
+        const int Found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(Block, WantA), _mm_cmpeq_epi16(Block, WantB)));
         if (Found != 0)
             return I + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(Found))) / 2;
     }

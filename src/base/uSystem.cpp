@@ -242,8 +242,8 @@ bool DeleteTempFile(const std::wstring& Path) noexcept
         const std::wstring Full = ExpandFileName(Path);
         if (GTempFiles) {
             auto& Files = *GTempFiles;
-            const auto Found =
-                std::find_if(Files.begin(), Files.end(), [&](const TTempFile& F) { return F.Path == Full; });
+            const auto Found = std::find_if(Files.begin(), Files.end(),
+                                            [&](const TTempFile& F) { return F.Path == Full; });
             if (Found != Files.end()) {
                 // The handle goes first: a folder with an open handle is
                 // not removed at once.

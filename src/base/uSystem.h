@@ -62,12 +62,12 @@ bool ReadWholeFile(const std::wstring& Path, std::string& Bytes);
 bool WriteWholeFile(const std::wstring& Path, std::string_view Bytes);
 
 // Path helpers.
-bool IsAbsolutePath(const std::wstring& Path);  // "C:\...", "\\server\..." or rooted "\..."
-bool FileExists(const std::wstring& Path);      // a file, not a folder
+bool IsAbsolutePath(const std::wstring& Path); // "C:\...", "\\server\..." or rooted "\..."
+bool FileExists(const std::wstring& Path);     // a file, not a folder
 bool DirectoryExists(const std::wstring& Path);
-std::wstring ExpandFileName(const std::wstring& Path);   // full path against the current directory
-std::wstring ExtractFileDir(const std::wstring& Path);   // without a trailing backslash
-std::wstring ExtractFileExt(const std::wstring& Path);   // with its dot, or ""
+std::wstring ExpandFileName(const std::wstring& Path); // full path against the current directory
+std::wstring ExtractFileDir(const std::wstring& Path); // without a trailing backslash
+std::wstring ExtractFileExt(const std::wstring& Path); // with its dot, or ""
 std::wstring ChangeFileExt(const std::wstring& Path, const std::wstring& Extension);
 std::wstring GetCurrentDir();
 bool SetCurrentDir(const std::wstring& Directory);

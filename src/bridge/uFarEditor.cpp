@@ -123,8 +123,8 @@ bool TFarEditor::GetSelectedText(intptr_t EditorId, std::wstring& Text)
     return GetSelection(EditorId, Text, BlockType);
 }
 
-bool TFarEditor::SetPosition(intptr_t EditorId, intptr_t Line, intptr_t Pos, intptr_t TabPos,
-                             intptr_t TopScreenLine, intptr_t LeftPos, intptr_t Overtype)
+bool TFarEditor::SetPosition(intptr_t EditorId, intptr_t Line, intptr_t Pos, intptr_t TabPos, intptr_t TopScreenLine,
+                             intptr_t LeftPos, intptr_t Overtype)
 {
     far3::EditorSetPosition Position{};
     Position.StructSize = sizeof(Position);

@@ -43,14 +43,10 @@ TVariantArray TFarMacro::GetArguments(const far3::OpenMacroInfo* MacroInfo)
 TVariant TFarMacro::ValueToVariant(const far3::FarMacroValue& Value)
 {
     switch (Value.Type) {
-    case far3::FMVT_INTEGER:
-        return TVariant(static_cast<int64_t>(Value.Integer));
-    case far3::FMVT_STRING:
-        return TVariant(FromPointer(Value.String));
-    case far3::FMVT_DOUBLE:
-        return TVariant(Value.Double);
-    case far3::FMVT_BOOLEAN:
-        return TVariant(Value.Boolean != 0);
+    case far3::FMVT_INTEGER: return TVariant(static_cast<int64_t>(Value.Integer));
+    case far3::FMVT_STRING: return TVariant(FromPointer(Value.String));
+    case far3::FMVT_DOUBLE: return TVariant(Value.Double);
+    case far3::FMVT_BOOLEAN: return TVariant(Value.Boolean != 0);
     case far3::FMVT_BINARY: {
         TVariantArray Bytes;
         // No data means no bytes, whatever the size says.
@@ -61,8 +57,7 @@ TVariant TFarMacro::ValueToVariant(const far3::FarMacroValue& Value)
         }
         return TVariant(std::move(Bytes));
     }
-    case far3::FMVT_NIL:
-        return TVariant::Null();
+    case far3::FMVT_NIL: return TVariant::Null();
     case far3::FMVT_ARRAY: {
         TVariantArray Items;
         if (Value.Array.Values) {
@@ -72,7 +67,6 @@ TVariant TFarMacro::ValueToVariant(const far3::FarMacroValue& Value)
         }
         return TVariant(std::move(Items));
     }
-    default:
-        return TVariant();
+    default: return TVariant();
     }
 }

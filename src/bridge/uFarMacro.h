@@ -37,10 +37,16 @@ public:
     bool IsUnassigned() const { return std::holds_alternative<std::monostate>(FValue); }
     bool IsNull() const { return std::holds_alternative<TNull>(FValue); }
     template <class T>
-    bool Is() const { return std::holds_alternative<T>(FValue); }
+    bool Is() const
+    {
+        return std::holds_alternative<T>(FValue);
+    }
     // The value as T; throws std::bad_variant_access for another type.
     template <class T>
-    const T& As() const { return std::get<T>(FValue); }
+    const T& As() const
+    {
+        return std::get<T>(FValue);
+    }
 
     friend bool operator==(const TVariant& A, const TVariant& B) { return A.FValue == B.FValue; }
     friend bool operator!=(const TVariant& A, const TVariant& B) { return !(A == B); }

@@ -67,8 +67,7 @@ std::wstring TFarModule::GetMsg(intptr_t Id)
     return FromPointer(Service(&Guid, Id));
 }
 
-intptr_t TFarModule::Message(far3::FARMESSAGEFLAGS Flags, const std::vector<std::wstring>& Lines,
-                             intptr_t ButtonCount)
+intptr_t TFarModule::Message(far3::FARMESSAGEFLAGS Flags, const std::vector<std::wstring>& Lines, intptr_t ButtonCount)
 {
     const GUID Guid = PluginGuid();
     static const GUID NoId{};
@@ -142,8 +141,7 @@ void TFarModule::ReportFailure(const std::wstring& ClassName, const std::wstring
         std::vector<std::wstring> Lines;
         Lines.reserve(MessageLines.size() + 4);
         Lines.push_back(Plugin->GetStandardMessage(TStandardMessage::smTitle));
-        Lines.push_back(Format(Plugin->GetStandardMessage(TStandardMessage::smExceptionInFunction),
-                               {FunctionName}));
+        Lines.push_back(Format(Plugin->GetStandardMessage(TStandardMessage::smExceptionInFunction), {FunctionName}));
         Lines.push_back(ClassName);
         Lines.insert(Lines.end(), MessageLines.begin(), MessageLines.end());
         Lines.push_back(Plugin->GetStandardMessage(TStandardMessage::smOk));
@@ -154,8 +152,7 @@ void TFarModule::ReportFailure(const std::wstring& ClassName, const std::wstring
     try {
         std::vector<std::wstring> Lines;
         Lines.push_back(Plugin->GetStandardMessage(TStandardMessage::smTitle));
-        Lines.push_back(Format(Plugin->GetStandardMessage(TStandardMessage::smExceptionInFunction),
-                               {FunctionName}));
+        Lines.push_back(Format(Plugin->GetStandardMessage(TStandardMessage::smExceptionInFunction), {FunctionName}));
         Lines.push_back(ClassName);
         Lines.push_back(Text);
         Lines.push_back(Plugin->GetStandardMessage(TStandardMessage::smOk));

@@ -36,8 +36,7 @@ public:
     static std::wstring GetMsg(intptr_t Id);
     // A host message box: Lines[0] is the title, the last ButtonCount lines
     // are the buttons. Returns the host's answer (-1 for Esc or failure).
-    static intptr_t Message(far3::FARMESSAGEFLAGS Flags, const std::vector<std::wstring>& Lines,
-                            intptr_t ButtonCount);
+    static intptr_t Message(far3::FARMESSAGEFLAGS Flags, const std::vector<std::wstring>& Lines, intptr_t ButtonCount);
     // Text brought to exactly Width characters: padded on the right, or
     // shortened the way the host shortens paths.
     static std::wstring FitString(const std::wstring& Text, intptr_t Width, wchar_t PadChar = L' ');

@@ -55,7 +55,10 @@ far3::VersionInfo TFarPlugin::GetMinFarVersion()
 
 void TFarPlugin::Startup() {}
 void TFarPlugin::Exit() {}
-bool TFarPlugin::Configure(const GUID*) { return false; }
+bool TFarPlugin::Configure(const GUID*)
+{
+    return false;
+}
 void TFarPlugin::Log(const std::wstring&) {}
 void TFarPlugin::ProcessSynchroEvent(void* Param)
 {
@@ -70,16 +73,11 @@ std::wstring TFarPlugin::GetStandardMessage(TStandardMessage Kind)
         GetIdentity(Title, Description, Author);
         return Title;
     }
-    case TStandardMessage::smExceptionInFunction:
-        return L"Exception occurred in function %s";
-    case TStandardMessage::smOk:
-        return L"&OK";
-    case TStandardMessage::smCancel:
-        return L"&Cancel";
-    case TStandardMessage::smYes:
-        return L"&Yes";
-    case TStandardMessage::smNo:
-        return L"&No";
+    case TStandardMessage::smExceptionInFunction: return L"Exception occurred in function %s";
+    case TStandardMessage::smOk: return L"&OK";
+    case TStandardMessage::smCancel: return L"&Cancel";
+    case TStandardMessage::smYes: return L"&Yes";
+    case TStandardMessage::smNo: return L"&No";
     }
     return std::wstring();
 }

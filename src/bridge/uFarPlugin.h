@@ -31,9 +31,8 @@ public:
 
     virtual GUID GetGuid() = 0;
     virtual void GetIdentity(std::wstring& Title, std::wstring& Description, std::wstring& Author) = 0;
-    virtual void GetPluginInfo(far3::PLUGIN_FLAGS& Flags, TFarPluginMenu& PluginMenu,
-                               TFarPluginMenu& ConfigMenu, TFarPluginMenu& DiskMenu,
-                               std::wstring& CommandPrefix) = 0;
+    virtual void GetPluginInfo(far3::PLUGIN_FLAGS& Flags, TFarPluginMenu& PluginMenu, TFarPluginMenu& ConfigMenu,
+                               TFarPluginMenu& DiskMenu, std::wstring& CommandPrefix) = 0;
     virtual intptr_t Open(far3::OPENFROM OpenFrom, const GUID* Guid, intptr_t Data) = 0;
     virtual far3::VersionInfo GetMinFarVersion();
     virtual void Startup();

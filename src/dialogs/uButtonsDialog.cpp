@@ -80,8 +80,7 @@ void TButtonsDialog::PlaceControl(TControl* Control, int LeftIndent, int RightIn
         FRowOffset += Control->GetHeight() + Spacing;
 }
 
-void TButtonsDialog::PlaceBeside(TControl* Control, TControl* Anchor, int Mode, int Gap, int RightIndent,
-                                 int MaxWidth)
+void TButtonsDialog::PlaceBeside(TControl* Control, TControl* Anchor, int Mode, int Gap, int RightIndent, int MaxWidth)
 {
     int Left, Top, Width, Height;
     Anchor->GetBounds(Left, Top, Width, Height);

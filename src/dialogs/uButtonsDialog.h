@@ -32,8 +32,7 @@ public:
 
     // The band from the current row down to the row above the separator.
     TRect GetRemainingRect();
-    void PlaceControl(TControl* Control, int LeftIndent = 0, int RightIndent = 0, int Spacing = 0,
-                      bool Always = false);
+    void PlaceControl(TControl* Control, int LeftIndent = 0, int RightIndent = 0, int Spacing = 0, bool Always = false);
     // Mode 0: right of the anchor's text; 1: Gap columns into the anchor;
     // anything else: at the anchor's column.
     void PlaceBeside(TControl* Control, TControl* Anchor, int Mode = 0, int Gap = 1, int RightIndent = 0,

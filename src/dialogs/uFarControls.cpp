@@ -268,9 +268,8 @@ bool TFarDialog::TControl::AccessLiveItem(bool Modify, const TItemAction& Action
 
 // --- label-like controls ---------------------------------------------------------------------
 
-TFarDialog::TLabelLikeControl::TLabelLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left,
-                                                 int Top, int Width, int Height, const std::wstring& Text,
-                                                 int MaxHeight)
+TFarDialog::TLabelLikeControl::TLabelLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left, int Top,
+                                                 int Width, int Height, const std::wstring& Text, int MaxHeight)
     : TControl(Dialog, Type)
 {
     SetBoundsLimited(Left, Top, Width, Height, MaxHeight);
@@ -322,8 +321,7 @@ int TFarDialog::TDoubleBox::GetMaxHeight()
     return MaxHeight;
 }
 
-TFarDialog::TLabel::TLabel(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text,
-                           int Alignment)
+TFarDialog::TLabel::TLabel(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text, int Alignment)
     : TLabelLikeControl(Dialog, far3::DI_TEXT, Left, Top, Width, 1, Text, 1)
 {
     SetAlignment(Alignment);
@@ -336,8 +334,8 @@ TFarDialog::TSeparator::TSeparator(TFarDialog& Dialog, int Top) : TLabel(Dialog,
 
 // --- button-like controls ----------------------------------------------------------------------
 
-TFarDialog::TButtonLikeControl::TButtonLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left,
-                                                   int Top, const std::wstring& Text)
+TFarDialog::TButtonLikeControl::TButtonLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left, int Top,
+                                                   const std::wstring& Text)
     : TControl(Dialog, Type)
 {
     // Width 0: the host sizes buttons and check boxes by their text.

@@ -16,8 +16,7 @@ class TFarDialog::TControl {
 public:
     using TKillFocusEvent = std::function<void(TControl& Sender, TControl*& NextControl)>;
     using TGotFocusEvent = std::function<void(TControl& Sender)>;
-    using TKeyDownEvent =
-        std::function<void(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)>;
+    using TKeyDownEvent = std::function<void(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)>;
 
     TControl(const TControl&) = delete;
     TControl& operator=(const TControl&) = delete;
@@ -132,8 +131,7 @@ public:
     void SetShowAmpersand(bool Value);
 
 protected:
-    TButtonLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left, int Top,
-                       const std::wstring& Text);
+    TButtonLikeControl(TFarDialog& Dialog, far3::FARDIALOGITEMTYPES Type, int Left, int Top, const std::wstring& Text);
 };
 
 class TFarDialog::TButton : public TButtonLikeControl {

@@ -288,8 +288,7 @@ bool TFarDialog::Build()
     const GUID PluginId = PluginGuid();
     FFailure = nullptr;
     FHandle = DialogInit(&PluginId, &FId, X1, Y1, X2, Y2, FHelpTopic.empty() ? nullptr : FHelpTopic.c_str(),
-                         FDialogItems.get(), static_cast<size_t>(FControlCount), 0, FDialogFlags, &FarDialogProc,
-                         this);
+                         FDialogItems.get(), static_cast<size_t>(FControlCount), 0, FDialogFlags, &FarDialogProc, this);
     if (FHandle == nullptr)
         FHandle = INVALID_HANDLE_VALUE;
     if (!IsActive())

@@ -316,9 +316,9 @@ bool TFarDialog::TListbox::MoveSelection(intptr_t Delta, bool SkipDisabled)
     while (Remaining > 0) {
         do
             Candidate += Step;
-        while (Candidate >= 0 && Candidate < Count &&
-               (!FItems->GetItem(Candidate)->GetVisible() ||
-                (SkipDisabled && !FItems->GetItem(Candidate)->GetEnabled())));
+        while (
+            Candidate >= 0 && Candidate < Count &&
+            (!FItems->GetItem(Candidate)->GetVisible() || (SkipDisabled && !FItems->GetItem(Candidate)->GetEnabled())));
         --Remaining;
         if (Candidate < 0 || Candidate >= Count)
             break;

@@ -29,7 +29,8 @@ std::wstring LanguageFileMessage(const std::wstring& Language, TMessageId Id)
         for (const std::wstring& Raw : SplitTextLines(DecodeText(Bytes))) {
             const std::wstring Line = TrimText(Raw);
             if (Name.empty() && Line.rfind(L".Language=", 0) == 0) {
-                Name = Line.substr(10, Line.find(L',') == std::wstring::npos ? std::wstring::npos : Line.find(L',') - 10);
+                Name = Line.substr(10,
+                                   Line.find(L',') == std::wstring::npos ? std::wstring::npos : Line.find(L',') - 10);
             } else if (!Line.empty() && Line.front() == L'"' && Index++ == Id) {
                 Text = Line.substr(1, Line.size() - (Line.size() > 1 && Line.back() == L'"' ? 2 : 1));
                 break;
@@ -37,8 +38,7 @@ std::wstring LanguageFileMessage(const std::wstring& Language, TMessageId Id)
         }
         if (Text.empty())
             continue;
-        if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Name.c_str(), -1, Language.c_str(), -1) ==
-            CSTR_EQUAL)
+        if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Name.c_str(), -1, Language.c_str(), -1) == CSTR_EQUAL)
             Found = Text;
         else if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Name.c_str(), -1, L"English", -1) == CSTR_EQUAL)
             English = Text;
@@ -151,18 +151,12 @@ void TPlugin::Log(const std::wstring&) {}
 std::wstring TPlugin::GetStandardMessage(TStandardMessage Kind)
 {
     switch (Kind) {
-    case TStandardMessage::smTitle:
-        return GetMsg(MTitle);
-    case TStandardMessage::smExceptionInFunction:
-        return GetMsg(MExceptionInFunction);
-    case TStandardMessage::smOk:
-        return GetMsg(MOk);
-    case TStandardMessage::smCancel:
-        return GetMsg(MCancel);
-    case TStandardMessage::smYes:
-        return GetMsg(MYes);
-    case TStandardMessage::smNo:
-        return GetMsg(MNo);
+    case TStandardMessage::smTitle: return GetMsg(MTitle);
+    case TStandardMessage::smExceptionInFunction: return GetMsg(MExceptionInFunction);
+    case TStandardMessage::smOk: return GetMsg(MOk);
+    case TStandardMessage::smCancel: return GetMsg(MCancel);
+    case TStandardMessage::smYes: return GetMsg(MYes);
+    case TStandardMessage::smNo: return GetMsg(MNo);
     }
     return TFarPlugin::GetStandardMessage(Kind);
 }

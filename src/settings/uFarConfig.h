@@ -15,8 +15,9 @@
 class TFarSettingsHandle {
 public:
     TFarSettingsHandle() noexcept = default;
-    TFarSettingsHandle(HANDLE Handle, far3::FARAPISETTINGSCONTROL Control) noexcept
-        : FHandle(Handle), FControl(Control) {}
+    TFarSettingsHandle(HANDLE Handle, far3::FARAPISETTINGSCONTROL Control) noexcept : FHandle(Handle), FControl(Control)
+    {
+    }
     TFarSettingsHandle(TFarSettingsHandle&& Other) noexcept;
     TFarSettingsHandle& operator=(TFarSettingsHandle&& Other) noexcept;
     TFarSettingsHandle(const TFarSettingsHandle&) = delete;

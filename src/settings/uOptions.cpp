@@ -32,8 +32,8 @@ bool TOptions::Load()
     CtagsFileName = ReadString(CtagsFileNameValue, CtagsFileName);
     FunctionSearchDelayEnabled = ReadBool(FunctionSearchDelayEnabledValue, FunctionSearchDelayEnabled);
     // Stored as 64 bits; the delay is the low 32 of them.
-    const uint64_t Delay =
-        ReadQWord(FunctionSearchDelayValue, static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay)));
+    const uint64_t Delay = ReadQWord(FunctionSearchDelayValue,
+                                     static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay)));
     FunctionSearchDelay = static_cast<int32_t>(static_cast<uint32_t>(Delay));
     ClearModified();
     FLoaded = true;

@@ -233,8 +233,8 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
         // The bytes, not lines: the tags are parsed in place from one
         // decoded text. The empty input ends at once, so ctags never waits
         // on a console.
-        Started = RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {}, {},
-                             0, OnTurn);
+        Started = RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {}, {}, 0,
+                             OnTurn);
     }
     if (!Started)
         throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + FExecutableName);

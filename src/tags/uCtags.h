@@ -23,7 +23,9 @@ LODESTAR_DECLARE_EXCEPTION(ECtagsError_CtagsNotFound, ECtagsError);
 class ECtagsError_ExecutionFailed : public ECtagsError {
 public:
     ECtagsError_ExecutionFailed(std::int32_t ExitCode, std::wstring Message)
-        : ECtagsError(std::move(Message)), FExitCode(ExitCode) {}
+        : ECtagsError(std::move(Message)), FExitCode(ExitCode)
+    {
+    }
     const wchar_t* ClassName() const noexcept override { return L"ECtagsError_ExecutionFailed"; }
     std::int32_t ExitCode() const noexcept { return FExitCode; }
 
@@ -34,7 +36,9 @@ private:
 class TCtagsItem {
 public:
     TCtagsItem(std::wstring Name, std::wstring Kind, std::int32_t Line)
-        : Name(std::move(Name)), Kind(std::move(Kind)), Line(Line) {}
+        : Name(std::move(Name)), Kind(std::move(Kind)), Line(Line)
+    {
+    }
 
     std::wstring Name; // never empty
     std::wstring Kind; // never empty, spelled in full ("function")

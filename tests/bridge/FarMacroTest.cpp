@@ -12,8 +12,14 @@ namespace {
 
 using V = TMacroValue;
 
-TVariant Int(int64_t Value) { return TVariant(Value); }
-TVariant Byte(uint8_t Value) { return TVariant(Value); }
+TVariant Int(int64_t Value)
+{
+    return TVariant(Value);
+}
+TVariant Byte(uint8_t Value)
+{
+    return TVariant(Value);
+}
 
 far3::FarMacroValue Raw(far3::FARMACROVARTYPE Type)
 {
@@ -33,10 +39,10 @@ void PrintTo(const TVariant& Value, std::ostream* Out)
 
 TEST(FarMacro, EveryValueTypeConverts)
 {
-    TMacroArgs Args({V::Str(L"execute"), V::Int(5), V::Int(-(int64_t(1) << 40)), V::Dbl(2.5), V::Bool(7),
-                     V::Bool(0), V::Nil(), V::NullStr(), V::Record(Raw(far3::FMVT_POINTER)),
-                     V::Record(Raw(far3::FMVT_PANEL)), V::Record(Raw(far3::FMVT_ERROR)),
-                     V::Record(Raw(far3::FMVT_UNKNOWN)), V::Record(Raw(far3::FMVT_MBSTRING))});
+    TMacroArgs Args({V::Str(L"execute"), V::Int(5), V::Int(-(int64_t(1) << 40)), V::Dbl(2.5), V::Bool(7), V::Bool(0),
+                     V::Nil(), V::NullStr(), V::Record(Raw(far3::FMVT_POINTER)), V::Record(Raw(far3::FMVT_PANEL)),
+                     V::Record(Raw(far3::FMVT_ERROR)), V::Record(Raw(far3::FMVT_UNKNOWN)),
+                     V::Record(Raw(far3::FMVT_MBSTRING))});
     const TVariantArray Result = TFarMacro::GetArguments(&Args.Info());
     EXPECT_THAT(Result, ElementsAre(TVariant(L"execute"), Int(5), Int(-(int64_t(1) << 40)), TVariant(2.5),
                                     TVariant(true), TVariant(false), TVariant::Null(), TVariant(L""), TVariant(),
@@ -49,14 +55,14 @@ TEST(FarMacro, EveryValueTypeConverts)
 
 TEST(FarMacro, BinaryDataAndNestedArraysBecomeArrays)
 {
-    TMacroArgs Args({V::Bin({0, 127, 255}),
-                     V::Array({V::Int(1), V::Array({V::Str(L"a"), V::Bin({9}), V::Array({})}), V::Nil()})});
+    TMacroArgs Args(
+        {V::Bin({0, 127, 255}), V::Array({V::Int(1), V::Array({V::Str(L"a"), V::Bin({9}), V::Array({})}), V::Nil()})});
     const TVariantArray Result = TFarMacro::GetArguments(&Args.Info());
     ASSERT_EQ(Result.size(), 2u);
     EXPECT_EQ(Result[0], TVariant(TVariantArray{Byte(0), Byte(127), Byte(255)}));
-    EXPECT_EQ(Result[1], TVariant(TVariantArray{
-                             Int(1), TVariantArray{TVariant(L"a"), TVariantArray{Byte(9)}, TVariantArray{}},
-                             TVariant::Null()}));
+    EXPECT_EQ(Result[1],
+              TVariant(TVariantArray{Int(1), TVariantArray{TVariant(L"a"), TVariantArray{Byte(9)}, TVariantArray{}},
+                                     TVariant::Null()}));
     EXPECT_EQ(Result[1].ToString(), L"[1, [\"a\", [byte 9], []], nil]");
 }
 

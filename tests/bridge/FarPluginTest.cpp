@@ -104,7 +104,8 @@ TEST_F(FarPluginTest, FailureReportShowsFunctionClassAndEveryMessageLine)
     EXPECT_EQ(Boxes[0].Title, L"Lodestar");
     EXPECT_THAT(Boxes[0].Lines, ElementsAre(L"Exception occurred in function OpenW", L"EFarError", L"a", L"", L"b"));
     EXPECT_THAT(Boxes[0].Buttons, ElementsAre(L"&OK"));
-    EXPECT_THAT(Plugin->LogLines, ElementsAre(L"OpenW START", L"OpenW: Exception EFarError: a\r\n\r\nb\n", L"OpenW END"));
+    EXPECT_THAT(Plugin->LogLines,
+                ElementsAre(L"OpenW START", L"OpenW: Exception EFarError: a\r\n\r\nb\n", L"OpenW END"));
 
     // An empty message leaves the title, the two naming lines and the button.
     Host->ClearMessages();
@@ -146,8 +147,7 @@ TEST_F(FarPluginTest, FallbackBoxWhenTheFullReportFailsAndNothingWhenThatFailsTo
     OpenThrowing([] { throw EFarError(L"first\nsecond"); });
     auto Boxes = Host->Messages();
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_THAT(Boxes[0].Lines,
-                ElementsAre(L"Exception occurred in function OpenW", L"EFarError", L"first\nsecond"));
+    EXPECT_THAT(Boxes[0].Lines, ElementsAre(L"Exception occurred in function OpenW", L"EFarError", L"first\nsecond"));
 
     Host->ClearMessages();
     Plugin->OnStandardMessage = [](TStandardMessage) -> std::wstring { throw std::bad_alloc(); };

@@ -115,8 +115,8 @@ TEST_F(FarProgressTest, BarsAndLinesHaveTheWindowsWidth)
     const auto Boxes = Host->Messages();
     ASSERT_THAT(Boxes, SizeIs(2));
     EXPECT_EQ(Boxes[0].Title, Long.substr(0, 66));
-    EXPECT_THAT(Boxes[0].Lines, ElementsAre(L"short" + std::wstring(61, L' '), std::wstring(66, L'x'),
-                                            Long.substr(0, 66)));
+    EXPECT_THAT(Boxes[0].Lines,
+                ElementsAre(L"short" + std::wstring(61, L' '), std::wstring(66, L'x'), Long.substr(0, 66)));
     EXPECT_EQ(Boxes[1].Title, L"Title");
 }
 

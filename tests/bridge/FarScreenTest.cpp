@@ -50,8 +50,8 @@ TEST_F(FarScreenTest, ReadKeyTakesOneRecordAndOnlyKeysCount)
     // Nothing pending: an answer at once, not a wait.
     EXPECT_FALSE(TFarScreen::ReadKey(Key, false));
 
-    ASSERT_TRUE(Console.Write({TTestConsole::Mouse(), TTestConsole::Key('A', true, L'a'),
-                               TTestConsole::Key(VK_ESCAPE, false)}));
+    ASSERT_TRUE(Console.Write(
+        {TTestConsole::Mouse(), TTestConsole::Key('A', true, L'a'), TTestConsole::Key(VK_ESCAPE, false)}));
     // The mouse event is no key, and it is gone.
     EXPECT_FALSE(TFarScreen::ReadKey(Key, false));
     EXPECT_EQ(Console.PendingCount(), 2u);

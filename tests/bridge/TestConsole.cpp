@@ -36,8 +36,8 @@ TTestConsole::TTestConsole()
         FSavedStd[I] = ::GetStdHandle(StdHandles[I]);
 
     // The console reads from a pipe nobody writes to and draws into NUL.
-    TFileHandle NoOutput(::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr));
+    TFileHandle NoOutput(
+        ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     HANDLE ReadEnd = nullptr, WriteEnd = nullptr;
     if (!NoOutput || !::CreatePipe(&ReadEnd, &WriteEnd, nullptr, 0))
         return;
@@ -55,8 +55,8 @@ TTestConsole::TTestConsole()
     if (!::InitializeProcThreadAttributeList(List, 1, 0, &Size))
         return;
     auto FreeList = ScopeExit([&] { ::DeleteProcThreadAttributeList(List); });
-    if (!::UpdateProcThreadAttribute(List, 0, PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE, Console, sizeof(Console),
-                                     nullptr, nullptr))
+    if (!::UpdateProcThreadAttribute(List, 0, PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE, Console, sizeof(Console), nullptr,
+                                     nullptr))
         return;
 
     STARTUPINFOEXW Startup{};
@@ -66,8 +66,8 @@ TTestConsole::TTestConsole()
     ::GetModuleFileNameW(nullptr, Self, MAX_PATH);
     PROCESS_INFORMATION Info{};
     ::SetEnvironmentVariableW(KeeperVariable, L"1");
-    const BOOL Started = ::CreateProcessW(Self, nullptr, nullptr, nullptr, FALSE, EXTENDED_STARTUPINFO_PRESENT,
-                                          nullptr, nullptr, &Startup.StartupInfo, &Info);
+    const BOOL Started = ::CreateProcessW(Self, nullptr, nullptr, nullptr, FALSE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                                          nullptr, &Startup.StartupInfo, &Info);
     ::SetEnvironmentVariableW(KeeperVariable, nullptr);
     if (!Started)
         return;

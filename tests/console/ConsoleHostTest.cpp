@@ -95,8 +95,8 @@ protected:
         Command += L" " + QuotedStr(File);
         TStrings Output, Errors;
         TRun Run;
-        EXPECT_TRUE(RunProcess(Command, static_cast<const TStrings*>(nullptr), &Output, &Errors, Run.ExitCode, SW_HIDE,
-                               0));
+        EXPECT_TRUE(
+            RunProcess(Command, static_cast<const TStrings*>(nullptr), &Output, &Errors, Run.ExitCode, SW_HIDE, 0));
         Run.Screens.emplace_back();
         for (const std::wstring& Line : Output) {
             if (Line == L"\f")
@@ -127,8 +127,8 @@ TEST_F(ConsoleHostTest, TheFunctionListShowsTheTagsFiltersAndMovesTheCursor)
     const std::vector<std::wstring> All = TagRows(Run.Screens[0]);
     EXPECT_GE(All.size(), 10u);
     EXPECT_THAT(All, Contains(HasSubstr(L"\u2502   36|box ")));
-    EXPECT_THAT(RowWith(All, L"|box_empty "), HasSubstr(L"\u2502  " + std::to_wstring(LineOf("box box_empty(")) +
-                                                        L"|box_empty "));
+    EXPECT_THAT(RowWith(All, L"|box_empty "),
+                HasSubstr(L"\u2502  " + std::to_wstring(LineOf("box box_empty(")) + L"|box_empty "));
     EXPECT_THAT(RowWith(All, L"|box_empty "), HasSubstr(L"|function "));
     // More tags than rows: a scroll bar in the list's right border.
     EXPECT_THAT(All.front(), HasSubstr(L"\u25B2 \u2551"));
@@ -146,7 +146,7 @@ TEST_F(ConsoleHostTest, AFunctionTypedIntoTheBufferIsListedBeforeSaving)
     NeedCtags();
     const std::string Before = ReadFileBytes(Source());
     const TRun Run = Host(L"C-End Enter 'int brand_new(void) { return 1; }' F11 Enter 'brand' Wait:1500 Screen Enter",
-                         Bridge());
+                          Bridge());
     ASSERT_EQ(Run.ExitCode, 0u) << ::testing::PrintToString(Run.Errors);
     ASSERT_EQ(Run.Screens.size(), 2u);
     const std::wstring Last = std::to_wstring(LineOf("#endif /* GEOMETRY_DEMO */") + 2);
@@ -179,8 +179,8 @@ TEST_F(ConsoleHostTest, TheHostsWindowsAreDrawnAsTheHostDrawsThem)
         EXPECT_EQ(Run.ExitCode, 0u) << ::testing::PrintToString(Run.Errors);
         ASSERT_GE(Run.Screens.size(), 1u);
         for (const std::wstring& Row : Case.Rows)
-            EXPECT_NE(RowWith(Run.Screens[0], Row), L"") << ::testing::PrintToString(Case.Keys) << " lacks "
-                                                          << ::testing::PrintToString(Row);
+            EXPECT_NE(RowWith(Run.Screens[0], Row), L"")
+                << ::testing::PrintToString(Case.Keys) << " lacks " << ::testing::PrintToString(Row);
     }
 }
 
@@ -220,7 +220,7 @@ TEST_F(ConsoleHostTest, QuittingAModifiedFileAsksWhetherToSaveIt)
     } const Cases[] = {
         {L"'x' F10 Enter", "x/*"},
         {L"'x' F10 Right Enter", "/*"},
-        {L"'x' Esc d", "/*"},                         // the button's hotkey
+        {L"'x' Esc d", "/*"},                          // the button's hotkey
         {L"'x' F10 Right Right Enter 'y' F2", "xy/*"}, // went on editing
     };
     const std::string Before = ReadFileBytes(Source());

@@ -157,12 +157,7 @@ TEST_F(FarControlsTest, WithADelayTheHandlerRunsOnceAfterThePauseOnTheHostsThrea
         Seen.push_back(Sender.GetText());
     };
     const auto Stamp = [&](THostDialog&) { LastChange = TClock::now(); };
-    Script(TDialogScript()
-               .Type(L"a").Wait(100)
-               .Type(L"b").Wait(150)
-               .Type(L"c").Check(Stamp)
-               .Wait(1000)
-               .Esc());
+    Script(TDialogScript().Type(L"a").Wait(100).Type(L"b").Wait(150).Type(L"c").Check(Stamp).Wait(1000).Esc());
     TFarDialog::TButton* Button;
     Dialog->Run(Button);
     EXPECT_THAT(Seen, ElementsAre(L"abc"));

@@ -98,9 +98,12 @@ TEST_F(FarDialogTest, ColumnsAreLaidOutLeftToRightWithAGap)
     // An empty cell still takes its width.
     Dialog->Columnize({4, 4, 4}, {A, nullptr, C}, 0);
     EXPECT_EQ(C->GetLeft(), 8);
-    EXPECT_EQ(FailureOf<EFarError>([&] { Dialog->Columnize({4, 4}, {A, B, C}, 0); }),
+    EXPECT_EQ(FailureOf<EFarError>([&] {
+                  Dialog->Columnize({4, 4}, {A, B, C}, 0);
+              }),
               L"Invalid TFarDialog.Columnize call");
-    EXPECT_EQ(FailureOf<EFarError>([&] { Dialog->Columnize({4}, {nullptr}, 0); }), L"Invalid TFarDialog.Columnize call");
+    EXPECT_EQ(FailureOf<EFarError>([&] { Dialog->Columnize({4}, {nullptr}, 0); }),
+              L"Invalid TFarDialog.Columnize call");
 }
 
 TEST_F(FarDialogTest, MisuseIsReportedWithTheFrameworksTexts)
@@ -196,13 +199,16 @@ TEST_F(FarDialogTest, AConsoleResizeSizesAndCentresTheDialogAgain)
 {
     auto Dialog = TFarDialog::Create<TTestDialog>();
     Dialog->AddButton(1, 1, L"OK");
-    Script(TDialogScript().Resize(100, 30).Check([](THostDialog& Live) {
-        EXPECT_EQ(Live.Width, 96);
-        EXPECT_EQ(Live.Height, 26);
-        EXPECT_EQ(Live.Rect.Left, 2);
-        EXPECT_EQ(Live.Rect.Top, 2);
-        EXPECT_EQ(Live.RedrawLock, 0);
-    }).Esc());
+    Script(TDialogScript()
+               .Resize(100, 30)
+               .Check([](THostDialog& Live) {
+                   EXPECT_EQ(Live.Width, 96);
+                   EXPECT_EQ(Live.Height, 26);
+                   EXPECT_EQ(Live.Rect.Left, 2);
+                   EXPECT_EQ(Live.Rect.Top, 2);
+                   EXPECT_EQ(Live.RedrawLock, 0);
+               })
+               .Esc());
     TFarDialog::TButton* Button;
     Dialog->Run(Button);
     EXPECT_EQ(Dialog->GetWidth(), 96);

@@ -77,8 +77,7 @@ TEST_F(FarListboxTest, SelectionMovesOverSelectableEntriesAndStopsAtTheLast)
         {2, 1, true, 2},    // 3 hidden, 4 disabled: nothing below
         {2, 1, false, 4},   // disabled entries count without SkipDisabled
         {4, -10, false, 0}, // past the top: the first
-        {0, 2, true, 2},
-        {2, 0, true, 2},
+        {0, 2, true, 2},    {2, 0, true, 2},
     };
     Items().GetItem(3)->SetVisible(false);
     Items().GetItem(4)->SetFlag(far3::LIF_DISABLE, true);

@@ -29,9 +29,9 @@ TEST(ContainsText, IsACaseInsensitiveSubstringTest)
         const wchar_t* Sub;
         bool Contains;
     } const Cases[] = {
-        {L"xAbc", L"ab", true}, {L"a b", L"ab", false}, {L"abc", L"", true}, {L"", L"a", false},
-        {L"GetItem", L"ITEM", true}, {L"Жук", L"жу", true}, {L"élan", L"ÉL", true}, {L"a*c", L"*", true},
-        {L"abc", L"a*c", false}, {L" ab", L"ab ", false},
+        {L"xAbc", L"ab", true},      {L"a b", L"ab", false},  {L"abc", L"", true},    {L"", L"a", false},
+        {L"GetItem", L"ITEM", true}, {L"Жук", L"жу", true},   {L"élan", L"ÉL", true}, {L"a*c", L"*", true},
+        {L"abc", L"a*c", false},     {L" ab", L"ab ", false},
     };
     for (const auto& Case : Cases)
         EXPECT_EQ(ContainsText(Case.Text, Case.Sub), Case.Contains) << Case.Text << " / " << Case.Sub;
@@ -94,14 +94,22 @@ TEST_F(SearchDialogTest, ArrowAndPageKeysInTheFieldMoveTheListSelection)
     };
     Script(TDialogScript()
                .Check([&](THostDialog& Live) { EXPECT_EQ(Live.Items[3].Y2 - Live.Items[3].Y1 + 1, 20); })
-               .Key(VK_NEXT).Check(At(17))
-               .Key(VK_DOWN).Check(At(18))
-               .Key(VK_UP, SHIFT_PRESSED).Check(At(18))
-               .Key(VK_DOWN, LEFT_CTRL_PRESSED).Check(At(18))
-               .Key(VK_PRIOR).Check(At(1))
-               .Key(VK_UP).Key(VK_UP).Check(At(0))
+               .Key(VK_NEXT)
+               .Check(At(17))
+               .Key(VK_DOWN)
+               .Check(At(18))
+               .Key(VK_UP, SHIFT_PRESSED)
+               .Check(At(18))
+               .Key(VK_DOWN, LEFT_CTRL_PRESSED)
+               .Check(At(18))
+               .Key(VK_PRIOR)
+               .Check(At(1))
+               .Key(VK_UP)
+               .Key(VK_UP)
+               .Check(At(0))
                .Type(L"3")
-               .Key(VK_NEXT).Check(At(39)) // no further row shows
+               .Key(VK_NEXT)
+               .Check(At(39)) // no further row shows
                .Enter());
     EXPECT_TRUE(Dialog->Execute());
     EXPECT_EQ(Dialog->GetItemIndex(), 39);

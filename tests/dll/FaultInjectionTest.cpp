@@ -183,8 +183,7 @@ protected:
 
 TEST_F(FaultInjectionTest, TheMenuCommandSurvivesEveryRefusedHostCall)
 {
-    InjectEveryFault({"menu command", [&] { OpenModified(); },
-                      [] { return TDialogScript().Type(L"ar").Enter(); },
+    InjectEveryFault({"menu command", [&] { OpenModified(); }, [] { return TDialogScript().Type(L"ar").Enter(); },
                       [&] {
                           Host->Open(far3::OPEN_EDITOR, &Info.PluginMenu.front().Guid, 0);
                           return intptr_t{0};
@@ -195,10 +194,8 @@ TEST_F(FaultInjectionTest, TheMenuCommandSurvivesEveryRefusedHostCall)
 TEST_F(FaultInjectionTest, TheMacroCallSurvivesEveryRefusedHostCall)
 {
     // A saved file, the filter taken from the selection.
-    InjectEveryFault({"macro call",
-                      [&] { OpenSource(L"main.c", Source).SelectStream(15, 4, 15, 15); },
-                      [] { return TDialogScript().Enter(); },
-                      [&] { return Macro({TMacroValue::Str(L"execute")}); },
+    InjectEveryFault({"macro call", [&] { OpenSource(L"main.c", Source).SelectStream(15, 4, 15, 15); },
+                      [] { return TDialogScript().Enter(); }, [&] { return Macro({TMacroValue::Str(L"execute")}); },
                       [&](intptr_t Result) {
                           EXPECT_EQ(Result, 1);
                           EXPECT_EQ(Host->Editors().Current().CurLine, 19);
@@ -246,18 +243,19 @@ TEST_F(FaultInjectionTest, SystemFaultsEndInOneBoxOrNoneAndWriteNowhere)
                              "out area\\tmain.c\\t8;\"\\tfunction\\n";
     struct {
         const char* Name;
-        std::wstring Tmp;    // empty: the test's own temporary folder
-        std::wstring Ctags;  // empty: fakectags
-        std::string Script;  // for fakectags; empty: it tags the file
-        std::wstring InBox;  // the one box, a warning, says this
-        int Rows;            // rows the list shows; 0: it does not show; -1: either way
+        std::wstring Tmp;   // empty: the test's own temporary folder
+        std::wstring Ctags; // empty: fakectags
+        std::string Script; // for fakectags; empty: it tags the file
+        std::wstring InBox; // the one box, a warning, says this
+        int Rows;           // rows the list shows; 0: it does not show; -1: either way
     } Cases[] = {
         {"temporary folder missing", Missing, L"", Tell, Missing, -1},
         {"temporary folder is a file", NotAFolder, L"", Tell, NotAFolder, -1},
         {"ctags cannot start", L"", NotAProgram, "", L"The ctags program could not be started:", 0},
         {"ctags dies mid-output", L"", L"", std::string(Good) + "out print_po\nexit 3\n", L"", 0},
         {"broken lines", L"", L"",
-         std::string("out no tabs at all\\n") + Good + "out name only\\t\\n"
+         std::string("out no tabs at all\\n") + Good +
+             "out name only\\t\\n"
              "out name\\tmain.c\\tnot-a-number;\"\\tfunction\\n"
              "out \\t\\t\\n",
          L"", 2},
@@ -303,8 +301,8 @@ TEST_F(FaultInjectionTest, SystemFaultsEndInOneBoxOrNoneAndWriteNowhere)
         }
         EXPECT_EQ(FilesIn(Dir.Path()), Before) << Case.Name << ": a file was written beside the test's";
         EXPECT_THAT(FilesIn(Current), IsEmpty()) << Case.Name << ": a file was written in the current folder";
-        EXPECT_THAT(FilesIn(PluginDir), ::testing::UnorderedElementsAre(L"Lodestar.dll", L"LodestarEng.lng",
-                                                                       L"LodestarRus.lng"))
+        EXPECT_THAT(FilesIn(PluginDir),
+                    ::testing::UnorderedElementsAre(L"Lodestar.dll", L"LodestarEng.lng", L"LodestarRus.lng"))
             << Case.Name;
         if (!Case.Tmp.empty() && tagstest::ReadFileBytes(Given) != "") {
             EXPECT_EQ(tagstest::ReadFileBytes(Given), WideToUtf8(Dir / L"main.c"))

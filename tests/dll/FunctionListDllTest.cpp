@@ -227,6 +227,6 @@ TEST_F(FunctionListDllTest, TheProgressWindowNamesTheEditedFileAndAQuotedPathIsT
     for (const std::wstring& Line : Progress)
         EXPECT_EQ(Line.find(L"cta"), std::wstring::npos) << WideToUtf8(Line);
     EXPECT_THAT(Progress, ::testing::Contains(::testing::HasSubstr(L"main.c")));
-    EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"No tags were found in the file:", Dir / L"main.c",
-                                                 L"&OK")));
+    EXPECT_THAT(Boxes(),
+                ElementsAre(ElementsAre(L"Lodestar", L"No tags were found in the file:", Dir / L"main.c", L"&OK")));
 }

@@ -31,9 +31,9 @@ TEST(LodestarDll, LoadsReportsItselfAndUnloadsCleanly)
     EXPECT_EQ(Host.PluginVersion.Revision, 700u);
     EXPECT_EQ(Host.MinFarVersion.Major, 3u);
     EXPECT_EQ(Host.MinFarVersion.Minor + Host.MinFarVersion.Revision + Host.MinFarVersion.Build, 0u);
-    for (auto Export : {(void*)Host.Exports().SetStartupInfoW, (void*)Host.Exports().GetPluginInfoW,
-                        (void*)Host.Exports().OpenW, (void*)Host.Exports().ConfigureW,
-                        (void*)Host.Exports().ExitFARW, (void*)Host.Exports().ProcessSynchroEventW})
+    for (auto Export :
+         {(void*)Host.Exports().SetStartupInfoW, (void*)Host.Exports().GetPluginInfoW, (void*)Host.Exports().OpenW,
+          (void*)Host.Exports().ConfigureW, (void*)Host.Exports().ExitFARW, (void*)Host.Exports().ProcessSynchroEventW})
         EXPECT_NE(Export, nullptr);
 
     const TPluginInfoCopy Info = Host.GetPluginInfo();

@@ -118,9 +118,10 @@ TEST_F(NavigationTest, NamesInAnyScriptShowAndFilterFromAFileAndFromAModifiedBuf
                .Check([](THostDialog& Live) { EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 1u); })
                .Enter());
     Host->OpenFromEditor();
-    EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"),
-              "\xEF\xBB\xBFint \xD0\xB6\xD1\x83\xD0\xBA(void)\r\n{\r\n}\r\nint \xD0\x96\xD0\xB0\xD0\xB1\xD0\xB0(void)\r\n"
-              "{\r\n}\r\n\r\n");
+    EXPECT_EQ(
+        tagstest::ReadFileBytes(Dir / L"seen.c"),
+        "\xEF\xBB\xBFint \xD0\xB6\xD1\x83\xD0\xBA(void)\r\n{\r\n}\r\nint \xD0\x96\xD0\xB0\xD0\xB1\xD0\xB0(void)\r\n"
+        "{\r\n}\r\n\r\n");
     EXPECT_EQ(Editor.CurLine, 0);
 }
 
@@ -169,12 +170,21 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
         std::vector<std::wstring> Box;
         intptr_t Macro;
     } Cases[] = {
-        {"ctags missing", "", TDialogScript(),
-         {L"Lodestar", L"The ctags program was not found:", Dir / L"missing.exe", L"&OK"}, 0},
-        {"ctags failing", "err cannot parse\nexit 4\n", TDialogScript(),
-         {L"Lodestar", L"The ctags program failed:", L"cannot parse", L"Exit code: 4", L"&OK"}, 0},
-        {"no tags", "exit 0\n", TDialogScript(),
-         {L"Lodestar", L"No tags were found in the file:", Dir / L"main.c", L"&OK"}, 0},
+        {"ctags missing",
+         "",
+         TDialogScript(),
+         {L"Lodestar", L"The ctags program was not found:", Dir / L"missing.exe", L"&OK"},
+         0},
+        {"ctags failing",
+         "err cannot parse\nexit 4\n",
+         TDialogScript(),
+         {L"Lodestar", L"The ctags program failed:", L"cannot parse", L"Exit code: 4", L"&OK"},
+         0},
+        {"no tags",
+         "exit 0\n",
+         TDialogScript(),
+         {L"Lodestar", L"No tags were found in the file:", Dir / L"main.c", L"&OK"},
+         0},
         {"cancelled", "ctags\n", TDialogScript().Esc(), {}, 0},
         {"chosen", "ctags\n", TDialogScript().Enter(), {}, 1},
     };
@@ -204,9 +214,9 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
     Failing.Unsaved = true;
     Host->SetFailing("DialogInit");
     EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
-    EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"Exception occurred in function OpenW",
-                                                 L"EFarDialogError", L"Failed to build dialog TFunctionListDialog",
-                                                 L"&OK")));
+    EXPECT_THAT(Boxes(),
+                ElementsAre(ElementsAre(L"Lodestar", L"Exception occurred in function OpenW", L"EFarDialogError",
+                                        L"Failed to build dialog TFunctionListDialog", L"&OK")));
     EXPECT_THAT(FilesIn(TempDir), IsEmpty());
     Host->SetFailing("DialogInit", false);
     Host->Editors().Close(Failing.Id);
@@ -224,7 +234,9 @@ TEST_F(NavigationTest, OnlyTheExactMacroArgumentRunsTheCommand)
 {
     Load();
     OpenSource(L"main.c", Source);
-    for (auto Args : {std::vector<TMacroValue>{}, {TMacroValue::Str(L"Execute")}, {TMacroValue::Int(1)},
+    for (auto Args : {std::vector<TMacroValue>{},
+                      {TMacroValue::Str(L"Execute")},
+                      {TMacroValue::Int(1)},
                       {TMacroValue::Str(L"execute ")}}) {
         EXPECT_EQ(Macro(std::move(Args)), 0);
     }
@@ -294,8 +306,8 @@ TEST_F(NavigationTest, ACtagsInTheCurrentFolderNeverRunsOneOnPathDoes)
         Host->ClearMessages();
         Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", Setting);
         EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
-        EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"The ctags program was not found:", L"ctags.exe",
-                                                     L"&OK")))
+        EXPECT_THAT(Boxes(),
+                    ElementsAre(ElementsAre(L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"&OK")))
             << "setting: " << ::testing::PrintToString(std::wstring(Setting));
     }
     Path.reset();
@@ -322,8 +334,9 @@ TEST_F(NavigationTest, ATemporaryFolderThatCannotTakeTheTextIsNamedAndNothingIsW
         const TEnvOverride Temp(L"TEMP", Unusable);
         Host->ClearMessages();
         EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
-        EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"The temporary folder cannot take the editor's text:",
-                                                     Unusable + L"\\", L"&OK")));
+        EXPECT_THAT(Boxes(),
+                    ElementsAre(ElementsAre(L"Lodestar", L"The temporary folder cannot take the editor's text:",
+                                            Unusable + L"\\", L"&OK")));
         EXPECT_THAT(FilesIn(Here), IsEmpty());
     }
     EXPECT_EQ(Editor.Text(), CodePageToWide(CP_UTF8, Source));

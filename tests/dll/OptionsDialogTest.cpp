@@ -35,38 +35,43 @@ TEST_F(OptionsDialogTest, TheDelayIsCheckedAsTheUserTypesAndTheBoxSwitchesTheFie
     const auto OkIs = [](bool Expected) {
         return [Expected](THostDialog& Live) { EXPECT_EQ(Enabled(Live, OkButton), Expected); };
     };
-    Host->QueueDialogScript(
-        TDialogScript()
-            .Check([](THostDialog& Live) {
-                EXPECT_EQ(Live.Items[PathEdit].Data, L"C:\\tools\\ctags.exe");
-                EXPECT_EQ(Live.Items[PathEdit].History, L"CtagsFileName");
-                EXPECT_TRUE(Live.Items[PathEdit].Flags & far3::DIF_HISTORY);
-                EXPECT_EQ(Live.Items[DelayCheck].Selected, 0);
-                EXPECT_EQ(Live.Items[DelayEdit].Data, L"250");
-                // The field starts enabled whatever the box says.
-                EXPECT_TRUE(Enabled(Live, DelayEdit));
-                EXPECT_TRUE(Enabled(Live, OkButton));
-                EXPECT_EQ(Live.Height, 10);
-            })
-            .Key(VK_TAB).Key(VK_TAB)
-            // Digits only, as in the host's own number fields: a letter or
-            // a sign is not taken.
-            .Check([](THostDialog& Live) {
-                EXPECT_EQ(Live.Items[DelayEdit].Type, far3::DI_FIXEDIT);
-                EXPECT_TRUE(Live.Items[DelayEdit].Flags & far3::DIF_MASKEDIT);
-                EXPECT_EQ(Live.Items[DelayEdit].Mask, L"99999");
-            })
-            .Type(L"x").Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[DelayEdit].Data, L"250"); })
-            .Key(VK_BACK).Check(OkIs(false))
-            .Type(L"-5").Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[DelayEdit].Data, L"5"); })
-            .Check(OkIs(true))
-            .Key(VK_BACK).Check(OkIs(false))
-            .Type(L"0").Check(OkIs(true))
-            .Click(DelayCheck)
-            .Check([](THostDialog& Live) { EXPECT_TRUE(Enabled(Live, DelayEdit)); })
-            .Click(DelayCheck)
-            .Check([](THostDialog& Live) { EXPECT_FALSE(Enabled(Live, DelayEdit)); })
-            .Click(CancelButton));
+    Host->QueueDialogScript(TDialogScript()
+                                .Check([](THostDialog& Live) {
+                                    EXPECT_EQ(Live.Items[PathEdit].Data, L"C:\\tools\\ctags.exe");
+                                    EXPECT_EQ(Live.Items[PathEdit].History, L"CtagsFileName");
+                                    EXPECT_TRUE(Live.Items[PathEdit].Flags & far3::DIF_HISTORY);
+                                    EXPECT_EQ(Live.Items[DelayCheck].Selected, 0);
+                                    EXPECT_EQ(Live.Items[DelayEdit].Data, L"250");
+                                    // The field starts enabled whatever the box says.
+                                    EXPECT_TRUE(Enabled(Live, DelayEdit));
+                                    EXPECT_TRUE(Enabled(Live, OkButton));
+                                    EXPECT_EQ(Live.Height, 10);
+                                })
+                                .Key(VK_TAB)
+                                .Key(VK_TAB)
+                                // Digits only, as in the host's own number fields: a letter or
+                                // a sign is not taken.
+                                .Check([](THostDialog& Live) {
+                                    EXPECT_EQ(Live.Items[DelayEdit].Type, far3::DI_FIXEDIT);
+                                    EXPECT_TRUE(Live.Items[DelayEdit].Flags & far3::DIF_MASKEDIT);
+                                    EXPECT_EQ(Live.Items[DelayEdit].Mask, L"99999");
+                                })
+                                .Type(L"x")
+                                .Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[DelayEdit].Data, L"250"); })
+                                .Key(VK_BACK)
+                                .Check(OkIs(false))
+                                .Type(L"-5")
+                                .Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[DelayEdit].Data, L"5"); })
+                                .Check(OkIs(true))
+                                .Key(VK_BACK)
+                                .Check(OkIs(false))
+                                .Type(L"0")
+                                .Check(OkIs(true))
+                                .Click(DelayCheck)
+                                .Check([](THostDialog& Live) { EXPECT_TRUE(Enabled(Live, DelayEdit)); })
+                                .Click(DelayCheck)
+                                .Check([](THostDialog& Live) { EXPECT_FALSE(Enabled(Live, DelayEdit)); })
+                                .Click(CancelButton));
     EXPECT_EQ(Host->Configure(), 0);
     EXPECT_EQ(Host->CallCount("SCTL_SET"), 0u);
     EXPECT_EQ(Stored(L"FunctionSearchDelay"), TSettingsValue::FromNumber(250));
@@ -82,13 +87,8 @@ TEST_F(OptionsDialogTest, OkWritesOnlyWhatChangedAndTheNextCommandUsesIt)
 
     // A new path and delay (typing replaces a field's text until it has
     // changed once), and the box cleared.
-    Host->QueueDialogScript(TDialogScript()
-                                .Type(FakeCtags())
-                                .Key(VK_TAB)
-                                .Key(VK_TAB)
-                                .Type(L"0")
-                                .Click(DelayCheck)
-                                .Click(OkButton));
+    Host->QueueDialogScript(
+        TDialogScript().Type(FakeCtags()).Key(VK_TAB).Key(VK_TAB).Type(L"0").Click(DelayCheck).Click(OkButton));
     EXPECT_EQ(Host->Configure(), 1);
     EXPECT_EQ(Stored(L"CtagsFileName"), TSettingsValue::FromString(FakeCtags()));
     EXPECT_EQ(Stored(L"FunctionSearchDelayEnabled"), TSettingsValue::FromNumber(0));

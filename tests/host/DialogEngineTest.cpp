@@ -122,12 +122,30 @@ TEST_F(DialogEngineTest, EnterClosesAsTheDefaultButtonRulesSay)
         {"check box: likewise", 1, 0, DIF_DEFAULTBUTTON, 0, false, 2, {"DN_CLOSE 2"}},
         {"disabled default button: nothing", 0, 0, DIF_DEFAULTBUTTON | DIF_DISABLE, 0, false, -1, {"DN_CLOSE -1"}},
         {"no default button: the focused item", 1, 0, 0, 0, false, 1, {"DN_CLOSE 1"}},
-        {"default without close: the focused item", 0, 0, DIF_DEFAULTBUTTON | DIF_BTNNOCLOSE, 0, false, 0,
+        {"default without close: the focused item",
+         0,
+         0,
+         DIF_DEFAULTBUTTON | DIF_BTNNOCLOSE,
+         0,
+         false,
+         0,
          {"DN_CLOSE 0"}},
         {"push button: clicked", 3, 0, DIF_DEFAULTBUTTON, 0, false, 3, {"DN_BTNCLICK 3 0", "DN_CLOSE 3"}},
-        {"push button that does not close", 3, 0, DIF_DEFAULTBUTTON, DIF_BTNNOCLOSE, false, -1,
+        {"push button that does not close",
+         3,
+         0,
+         DIF_DEFAULTBUTTON,
+         DIF_BTNNOCLOSE,
+         false,
+         -1,
          {"DN_BTNCLICK 3 0", "DN_CLOSE -1"}},
-        {"multi-line edit: next item", 0, DIF_EDITOR, DIF_DEFAULTBUTTON, 0, false, -1,
+        {"multi-line edit: next item",
+         0,
+         DIF_EDITOR,
+         DIF_DEFAULTBUTTON,
+         0,
+         false,
+         -1,
          {"DN_KILLFOCUS 0", "DN_GOTFOCUS 1", "DN_CLOSE -1"}},
         {"Ctrl+Enter on a button: the default button", 3, 0, DIF_DEFAULTBUTTON, 0, true, 2, {"DN_CLOSE 2"}},
     };
@@ -189,11 +207,16 @@ TEST_F(DialogEngineTest, ClosingGoesThroughDnClose)
 
 TEST_F(DialogEngineTest, ListPositionsFollowTheHostsRules)
 {
-    FarListItem Initial[] = {{LIF_SEPARATOR, L"-", 0, 0}, {LIF_SELECTED, L"one", 1, 0}, {0, L"two", 2, 0},
+    FarListItem Initial[] = {{LIF_SEPARATOR, L"-", 0, 0},
+                             {LIF_SELECTED, L"one", 1, 0},
+                             {0, L"two", 2, 0},
                              {LIF_SELECTED | LIF_DISABLE, L"off", 3, 0}};
     FarList InitialList{sizeof(FarList), 4, Initial};
     Items = {List(1, 6, &InitialList), Item(DI_BUTTON, 8, L"OK")};
-    FarListItem Plain[] = {{LIF_DISABLE, L"a", 0, 0}, {0, L"b", 0, 0}, {LIF_HIDDEN, L"c", 0, 0}, {0, L"d", 0, 0},
+    FarListItem Plain[] = {{LIF_DISABLE, L"a", 0, 0},
+                           {0, L"b", 0, 0},
+                           {LIF_HIDDEN, L"c", 0, 0},
+                           {0, L"d", 0, 0},
                            {LIF_SEPARATOR, L"e", 0, 0}};
     FarList PlainList{sizeof(FarList), 5, Plain};
     bool Veto = false;
@@ -218,40 +241,45 @@ TEST_F(DialogEngineTest, ListPositionsFollowTheHostsRules)
     const HANDLE Dialog = Init();
     EXPECT_EQ(Send(Dialog, DM_LISTGETCURPOS, 0), 0); // before the run the list does not exist
     EXPECT_EQ(TakeErrors(), 1u);
-    Run(Dialog, TDialogScript().Check([&](THostDialog& D) {
-        EXPECT_EQ(Pos(D.Handle), 1);
-        EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0", "DN_GOTFOCUS 0"));
-        // Every list set moves to the first focusable entry and says so;
-        // then the last focusable LIF_SELECTED entry is taken silently.
-        Send(D.Handle, DM_LISTSET, 0, &InitialList);
-        EXPECT_EQ(Pos(D.Handle), 1);
-        Send(D.Handle, DM_LISTSET, 0, &PlainList);
-        EXPECT_EQ(Pos(D.Handle), 1);
-        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 1"));
-        // Clamped, then the nearest focusable entry in the direction of travel, else the other way;
-        // each change is told twice, and a veto restores the position, says -1 and answers -1.
-        EXPECT_EQ(SetPos(D.Handle, 2), 3);
-        EXPECT_EQ(SetPos(D.Handle, 99), 3);
-        EXPECT_EQ(SetPos(D.Handle, 0), 1);
-        Veto = true;
-        EXPECT_EQ(SetPos(D.Handle, 3), -1);
-        EXPECT_EQ(Pos(D.Handle), 1);
-        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 1",
-                                         "DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 -1"));
-        Veto = false;
-    }).Key(VK_DOWN).Check([&](THostDialog& D) {
-        EXPECT_EQ(Pos(D.Handle), 3); // Down went over the hidden entry
-        // Hiding the current entry moves to the first focusable one; when none is left, -1.
-        EXPECT_EQ(Update(D.Handle, 3, LIF_HIDDEN), TRUE);
-        EXPECT_EQ(Pos(D.Handle), 1);
-        Update(D.Handle, 1, LIF_HIDDEN);
-        FarListPos P{sizeof(P), 5, 5};
-        EXPECT_EQ(Send(D.Handle, DM_LISTGETCURPOS, 0, &P), -1);
-        EXPECT_EQ(P.SelectPos, -1);
-        EXPECT_EQ(P.TopPos, 5);
-        EXPECT_EQ(SetPos(D.Handle, 0), -1);
-        EXPECT_EQ(Send(D.Handle, DM_GETTEXT, 0), 0);
-    }).Esc());
+    Run(Dialog, TDialogScript()
+                    .Check([&](THostDialog& D) {
+                        EXPECT_EQ(Pos(D.Handle), 1);
+                        EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0", "DN_GOTFOCUS 0"));
+                        // Every list set moves to the first focusable entry and says so;
+                        // then the last focusable LIF_SELECTED entry is taken silently.
+                        Send(D.Handle, DM_LISTSET, 0, &InitialList);
+                        EXPECT_EQ(Pos(D.Handle), 1);
+                        Send(D.Handle, DM_LISTSET, 0, &PlainList);
+                        EXPECT_EQ(Pos(D.Handle), 1);
+                        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 1"));
+                        // Clamped, then the nearest focusable entry in the direction of travel, else the other way;
+                        // each change is told twice, and a veto restores the position, says -1 and answers -1.
+                        EXPECT_EQ(SetPos(D.Handle, 2), 3);
+                        EXPECT_EQ(SetPos(D.Handle, 99), 3);
+                        EXPECT_EQ(SetPos(D.Handle, 0), 1);
+                        Veto = true;
+                        EXPECT_EQ(SetPos(D.Handle, 3), -1);
+                        EXPECT_EQ(Pos(D.Handle), 1);
+                        EXPECT_THAT(Trace(),
+                                    ElementsAre("DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 1",
+                                                "DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 3", "DN_LISTCHANGE 0 -1"));
+                        Veto = false;
+                    })
+                    .Key(VK_DOWN)
+                    .Check([&](THostDialog& D) {
+                        EXPECT_EQ(Pos(D.Handle), 3); // Down went over the hidden entry
+                        // Hiding the current entry moves to the first focusable one; when none is left, -1.
+                        EXPECT_EQ(Update(D.Handle, 3, LIF_HIDDEN), TRUE);
+                        EXPECT_EQ(Pos(D.Handle), 1);
+                        Update(D.Handle, 1, LIF_HIDDEN);
+                        FarListPos P{sizeof(P), 5, 5};
+                        EXPECT_EQ(Send(D.Handle, DM_LISTGETCURPOS, 0, &P), -1);
+                        EXPECT_EQ(P.SelectPos, -1);
+                        EXPECT_EQ(P.TopPos, 5);
+                        EXPECT_EQ(SetPos(D.Handle, 0), -1);
+                        EXPECT_EQ(Send(D.Handle, DM_GETTEXT, 0), 0);
+                    })
+                    .Esc());
     host::DialogFree(Dialog);
 }
 
@@ -391,8 +419,9 @@ TEST_F(DialogEngineTest, FocusRadioGroupsAndRedrawLocksBehaveAsInTheHost)
                         Send(Dialog, DM_ENABLEREDRAW, 0);
                     })
                     .Esc());
-    EXPECT_THAT(Trace(), ElementsAre("DN_INITDIALOG 0", "DN_GOTFOCUS 0", "DN_KILLFOCUS 0", "DN_GOTFOCUS 1", "DN_KILLFOCUS 1",
-                                     "DN_GOTFOCUS 3", "DN_KILLFOCUS 3", "DN_GOTFOCUS 0", "DN_CLOSE -1"));
+    EXPECT_THAT(Trace(),
+                ElementsAre("DN_INITDIALOG 0", "DN_GOTFOCUS 0", "DN_KILLFOCUS 0", "DN_GOTFOCUS 1", "DN_KILLFOCUS 1",
+                            "DN_GOTFOCUS 3", "DN_KILLFOCUS 3", "DN_GOTFOCUS 0", "DN_CLOSE -1"));
     EXPECT_EQ(TakeErrors(), 1u); // it waited for input with its redraw suspended
     host::DialogFree(Dialog);
 }

@@ -27,8 +27,7 @@ protected:
         far3::FarSettingsCreate Info{};
         Info.StructSize = sizeof(Info);
         Info.Guid = Guid;
-        return host::SettingsControl(INVALID_HANDLE_VALUE, far3::SCTL_CREATE, Location, &Info) ? Info.Handle
-                                                                                              : nullptr;
+        return host::SettingsControl(INVALID_HANDLE_VALUE, far3::SCTL_CREATE, Location, &Info) ? Info.Handle : nullptr;
     }
 
     intptr_t SubKey(HANDLE H, size_t Root, const wchar_t* Name, bool Create = true)

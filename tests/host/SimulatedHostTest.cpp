@@ -145,8 +145,12 @@ TEST(SimulatedHost, AFaultPlanRefusesTheNthCountedCallAsTheHostRefusesAndDoesNot
     } Cases[] = {
         {"Message", [&] { return host::Message(Me, nullptr, 0, nullptr, Box, 2, 1); }, -1,
          [&] { return Host.Messages().empty(); }},
-        {"GetMsg", [&] { const wchar_t* Text = host::GetMsg(Me, 0); return Text ? intptr_t(*Text) : -7; }, 0,
-         [] { return true; }},
+        {"GetMsg",
+         [&] {
+             const wchar_t* Text = host::GetMsg(Me, 0);
+             return Text ? intptr_t(*Text) : -7;
+         },
+         0, [] { return true; }},
         {"SaveScreen", [&] { return reinterpret_cast<intptr_t>(host::SaveScreen(0, 0, -1, -1)); }, 0,
          [&] { return Host.SavedScreenCount() == 0; }},
         {"AdvControl(ACTL_SYNCHRO)", [&] { return host::AdvControl(Me, far3::ACTL_SYNCHRO, 0, &Rect); }, 0,
@@ -168,17 +172,17 @@ TEST(SimulatedHost, AFaultPlanRefusesTheNthCountedCallAsTheHostRefusesAndDoesNot
              return host::DialogRun(Dialog);
          },
          -1, [&] { return Host.DialogEvents().empty() && Host.Dialogs().QueuedScripts() == 1; }},
-        {"SendDlgMessage(DM_GETFOCUS)", [&] { return host::SendDlgMessage(Dialog, far3::DM_GETFOCUS, 0, nullptr); },
-         -1, [] { return true; }},
+        {"SendDlgMessage(DM_GETFOCUS)", [&] { return host::SendDlgMessage(Dialog, far3::DM_GETFOCUS, 0, nullptr); }, -1,
+         [] { return true; }},
         {"SendDlgMessage(DM_SETTEXTPTR)",
          [&] { return host::SendDlgMessage(Dialog, far3::DM_SETTEXTPTR, 0, const_cast<wchar_t*>(L"new")); }, 0,
          [&] { return Host.FindDialog(Dialog)->Items[0].Data == L"old"; }},
         {"SettingsControl(SCTL_CREATE)",
-         [&] { return host::SettingsControl(INVALID_HANDLE_VALUE, far3::SCTL_CREATE, far3::PSL_ROAMING, &Create); },
-         0, [&] { return !Create.Handle && Host.Settings().OpenHandleCount() == 1; }},
+         [&] { return host::SettingsControl(INVALID_HANDLE_VALUE, far3::SCTL_CREATE, far3::PSL_ROAMING, &Create); }, 0,
+         [&] { return !Create.Handle && Host.Settings().OpenHandleCount() == 1; }},
         // A handle goes whatever else does.
-        {"SettingsControl(SCTL_FREE)", [&] { return host::SettingsControl(Settings, far3::SCTL_FREE, 0, nullptr); },
-         0, [&] { return Host.Settings().OpenHandleCount() == 0; }},
+        {"SettingsControl(SCTL_FREE)", [&] { return host::SettingsControl(Settings, far3::SCTL_FREE, 0, nullptr); }, 0,
+         [&] { return Host.Settings().OpenHandleCount() == 0; }},
     };
     for (auto& Case : Cases) {
         Host.SetFaultPlan(2);

@@ -27,14 +27,27 @@ TEST(IsIdentChar, AsciiAsBeforeLettersAndDigitsOfEveryScriptAndSurrogates)
         wchar_t C;
         bool Ident;
     } const Cases[] = {
-        {L'a', true}, {L'Z', true}, {L'5', true}, {L'_', true}, {L' ', false}, {L'(', false}, {L'$', false},
-        {L'\t', false}, {0x7F, false},
+        {L'a', true},
+        {L'Z', true},
+        {L'5', true},
+        {L'_', true},
+        {L' ', false},
+        {L'(', false},
+        {L'$', false},
+        {L'\t', false},
+        {0x7F, false},
         // Accented Latin, Greek and Cyrillic letters are letters.
-        {0x00E9, true}, {0x03A9, true}, {0x0416, true},
+        {0x00E9, true},
+        {0x03A9, true},
+        {0x0416, true},
         // Symbols and punctuation beyond ASCII end a word.
-        {0x00D7, false}, {0x00A0, false}, {0x20AC, false}, {0x2014, false},
+        {0x00D7, false},
+        {0x00A0, false},
+        {0x20AC, false},
+        {0x2014, false},
         // Either half of a surrogate pair.
-        {0xD83D, true}, {0xDE00, true},
+        {0xD83D, true},
+        {0xDE00, true},
     };
     for (const auto& Case : Cases)
         EXPECT_EQ(IsIdentChar(Case.C), Case.Ident) << "U+" << std::hex << static_cast<int>(Case.C);
@@ -47,14 +60,13 @@ TEST_F(EditorTasksTest, TheWordUnderTheCursorIsMadeOfIdentifierCharacters)
         intptr_t CurPos;
         const wchar_t* Word; // null: no word
     } const Cases[] = {
-        {L"x = foo_1(bar);", 5, L"foo_1"},   // on the first o
-        {L"x = foo_1(bar);", 4, L"foo_1"},   // on the f
-        {L"x = foo_1(bar);", 9, nullptr},    // on the bracket
-        {L"x = foo_1(bar);", 1, nullptr},    // on a blank
-        {L"x = foo_1(bar);", 15, nullptr},   // after the end of the line
-        {L"x = foo_1(bar);", 14, nullptr},   // on the semicolon
-        {L"print(naïve_Ωμέγα)", 9, L"naïve_Ωμέγα"},
-        {L"", 0, nullptr},
+        {L"x = foo_1(bar);", 5, L"foo_1"}, // on the first o
+        {L"x = foo_1(bar);", 4, L"foo_1"}, // on the f
+        {L"x = foo_1(bar);", 9, nullptr},  // on the bracket
+        {L"x = foo_1(bar);", 1, nullptr},  // on a blank
+        {L"x = foo_1(bar);", 15, nullptr}, // after the end of the line
+        {L"x = foo_1(bar);", 14, nullptr}, // on the semicolon
+        {L"print(naïve_Ωμέγα)", 9, L"naïve_Ωμέγα"}, {L"", 0, nullptr},
     };
     TEditor& Editor = Host->Editors().Open(L"C:\\src\\main.c", L"");
     for (const auto& Case : Cases) {
@@ -85,9 +97,10 @@ TEST_F(EditorTasksTest, EveryBufferIsWrittenToASnapshotInUtf8WithCrLfUnderItsOwn
             EXPECT_EQ(ExtractFileDir(Folder) + L"\\", GetTempDirectory());
             // The system's temporary names take the first three characters of the prefix.
             EXPECT_EQ(Folder.substr(Folder.find_last_of(L'\\') + 1).rfind(L"cta", 0), 0u) << Folder;
-            EXPECT_EQ(FileName.substr(Folder.size() + 1), std::wstring(Name).substr(std::wstring(Name).rfind(L'\\') + 1));
-            EXPECT_EQ(tagstest::ReadFileBytes(FileName),
-                      "\xEF\xBB\xBF" "int f(void)\r\n{\r\n  return '\xC3\xA9';\r\n}\r\n");
+            EXPECT_EQ(FileName.substr(Folder.size() + 1),
+                      std::wstring(Name).substr(std::wstring(Name).rfind(L'\\') + 1));
+            EXPECT_EQ(tagstest::ReadFileBytes(FileName), "\xEF\xBB\xBF"
+                                                         "int f(void)\r\n{\r\n  return '\xC3\xA9';\r\n}\r\n");
             EXPECT_EQ(Host->SavedScreenCount(), 0u) << "the progress window stayed";
             // The file and its folder go with the run of ctags.
             Tasks.RunCtags(FileName, IsTemporary);
@@ -119,12 +132,16 @@ TEST_F(EditorTasksTest, CtagsMissingOrFailingIsOneBoxAndTheSnapshotGoes)
         std::vector<std::wstring> Box;
     } const Cases[] = {
         // The box names the path configured, which is what to mend.
-        {Dir / L"nowhere\\ctags.exe", "", {L"Lodestar", L"The ctags program was not found:", Dir / L"nowhere\\ctags.exe", L"&OK"}},
-        {FakeCtags(), "err ctags: bad option\\nsecond line\nexit 3\n",
+        {Dir / L"nowhere\\ctags.exe",
+         "",
+         {L"Lodestar", L"The ctags program was not found:", Dir / L"nowhere\\ctags.exe", L"&OK"}},
+        {FakeCtags(),
+         "err ctags: bad option\\nsecond line\nexit 3\n",
          {L"Lodestar", L"The ctags program failed:", L"ctags: bad option", L"second line", L"Exit code: 3", L"&OK"}},
         {FakeCtags(), "exit 2\n", {L"Lodestar", L"The ctags program failed:", L"Exit code: 2", L"&OK"}},
         // Thousands of lines make no box of thousands of lines.
-        {FakeCtags(), "err 1\\n2\\n3\\n4\\n5\\n6\\n7\\n8\\n9\\n10\\n11\\n12\nexit 1\n",
+        {FakeCtags(),
+         "err 1\\n2\\n3\\n4\\n5\\n6\\n7\\n8\\n9\\n10\\n11\\n12\nexit 1\n",
          {L"Lodestar", L"The ctags program failed:", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10",
           L"\u2026", L"Exit code: 1", L"&OK"}},
     };
@@ -151,8 +168,8 @@ TEST_F(EditorTasksTest, NoTagsMeansABoxThatSaysSoNoDialogAndNoMove)
     OpenSource(L"empty.c", "/* nothing here */\n");
     TEditorTasks Tasks;
     EXPECT_FALSE(Tasks.Execute());
-    EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"No tags were found in the file:", Dir / L"empty.c",
-                                                 L"&OK")));
+    EXPECT_THAT(Boxes(),
+                ElementsAre(ElementsAre(L"Lodestar", L"No tags were found in the file:", Dir / L"empty.c", L"&OK")));
     EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
     EXPECT_THAT(Host->Editors().PositionRequests, IsEmpty());
 }

@@ -54,8 +54,7 @@ TEST_F(FunctionListTest, RowsHaveThreeColumnsSizedByTheTags)
         {{Tag("main", 12345)}, L"12345|" + Padded(L"main", 46) + L"|function"},
         {{Tag("first", 1, "enumeration")}, L"  1|" + Padded(L"first", 45) + L"|enumeration"},
         // Too wide with the whole kind: the kind column is cut to 10.
-        {{Tag("first", 1, "enumeration"), Tag(LongName, 2)},
-         L"  1|" + Padded(L"first", 46) + L"|enumeratio"},
+        {{Tag("first", 1, "enumeration"), Tag(LongName, 2)}, L"  1|" + Padded(L"first", 46) + L"|enumeratio"},
         {{Tag(LongName, 2)}, L"  2|" + std::wstring(48, L'n') + L"|function"},
     };
     for (const auto& Case : Cases) {
@@ -147,7 +146,7 @@ TEST_F(FunctionListTest, TheCommandPreselectsTheEnclosingTagAndFiltersByTheWordU
         const char* Case;
         intptr_t CurLine, CurPos;
         bool Select;
-        int Row;            // the row current at the start
+        int Row; // the row current at the start
         const wchar_t* Filter;
     } const Cases[] = {
         {"cursor on the 20th line", 19, 0, false, 1, L""},

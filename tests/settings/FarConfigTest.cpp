@@ -12,7 +12,8 @@ using ::testing::IsEmpty;
 namespace {
 
 static_assert(!std::is_copy_constructible_v<TFarConfig> && !std::is_copy_assignable_v<TFarConfig>);
-static_assert(!std::is_copy_constructible_v<TFarSettingsHandle> && std::is_nothrow_move_constructible_v<TFarSettingsHandle>);
+static_assert(!std::is_copy_constructible_v<TFarSettingsHandle> &&
+              std::is_nothrow_move_constructible_v<TFarSettingsHandle>);
 
 class FarConfigTest : public TLinkedPluginTest {
 protected:
@@ -31,8 +32,8 @@ protected:
     size_t SettingsCalls() const
     {
         size_t Count = 0;
-        for (const char* Command : {"SCTL_CREATE", "SCTL_FREE", "SCTL_GET", "SCTL_SET", "SCTL_CREATESUBKEY",
-                                    "SCTL_OPENSUBKEY"})
+        for (const char* Command :
+             {"SCTL_CREATE", "SCTL_FREE", "SCTL_GET", "SCTL_SET", "SCTL_CREATESUBKEY", "SCTL_OPENSUBKEY"})
             Count += Host->CallCount(Command);
         return Count;
     }
@@ -168,12 +169,13 @@ TEST_F(FarConfigTest, TheHandleIsFreedExactlyOnceWhoeverHoldsIt)
     TFarSettingsHandle First(Create.Handle, Control);
     TFarSettingsHandle Second(std::move(First));
     First = std::move(Second);
-    EXPECT_EQ(Calls("SCTL_FREE", [&] {
-                  Second.reset();
-                  First.reset();
-                  First.reset();
-                  Config.reset();
-              }),
+    EXPECT_EQ(Calls("SCTL_FREE",
+                    [&] {
+                        Second.reset();
+                        First.reset();
+                        First.reset();
+                        Config.reset();
+                    }),
               2u);
     EXPECT_EQ(Store().OpenHandleCount(), 0u);
 }

@@ -14,10 +14,7 @@ protected:
 
     TSettingsStore& Store() { return Host->Settings(); }
 
-    std::optional<TSettingsValue> Stored(const wchar_t* Name)
-    {
-        return Store().GetValue(PluginGuidValue, L"", Name);
-    }
+    std::optional<TSettingsValue> Stored(const wchar_t* Name) { return Store().GetValue(PluginGuidValue, L"", Name); }
 
     void ExpectStored(const std::wstring& Path, bool Enabled, int32_t Delay)
     {

@@ -59,22 +59,22 @@ TEST(ParseTagLine, AcceptsExactlyFourFieldsWithALineAddress)
     EXPECT_EQ(Item->Kind, L"function");
     EXPECT_EQ(Item->Line, 12);
 
-    EXPECT_TRUE(Parse(L"main\tfile.c\t12;\"\tfunction\t"));     // one TAB after the kind
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\tx"));   // a fifth field
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\t\t"));  // an empty fifth field
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\""));                // three fields
+    EXPECT_TRUE(Parse(L"main\tfile.c\t12;\"\tfunction\t"));    // one TAB after the kind
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\tx"));  // a fifth field
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\t\t")); // an empty fifth field
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\""));               // three fields
     EXPECT_FALSE(Parse(L""));
-    EXPECT_FALSE(Parse(L"\tfile.c\t12;\"\tfunction"));          // empty name
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\t"));              // empty kind
-    EXPECT_FALSE(Parse(L"main\tfile.c\t;\"\tfunction"));        // no number
+    EXPECT_FALSE(Parse(L"\tfile.c\t12;\"\tfunction"));   // empty name
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\t"));       // empty kind
+    EXPECT_FALSE(Parse(L"main\tfile.c\t;\"\tfunction")); // no number
     EXPECT_FALSE(Parse(L"main\tfile.c\tabc;\"\tfunction"));
     EXPECT_FALSE(Parse(L"main\tfile.c\t-3;\"\tfunction"));
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12\tfunction"));         // no ;"
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12\tfunction")); // no ;"
     EXPECT_FALSE(Parse(L"main\tfile.c\t/^int main$/;\"\tfunction"));
     EXPECT_FALSE(Parse(L"main\tfile.c\t2147483648;\"\tfunction"));
     EXPECT_FALSE(Parse(L"main\tfile.c\t12 ;\"\tfunction"));
 
-    EXPECT_EQ(Parse(L"main\t\t0;\"\tfunction")->Line, 0);  // an empty file name is fine
+    EXPECT_EQ(Parse(L"main\t\t0;\"\tfunction")->Line, 0); // an empty file name is fine
     EXPECT_EQ(Parse(L"m\tf\t  +7;\"\tk")->Line, 7);
     EXPECT_EQ(Parse(L"m\tf\t$1F;\"\tk")->Line, 31);
     EXPECT_EQ(Parse(L"m\tf\t0x10;\"\tk")->Line, 16);
@@ -105,9 +105,7 @@ TEST(ParseTagLine, HoldsItsRulesOnRandomAndMutatedLines)
             for (size_t Edits = 1 + Pick(3); Edits > 0; --Edits) {
                 const size_t At = Pick(Line.size() + 1);
                 switch (Pick(3)) {
-                case 0:
-                    Line.insert(At, 1, Alphabet[Pick(Alphabet.size())]);
-                    break;
+                case 0: Line.insert(At, 1, Alphabet[Pick(Alphabet.size())]); break;
                 case 1:
                     if (At < Line.size())
                         Line.erase(At, 1);
@@ -273,7 +271,9 @@ TEST_F(CtagsTest, FailuresKeepTheOldTagsAndTheDirectory)
     }
     SetCurrentDir(Dir.Path());
     {
-        TScript Script(Dir, "out half\\tx.c\\t1;\"\\tfunction\\n\nerr \\r\\n  ctags: bad things\\r\\nsecond line \\n\\n\nexit 2\n");
+        TScript Script(
+            Dir,
+            "out half\\tx.c\\t1;\"\\tfunction\\n\nerr \\r\\n  ctags: bad things\\r\\nsecond line \\n\\n\nexit 2\n");
         try {
             Tags.LoadFromFile(L"x.c");
             FAIL() << "no exception";
@@ -360,8 +360,9 @@ TEST(TCtagsOrder, TheLocaleTableCoversIdentifiersAndNothingOdd)
 TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
 {
     std::mt19937 Random(3);
-    const std::vector<std::wstring> Pieces = {L"main\tf.c\t12;\"\tfunction", L"x\t\t0;\"\tk\t", L"\t", L"a", L"\r",
-                                              L"\n", L"\r\n", L"b\tc\t7;\"\tclass\t\t", L"\u00E9\tf\t$1F;\"\tm"};
+    const std::vector<std::wstring> Pieces = {
+        L"main\tf.c\t12;\"\tfunction", L"x\t\t0;\"\tk\t",      L"\t", L"a", L"\r", L"\n", L"\r\n",
+        L"b\tc\t7;\"\tclass\t\t",      L"\u00E9\tf\t$1F;\"\tm"};
     for (int Round = 0; Round < 2000; ++Round) {
         std::wstring Text;
         for (size_t Count = Random() % 12; Count > 0; --Count)

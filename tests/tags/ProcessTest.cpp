@@ -139,8 +139,7 @@ TEST(RunProcess, EventsFireOnTheCallersThreadAfterEachChunkIsStored)
         SeenErrors.append(static_cast<const char*>(Data), Count);
     };
     std::uint32_t ExitCode = 1;
-    ASSERT_TRUE(
-        RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, &Errors, ExitCode, SW_HIDE, 0, OnOutput, OnError));
+    ASSERT_TRUE(RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, &Errors, ExitCode, SW_HIDE, 0, OnOutput, OnError));
     EXPECT_TRUE(SameThread);
     EXPECT_TRUE(ProcessGiven);
     EXPECT_TRUE(StoredFirst);
@@ -157,8 +156,7 @@ TEST(RunProcess, AnEventThatRaisesEndsTheRunCleanly)
     std::uint32_t ExitCode = 0;
     const TProcessOutputEvent OnOutput = [](HANDLE, const void*, std::uint32_t) { throw EAbort(L"stop"); };
     // Reads still in flight must be cancelled before their buffer goes.
-    EXPECT_THROW(RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, nullptr, ExitCode, SW_HIDE, 0, OnOutput),
-                 EAbort);
+    EXPECT_THROW(RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, nullptr, ExitCode, SW_HIDE, 0, OnOutput), EAbort);
     TStrings Lines;
     ASSERT_TRUE(RunFake(&Lines, nullptr, ExitCode));
     EXPECT_GT(Lines.size(), 1000u);
@@ -271,7 +269,8 @@ TEST(RunProcess, ChildInheritsOnlyItsStandardHandles)
     TKernelHandle Event(::CreateEventW(&Inheritable, TRUE, FALSE, nullptr));
     ASSERT_TRUE(Event.valid());
     char Value[32];
-    std::snprintf(Value, sizeof(Value), "%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(Event.get())));
+    std::snprintf(Value, sizeof(Value), "%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(Event.get())));
     TScript Script(Dir, std::string("handle ") + Value + "\n");
     TStrings Output;
     std::uint32_t ExitCode = 1;
@@ -304,7 +303,9 @@ TEST(RunProcess, DecodesByMarkThenUtf8ThenAnsiAndSplitsAtEveryLineEnd)
 
 TEST(DecodeText, MarksUtf8AnsiAndTheEndOfALineAtNul)
 {
-    EXPECT_EQ(DecodeText("\xEF\xBB\xBF" "caf\xC3\xA9"), L"caf\u00E9");
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBF"
+                         "caf\xC3\xA9"),
+              L"caf\u00E9");
     EXPECT_EQ(DecodeText("caf\xC3\xA9"), L"caf\u00E9");
     EXPECT_EQ(DecodeText("caf\xE9"), CodePageToWide(CP_ACP, "caf\xE9"));
     // A mark wins over what the bytes would look like without it.

@@ -84,7 +84,7 @@ TEST(TBufferedStream, ReadsSeeksAndOverwritesSeeTheStreamAsWritten)
     EXPECT_EQ(Stream->GetSize(), 50000);
 
     std::string Got(3000, '\0');
-    EXPECT_EQ(Stream->Read(Got.data(), 10), 10);  // fills the window
+    EXPECT_EQ(Stream->Read(Got.data(), 10), 10);   // fills the window
     EXPECT_EQ(Stream->Read(&Got[10], 2500), 2500); // past the window: direct
     EXPECT_EQ(Stream->Read(&Got[2510], 490), 490);
     EXPECT_TRUE(Got == Data.substr(0, 3000));
@@ -135,7 +135,8 @@ TEST(TTextStream, SnapshotLinesAreUtf8WithMarkAndCrLf)
         EXPECT_EQ(ReadFileBytes(Path), ""); // still in the window
         Text->Flush();
     }
-    EXPECT_EQ(ReadFileBytes(Path), "\xEF\xBB\xBF" "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(ReadFileBytes(Path), "\xEF\xBB\xBF"
+                                   "a\r\nb\r\nc\r\n");
 
     {
         auto Text = TTextStream::Create(Path, fmCreate); // truncates
@@ -176,7 +177,9 @@ TEST(TTextStream, OtherEncodingsAndTheInvalidOne)
     Text->SetEncoding(static_cast<TTextEncoding>(9));
     EXPECT_THROW(Text->WriteText(L"lost"), EWriteError);
     Text->Flush();
-    EXPECT_TRUE(Target.Content() == std::string("\xFF\xFE" "A\0\xAC\x20\r\0\n\0", 10) +
+    EXPECT_TRUE(Target.Content() == std::string("\xFF\xFE"
+                                                "A\0\xAC\x20\r\0\n\0",
+                                                10) +
                                         WideToCodePage(CP_ACP, L"caf\u00E9") + AnsiToOem("x"));
 
     // A mark is written only at the start of the stream.
@@ -232,11 +235,18 @@ TEST(TTextStream, DetectsEncodingFromMarksAndContent)
         Utf16Be += std::string("\0a", 2);
     }
     const std::vector<TCase> Cases = {
-        {std::string("\xFF\xFE" "a\0", 4), TTextEncoding::teUnicode, false, 2},
+        {std::string("\xFF\xFE"
+                     "a\0",
+                     4),
+         TTextEncoding::teUnicode, false, 2},
         {std::string("\xFE\xFF\0a", 4), TTextEncoding::teUnicode, true, 2},
         // An odd size cannot be UTF-16: the mark bytes are just content.
-        {"\xFF\xFE" "a", TTextEncoding::teAnsi, false, 0},
-        {"\xEF\xBB\xBF" "abc", TTextEncoding::teUtf8, false, 3},
+        {"\xFF\xFE"
+         "a",
+         TTextEncoding::teAnsi, false, 0},
+        {"\xEF\xBB\xBF"
+         "abc",
+         TTextEncoding::teUtf8, false, 3},
         {"plain 7-bit text\r\n", TTextEncoding::teAnsi, false, 0},
         {"x", TTextEncoding::teAnsi, false, 0},
         {"caf\xC3\xA9 cr\xC3\xA8me", TTextEncoding::teUtf8, false, 0},

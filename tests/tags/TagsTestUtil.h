@@ -66,8 +66,8 @@ private:
 inline bool RunFake(TStrings* Output, TStrings* Errors, std::uint32_t& ExitCode, const TStrings* Input = nullptr,
                     double Deadline = 0)
 {
-    return RunProcess(QuotedStr(FakeCtags()), Input, Output, Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {},
-                      {}, Deadline);
+    return RunProcess(QuotedStr(FakeCtags()), Input, Output, Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {}, {},
+                      Deadline);
 }
 
 } // namespace tagstest

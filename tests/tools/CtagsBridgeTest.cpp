@@ -83,9 +83,9 @@ TEST_F(CtagsBridgeTest, LoadsTheTagsOfACSourceThroughTheRunner)
     std::vector<std::wstring> Found;
     for (int I = 0; I < Tags.Count(); ++I)
         Found.push_back(Tags[I]->Name + L"/" + Tags[I]->Kind + L"/" + std::to_wstring(Tags[I]->Line));
-    EXPECT_EQ(Found, (std::vector<std::wstring>{L"color/enum/5", L"length/typedef/6", L"LIMIT/macro/1",
-                                                 L"point/struct/2", L"RED/enumerator/5", L"twice/function/7",
-                                                 L"x/member/3"}));
+    EXPECT_EQ(Found,
+              (std::vector<std::wstring>{L"color/enum/5", L"length/typedef/6", L"LIMIT/macro/1", L"point/struct/2",
+                                         L"RED/enumerator/5", L"twice/function/7", L"x/member/3"}));
 }
 
 TEST_F(CtagsBridgeTest, WritesATagFileNamedByAWindowsPath)

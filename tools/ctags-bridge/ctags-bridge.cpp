@@ -206,8 +206,8 @@ bool StartShell(const std::string& ScriptPath)
     if (!Shell)
         return false;
     std::wstring CommandLine = L"/bin/sh \"";
-    const int Size = ::MultiByteToWideChar(CP_UTF8, 0, ScriptPath.data(), static_cast<int>(ScriptPath.size()),
-                                           nullptr, 0);
+    const int Size = ::MultiByteToWideChar(CP_UTF8, 0, ScriptPath.data(), static_cast<int>(ScriptPath.size()), nullptr,
+                                           0);
     std::wstring Wide(static_cast<size_t>(Size), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, ScriptPath.data(), static_cast<int>(ScriptPath.size()), Wide.data(), Size);
     CommandLine += Wide + L"\"";
@@ -216,8 +216,8 @@ bool StartShell(const std::string& ScriptPath)
     PROCESS_INFORMATION Info{};
     // Detached: wine then gives the Linux program a session of its own and
     // none of our console.
-    const BOOL Started = ::CreateProcessW(Shell, CommandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
-                                          nullptr, nullptr, &Startup, &Info);
+    const BOOL Started = ::CreateProcessW(Shell, CommandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                                          nullptr, &Startup, &Info);
     ::HeapFree(::GetProcessHeap(), 0, Shell);
     // Under wine a Linux program comes without handles; close any anyway.
     if (Info.hThread)
@@ -287,8 +287,8 @@ int Run(int Argc, wchar_t** Argv)
     const std::string Code = WaitForExitCode(Work + L"\\rc");
     if (Code.empty()) {
         // The shell may still write later; its files are left to it.
-        return Fail(TimedOut, "the Linux shell did not report back within " + std::to_string(WaitLimitMs / 1000) +
-                                  " seconds");
+        return Fail(TimedOut,
+                    "the Linux shell did not report back within " + std::to_string(WaitLimitMs / 1000) + " seconds");
     }
 
     std::string Output, Errors;
@@ -298,8 +298,7 @@ int Run(int Argc, wchar_t** Argv)
     WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), Output);
     WriteAll(::GetStdHandle(STD_ERROR_HANDLE), Errors);
     if (TimedOut == std::atoi(Code.c_str()) && Errors.empty())
-        return Fail(TimedOut, "the Linux ctags did not finish within " + std::to_string(TimeLimitSeconds) +
-                                  " seconds");
+        return Fail(TimedOut, "the Linux ctags did not finish within " + std::to_string(TimeLimitSeconds) + " seconds");
     return std::atoi(Code.c_str());
 }
 

@@ -173,8 +173,7 @@ void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
             Kind = "macro";
         }
         const size_t Paren = Line.find('(');
-        if (Kind.empty() && !Line.empty() && IsIdentChar(Line[0]) && Paren != std::string::npos &&
-            Line.back() != ';') {
+        if (Kind.empty() && !Line.empty() && IsIdentChar(Line[0]) && Paren != std::string::npos && Line.back() != ';') {
             size_t NameEnd = Paren;
             while (NameEnd > 0 && Line[NameEnd - 1] == ' ')
                 --NameEnd;
@@ -205,8 +204,8 @@ int RunAsCtags(int Argc, wchar_t** Argv, TOutput& Out, TOutput& Err)
         }
     }
     const std::wstring File = Argv[6];
-    HANDLE H = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
+    HANDLE H = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
     if (H == INVALID_HANDLE_VALUE) {
         Err.Write("ctags: cannot open source file \"" + Narrow(File) + "\"\n");
         return 1;
@@ -284,7 +283,8 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
             (Arg == "err" ? Err : Out).Write(Narrow(Dir) + "\n");
         } else if (Verb == "handle") {
             DWORD Flags = 0;
-            const auto Value = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(Arg.c_str(), nullptr, 16)));
+            const auto Value = reinterpret_cast<HANDLE>(
+                static_cast<uintptr_t>(std::strtoull(Arg.c_str(), nullptr, 16)));
             Out.Write(::GetHandleInformation(Value, &Flags) ? "valid\n" : "invalid\n");
         } else if (Verb == "spawn") {
             Out.Flush();
@@ -353,7 +353,7 @@ int main()
     wchar_t Script[MAX_PATH * 2];
     const DWORD Length = ::GetEnvironmentVariableW(L"FAKECTAGS_SCRIPT", Script, MAX_PATH * 2);
     const int Code = Length > 0 && Length < MAX_PATH * 2 ? RunScript(Script, Argc, Argv, Out, Err)
-                                                          : RunAsCtags(Argc, Argv, Out, Err);
+                                                         : RunAsCtags(Argc, Argv, Out, Err);
     Out.Flush();
     Err.Flush();
     ::ExitProcess(static_cast<UINT>(Code));
