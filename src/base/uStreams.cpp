@@ -44,12 +44,6 @@ std::int32_t TStream::Seek(std::int32_t Offset, std::uint16_t Origin)
     return static_cast<std::int32_t>(Seek(static_cast<std::int64_t>(Offset), static_cast<TSeekOrigin>(Origin)));
 }
 
-void TStream::ReadBuffer(void* Buffer, std::int32_t Count)
-{
-    if (Count > 0 && Read(Buffer, Count) != Count)
-        throw EReadError(L"Stream read error");
-}
-
 void TStream::WriteBuffer(const void* Buffer, std::int32_t Count)
 {
     if (Count > 0 && Write(Buffer, Count) != Count)

@@ -45,8 +45,7 @@ public:
     std::int64_t GetPosition() { return Seek(std::int64_t(0), TSeekOrigin::soCurrent); }
     void SetPosition(std::int64_t Value) { Seek(Value, TSeekOrigin::soBeginning); }
 
-    // All or nothing: a short transfer raises EReadError or EWriteError.
-    void ReadBuffer(void* Buffer, std::int32_t Count);
+    // All or nothing: a short transfer raises EWriteError.
     void WriteBuffer(const void* Buffer, std::int32_t Count);
 };
 

@@ -375,12 +375,6 @@ std::wstring ExtractFileExt(const std::wstring& Path)
     return Dot == std::wstring::npos ? std::wstring() : Path.substr(Dot);
 }
 
-std::wstring ChangeFileExt(const std::wstring& Path, const std::wstring& Extension)
-{
-    const size_t Dot = ExtensionStart(Path);
-    return (Dot == std::wstring::npos ? Path : Path.substr(0, Dot)) + Extension;
-}
-
 std::wstring GetCurrentDir()
 {
     DWORD Size = ::GetCurrentDirectoryW(0, nullptr);

@@ -68,7 +68,6 @@ bool DirectoryExists(const std::wstring& Path);
 std::wstring ExpandFileName(const std::wstring& Path); // full path against the current directory
 std::wstring ExtractFileDir(const std::wstring& Path); // without a trailing backslash
 std::wstring ExtractFileExt(const std::wstring& Path); // with its dot, or ""
-std::wstring ChangeFileExt(const std::wstring& Path, const std::wstring& Extension);
 std::wstring GetCurrentDir();
 bool SetCurrentDir(const std::wstring& Directory);
 // Text in double quotes, with each double quote inside doubled.
