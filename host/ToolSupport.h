@@ -55,6 +55,36 @@ inline std::vector<std::wstring> FilesIn(const std::wstring& Folder)
     return Names;
 }
 
+// What is left in a temporary folder (files and folders) once the process
+// runner's files of ended children have gone. Those go with the last handle
+// to them, and under wine the console host of a child holds its handles a
+// moment after the child has ended (seen: about 80 ms), so they are waited
+// for, as long as any machine needs.
+inline std::vector<std::wstring> LeftIn(const std::wstring& Folder)
+{
+    std::vector<std::wstring> Names;
+    for (int Attempt = 0; Attempt < 1000; ++Attempt) {
+        Names.clear();
+        bool Runners = false;
+        WIN32_FIND_DATAW Data;
+        const HANDLE Find = ::FindFirstFileW((Folder + L"\\*").c_str(), &Data);
+        if (Find == INVALID_HANDLE_VALUE)
+            return Names;
+        do {
+            const std::wstring Name = Data.cFileName;
+            if (Name == L"." || Name == L"..")
+                continue;
+            Names.push_back(Name);
+            Runners = Runners || (Name.rfind(L"lod", 0) == 0 && !(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY));
+        } while (::FindNextFileW(Find, &Data));
+        ::FindClose(Find);
+        if (!Runners)
+            break;
+        ::Sleep(10);
+    }
+    return Names;
+}
+
 // A fresh folder under the system's temporary folder, deleted afterwards.
 class TScratchDir {
 public:

@@ -1,8 +1,12 @@
-// The process runner. Every pipe is drained continuously by overlapped reads
-// waited on together with the child's process handle, on the caller's own
-// thread: the child never stalls on a full pipe, no sleep paces the transfer,
-// and the events fire where the caller expects them. The child's exit is
-// taken from its process handle, so a real exit code of 259 ends the run too.
+// The process runner. The child writes its output and its errors into files
+// of the runner's (uProcessStart.cpp), which the runner reads on its own
+// thread while it waits and when the child has ended: a file takes a write
+// with a plain system call, where under wine every write into a pipe is a
+// round trip through the wineserver, and a C runtime writing to a pipe
+// writes each line on its own. The child's input stays a pipe, fed by
+// overlapped writes waited on together with the child's process handle. The
+// child's exit is taken from its process handle, so a real exit code of 259
+// ends the run too.
 #include "base/uProcess.h"
 
 #include "base/Handle.h"
@@ -16,14 +20,12 @@
 
 namespace {
 
-// How the one transfer buffer is shared: the output pipe, the error pipe and
-// the input pipe each own a fixed region, so that overlapped transfers on all
-// three can be in flight at once.
+// How the one transfer buffer is shared: the output, the errors and the
+// input each own a fixed region.
 constexpr DWORD OutputRegion = TransferBufferSize / 2;
 constexpr DWORD ErrorRegion = TransferBufferSize / 4;
 constexpr DWORD InputRegion = TransferBufferSize / 4;
 constexpr DWORD TerminateWaitMs = 3000;
-constexpr int ImmediateReadsPerTurn = 8;
 
 // One overlapped transfer slot: its event and OVERLAPPED record. A transfer
 // still in flight when the slot dies is cancelled and waited for, so the
@@ -87,135 +89,52 @@ private:
     bool FPending = false;
 };
 
-// Drains one pipe of the child's into a stream, keeping one read in flight.
-class TPipeReader {
+// Reads what the child has written into one of its files, in order, from
+// where the last read stopped: the file only grows while the child runs.
+class TFileReader {
 public:
-    TPipeReader(TFileHandle Pipe, std::uint8_t* Region, DWORD RegionSize, TStream* Target,
+    TFileReader(TFileHandle File, std::uint8_t* Region, DWORD RegionSize, TStream* Target,
                 const TProcessOutputEvent& Event, HANDLE Process)
-        : FPipe(std::move(Pipe)), FRegion(Region), FRegionSize(RegionSize), FTarget(Target), FEvent(Event),
+        : FFile(std::move(File)), FRegion(Region), FRegionSize(RegionSize), FTarget(Target), FEvent(Event),
           FProcess(Process)
     {
     }
 
-    bool Open() const noexcept { return FPipe.valid(); }
-    HANDLE Event() const noexcept { return FTransfer.Event(); }
-    // True while the reader needs its event watched: a read is in flight,
-    // or it has handed control back to the wait loop to go on later.
-    bool Watched() const noexcept { return FTransfer.Pending() || FResume; }
+    // The bytes written so far, as the file's size says.
+    std::uint64_t Written() const noexcept
+    {
+        LARGE_INTEGER Size{};
+        return FFile && ::GetFileSizeEx(FFile.get(), &Size) ? static_cast<std::uint64_t>(Size.QuadPart) : 0;
+    }
 
-    // Reads until a read has to wait; what completes at once is delivered.
-    // A child that writes faster than it is read would keep this loop busy
-    // for ever, so after a few rounds it returns to the wait loop, which
-    // also watches the deadline, and resumes from there.
-    void Start()
+    // Delivers what has come since the last call, up to Limit bytes in all:
+    // what a process the child started writes after the child's exit is not
+    // the child's output.
+    void Drain(std::uint64_t Limit = UINT64_MAX)
     {
-        for (int Round = 0; Open(); ++Round) {
-            if (FAfterExit >= FBudget) {
-                Close(); // the rest is not the child's own output
-                return;
-            }
-            if (Round == ImmediateReadsPerTurn) {
-                FResume = true;
-                ::SetEvent(FTransfer.Event());
-                return;
-            }
+        if (FTarget && Limit != UINT64_MAX && Limit > FDone)
+            FTarget->Reserve(static_cast<std::int64_t>(Limit - FDone));
+        while (FFile && FDone < Limit) {
+            const DWORD Want = static_cast<DWORD>(std::min<std::uint64_t>(FRegionSize, Limit - FDone));
             DWORD Count = 0;
-            OVERLAPPED* Overlapped = FTransfer.Begin(FPipe.get());
-            if (::ReadFile(FPipe.get(), FRegion, FRegionSize, &Count, Overlapped)) {
-                Deliver(Count);
-                continue;
-            }
-            if (!FTransfer.Started())
-                Close(); // the child's end is gone: end of output
-            return;
+            if (!::ReadFile(FFile.get(), FRegion, Want, &Count, nullptr) || Count == 0)
+                return;
+            FDone += Count;
+            if (FTarget)
+                FTarget->WriteBuffer(FRegion, static_cast<std::int32_t>(Count));
+            if (FEvent)
+                FEvent(FProcess, FRegion, Count);
         }
-    }
-    // The read in flight has finished (its event is set).
-    void Complete()
-    {
-        if (FResume) {
-            FResume = false;
-            Start();
-            return;
-        }
-        DWORD Count;
-        switch (FTransfer.Finish(Count, false)) {
-        case TTransfer::TOutcome::Incomplete: return;
-        case TTransfer::TOutcome::Failed:
-            Close(); // end of output
-            return;
-        case TTransfer::TOutcome::Done:
-            Deliver(Count);
-            Start();
-            return;
-        }
-    }
-    // After the child has exited: true when nothing it wrote is left, either
-    // because the pipe has ended or because it is empty and the read in
-    // flight has nothing (a process the child started may still hold the
-    // pipe open; what that process writes later is not the child's output).
-    bool Drained()
-    {
-        if (!Open() || FAfterExit >= FBudget)
-            return true;
-        if (FResume)
-            return false;
-        if (!FTransfer.Pending())
-            return true;
-        DWORD Available = 0;
-        if (!::PeekNamedPipe(FPipe.get(), nullptr, 0, nullptr, &Available, nullptr))
-            return true;
-        return Available == 0;
-    }
-    // From the child's exit on, at most what the pipe held then and one read
-    // in flight are the child's: a process it started that keeps writing
-    // cannot hold the run open.
-    void ChildExited()
-    {
-        DWORD Available = 0;
-        if (Open() && ::PeekNamedPipe(FPipe.get(), nullptr, 0, nullptr, &Available, nullptr))
-            FBudget = std::uint64_t(Available) + FRegionSize;
-        FAfterExit = 0;
-    }
-    // Gives up the pipe; a read that completed meanwhile is still delivered.
-    void Stop()
-    {
-        if (FTransfer.Pending()) {
-            DWORD Count = 0;
-            ::CancelIoEx(FPipe.get(), nullptr);
-            if (FTransfer.Finish(Count, true) == TTransfer::TOutcome::Done)
-                Deliver(Count);
-        }
-        Close();
     }
 
 private:
-    void Deliver(DWORD Count)
-    {
-        if (Count == 0)
-            return;
-        FAfterExit += Count;
-        if (FTarget)
-            FTarget->WriteBuffer(FRegion, static_cast<std::int32_t>(Count));
-        if (FEvent)
-            FEvent(FProcess, FRegion, Count);
-    }
-    void Close()
-    {
-        FTransfer.Cancel();
-        FPipe.reset();
-    }
-
-    TFileHandle FPipe;
-    TTransfer FTransfer;
+    TFileHandle FFile;
     std::uint8_t* FRegion;
     DWORD FRegionSize;
     TStream* FTarget;
     const TProcessOutputEvent& FEvent;
     HANDLE FProcess;
-    std::uint64_t FBudget = UINT64_MAX;
-    std::uint64_t FAfterExit = 0;
-    bool FResume = false;
+    std::uint64_t FDone = 0;
 };
 
 // Feeds the caller's input stream to the child, one region at a time, and
@@ -327,10 +246,9 @@ double Now()
     return static_cast<double>(Ticks.QuadPart) / 864000000000.0 - 109205.0;
 }
 
-// The wait loop below is one piece: each round chooses the handles to wait
-// on, waits, and acts on what woke it, and the state it keeps (the child's
-// exit, the caller's next turn, the rounds spent settling) is shared by all
-// of its branches.
+// The wait loop below is one piece: each round chooses what to wait on,
+// waits, and acts on what woke it, and the state it keeps (the child's exit,
+// the caller's next turn) is shared by all of its branches.
 bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output, TStream* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
                 const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline,
@@ -340,11 +258,16 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
     // Declared first so that it outlives every transfer that points into it.
     const auto Buffer = std::make_unique<std::uint8_t[]>(TransferBufferSize);
     TChild Child;
-    if (!StartChild(CommandLine, Input || Output || Errors, Errors == Output, ShowWindow, CreationFlags, Child))
+    TChildOutputs Outputs;
+    Outputs.Output = Output || OnOutput;
+    Outputs.Errors = Errors || OnError;
+    Outputs.Shared = Errors == Output;
+    if (!StartChild(CommandLine, Input || Output || Errors, Outputs, ShowWindow, CreationFlags, Child))
         return false;
     const HANDLE Process = Child.Process.get();
     // A run that an event or the caller's turn ends early leaves no child
-    // behind: it is ended and waited for before its handles close.
+    // behind: it is ended and waited for before its handles close, and its
+    // files go with the last of them.
     bool Exited = false;
     const auto EndChild = ScopeExit([&] {
         if (Exited)
@@ -354,21 +277,11 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
     });
 
     TPipeWriter Writer(std::move(Child.Input), Buffer.get() + OutputRegion + ErrorRegion, Input);
-    TPipeReader OutputReader(std::move(Child.Output), Buffer.get(), OutputRegion, Output, OnOutput, Process);
-    TPipeReader ErrorReader(std::move(Child.Errors), Buffer.get() + OutputRegion, ErrorRegion, Errors, OnError,
+    TFileReader OutputReader(std::move(Child.Output), Buffer.get(), OutputRegion, Output, OnOutput, Process);
+    TFileReader ErrorReader(std::move(Child.Errors), Buffer.get() + OutputRegion, ErrorRegion, Errors, OnError,
                             Process);
     Writer.Start();
-    OutputReader.Start();
-    ErrorReader.Start();
 
-    enum class TSource { Output, Errors, Input };
-    const auto Complete = [&](TSource Source) {
-        switch (Source) {
-        case TSource::Output: return OutputReader.Complete();
-        case TSource::Errors: return ErrorReader.Complete();
-        case TSource::Input: return Writer.Complete();
-        }
-    };
     ULONGLONG NextTurn = ::GetTickCount64() + ProcessTurnInterval;
     // Milliseconds until the caller's next turn, taking the turn when it is due.
     const auto Turn = [&]() -> DWORD {
@@ -382,63 +295,39 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         }
         return static_cast<DWORD>(NextTurn - Now);
     };
-    // Rounds in a row in which bytes were announced but no read finished;
-    // a pipe that never delivers must not hold the run for ever.
-    int Settling = 0;
+    // The output events come at least once a turn while the child runs.
+    const DWORD Delivery = OnOutput || OnError ? ProcessTurnInterval : INFINITE;
     for (;;) {
-        // Pipe events come first: WaitForMultipleObjects reports the lowest
-        // signalled index, so data is always taken before the exit.
-        HANDLE Handles[4];
-        TSource Sources[4];
+        HANDLE Handles[2];
         DWORD Count = 0;
-        const auto Watch = [&](HANDLE Event, TSource Source) {
-            Handles[Count] = Event;
-            Sources[Count++] = Source;
-        };
-        if (OutputReader.Watched())
-            Watch(OutputReader.Event(), TSource::Output);
-        if (ErrorReader.Watched())
-            Watch(ErrorReader.Event(), TSource::Errors);
-        if (Exited) {
-            // Whatever the child wrote is in a finished read or still in the
-            // pipe; the zero wait lets finished reads report before the pipes
-            // are judged empty.
-            if (Count == 0)
-                break;
-            const DWORD Ready = ::WaitForMultipleObjects(Count, Handles, FALSE, 0);
-            if (Ready < WAIT_OBJECT_0 + Count) {
-                Settling = 0;
-                Complete(Sources[Ready - WAIT_OBJECT_0]);
-                continue;
-            }
-            if ((OutputReader.Drained() && ErrorReader.Drained()) || ++Settling > 100)
-                break;
-            // Bytes are on their way into a read; let it finish.
-            ::WaitForMultipleObjects(Count, Handles, FALSE, 10);
-            continue;
-        }
         if (Writer.Pending())
-            Watch(Writer.Event(), TSource::Input);
+            Handles[Count++] = Writer.Event();
         Handles[Count] = Process;
-        // Checked here too: while output keeps coming, some pipe event is
-        // always signalled and the wait below never times out.
         const DWORD UntilTurn = Turn();
         const DWORD Left = TimeLeft(Deadline);
-        const DWORD Result = Left == 0 ? WAIT_TIMEOUT
-                                       : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, std::min(Left, UntilTurn));
+        const DWORD Result =
+            Left == 0 ? WAIT_TIMEOUT
+                      : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, std::min({Left, UntilTurn, Delivery}));
         if (Result < WAIT_OBJECT_0 + Count) {
-            Complete(Sources[Result - WAIT_OBJECT_0]);
+            Writer.Complete();
             continue;
         }
-        if (Result == WAIT_TIMEOUT && Left != 0 && TimeLeft(Deadline) != 0)
-            continue; // the caller's turn is due, not the deadline
+        if (Result == WAIT_TIMEOUT && Left != 0 && TimeLeft(Deadline) != 0) {
+            // The caller's turn, or time to hand over what has come.
+            OutputReader.Drain();
+            ErrorReader.Drain();
+            continue;
+        }
         Exited = true;
         Writer.Close();
         ExitCode = ExitCodeOf(Process, Result == WAIT_OBJECT_0 + Count);
-        OutputReader.ChildExited();
-        ErrorReader.ChildExited();
+        break;
     }
-    OutputReader.Stop();
-    ErrorReader.Stop();
+    // What the child wrote before it ended, and nothing a process it started
+    // writes afterwards.
+    const std::uint64_t OutputEnd = OutputReader.Written();
+    const std::uint64_t ErrorEnd = ErrorReader.Written();
+    OutputReader.Drain(OutputEnd);
+    ErrorReader.Drain(ErrorEnd);
     return true;
 }

@@ -1,5 +1,7 @@
 #include "base/uProcessStart.h"
 
+#include "base/uSystem.h"
+
 #include <atomic>
 #include <cwchar>
 #include <iterator>
@@ -8,6 +10,45 @@
 namespace {
 
 constexpr DWORD PipeBufferSize = TransferBufferSize;
+
+// A file in the temporary folder for one of the child's outputs: the child
+// writes through an inheritable handle of its own, the runner reads through
+// another, and the file, opened to be deleted on close, goes with the last
+// handle, whatever ends the run (an Esc, a crash, a deadline).
+bool CreateOutputFile(TFileHandle& ChildEnd, TFileHandle& RunnerEnd)
+{
+    static std::atomic<unsigned> Serial{0};
+    const std::wstring Folder = GetTempDirectory();
+    if (Folder.empty())
+        return false;
+    SECURITY_ATTRIBUTES Inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // A name of the process, a serial and the clock, made new (never an
+    // existing file taken over) in one step.
+    for (int Attempt = 0; Attempt < 16 && !ChildEnd; ++Attempt) {
+        LARGE_INTEGER Clock;
+        ::QueryPerformanceCounter(&Clock);
+        wchar_t Name[64];
+        std::swprintf(Name, std::size(Name), L"lod%lx-%x-%llx.tmp", ::GetCurrentProcessId(), Serial.fetch_add(1),
+                      static_cast<unsigned long long>(Clock.QuadPart));
+        const std::wstring Path = Folder + Name;
+        ChildEnd.reset(::CreateFileW(Path.c_str(), GENERIC_WRITE, ShareAll, &Inherited, CREATE_NEW,
+                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (ChildEnd)
+            RunnerEnd.reset(::CreateFileW(Path.c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+        else if (::GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return RunnerEnd.valid();
+}
+
+// Where the child's output goes that nobody reads.
+TFileHandle OpenNul()
+{
+    SECURITY_ATTRIBUTES Inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return TFileHandle(::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &Inherited,
+                                     OPEN_EXISTING, 0, nullptr));
+}
 
 // Both ends of one pipe. Like the system's anonymous pipes, the reading end
 // is the pipe's server and the writing end its client; unlike them, the
@@ -93,15 +134,29 @@ private:
 
 } // namespace
 
-bool StartChild(const std::wstring& CommandLine, bool UsePipes, bool SharedOutput, std::uint16_t ShowWindow,
-                std::uint32_t CreationFlags, TChild& Child)
+bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutputs& Outputs,
+                std::uint16_t ShowWindow, std::uint32_t CreationFlags, TChild& Child)
 {
     TPipe InputPipe;
-    TPipe OutputPipe;
-    TPipe ErrorPipe;
-    if (UsePipes && (!CreateRunnerPipe(InputPipe, false) || !CreateRunnerPipe(OutputPipe, true) ||
-                     (!SharedOutput && !CreateRunnerPipe(ErrorPipe, true))))
-        return false;
+    TFileHandle OutputEnd, ErrorEnd, OutputReader, ErrorReader;
+    if (Redirect) {
+        if (!CreateRunnerPipe(InputPipe, false))
+            return false;
+        if (Outputs.Output || (Outputs.Shared && Outputs.Errors)) {
+            if (!CreateOutputFile(OutputEnd, OutputReader))
+                return false;
+        } else {
+            OutputEnd = OpenNul();
+        }
+        if (!Outputs.Shared) {
+            if (Outputs.Errors) {
+                if (!CreateOutputFile(ErrorEnd, ErrorReader))
+                    return false;
+            } else {
+                ErrorEnd = OpenNul();
+            }
+        }
+    }
 
     STARTUPINFOEXW Startup{};
     Startup.StartupInfo.cb = sizeof(Startup);
@@ -109,11 +164,11 @@ bool StartChild(const std::wstring& CommandLine, bool UsePipes, bool SharedOutpu
     Startup.StartupInfo.wShowWindow = ShowWindow;
     THandleList Inherited;
     DWORD Flags = CreationFlags | CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE;
-    if (UsePipes) {
+    if (Redirect) {
         Startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
         Startup.StartupInfo.hStdInput = InputPipe.Read.get();
-        Startup.StartupInfo.hStdOutput = OutputPipe.Write.get();
-        Startup.StartupInfo.hStdError = SharedOutput ? OutputPipe.Write.get() : ErrorPipe.Write.get();
+        Startup.StartupInfo.hStdOutput = OutputEnd.get();
+        Startup.StartupInfo.hStdError = Outputs.Shared ? OutputEnd.get() : ErrorEnd.get();
         const HANDLE Handles[] = {Startup.StartupInfo.hStdInput, Startup.StartupInfo.hStdOutput,
                                   Startup.StartupInfo.hStdError};
         if (!Inherited.Build(Handles, 3))
@@ -131,7 +186,7 @@ bool StartChild(const std::wstring& CommandLine, bool UsePipes, bool SharedOutpu
         if (Attempt > 0 && ::GetLastError() != ERROR_INTERNAL_ERROR)
             break;
         std::wstring WritableCommandLine = CommandLine;
-        Created = ::CreateProcessW(nullptr, WritableCommandLine.data(), nullptr, nullptr, UsePipes ? TRUE : FALSE,
+        Created = ::CreateProcessW(nullptr, WritableCommandLine.data(), nullptr, nullptr, Redirect ? TRUE : FALSE,
                                    Flags, nullptr, nullptr, &Startup.StartupInfo, &Info) != FALSE;
     }
     if (!Created)
@@ -139,8 +194,8 @@ bool StartChild(const std::wstring& CommandLine, bool UsePipes, bool SharedOutpu
     Child.Process.reset(Info.hProcess);
     Child.Thread.reset(Info.hThread);
     Child.Input = std::move(InputPipe.Write);
-    Child.Output = std::move(OutputPipe.Read);
-    Child.Errors = std::move(ErrorPipe.Read);
-    // The child's ends (InputPipe.Read and the Write ends) close here.
+    Child.Output = std::move(OutputReader);
+    Child.Errors = std::move(ErrorReader);
+    // The child's ends (InputPipe.Read, OutputEnd, ErrorEnd) close here.
     return true;
 }

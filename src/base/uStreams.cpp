@@ -140,6 +140,14 @@ std::int32_t TMemoryStream::Write(const void* Buffer, std::int32_t Count)
 {
     if (Count <= 0)
         return 0;
+    // Appending is the common case (captured output): the bytes are copied
+    // once, into memory not cleared first.
+    if (FPosition == static_cast<std::int64_t>(FBytes.size())) {
+        const auto* Bytes = static_cast<const std::uint8_t*>(Buffer);
+        FBytes.insert(FBytes.end(), Bytes, Bytes + Count);
+        FPosition += Count;
+        return Count;
+    }
     const std::int64_t End = FPosition + Count;
     if (End > static_cast<std::int64_t>(FBytes.size()))
         FBytes.resize(static_cast<size_t>(End));
@@ -159,6 +167,12 @@ std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin)
     // is allowed and a later write fills the gap with zeros.
     FPosition = std::max<std::int64_t>(FPosition, 0);
     return FPosition;
+}
+
+void TMemoryStream::Reserve(std::int64_t Count)
+{
+    if (Count > 0)
+        FBytes.reserve(static_cast<size_t>(std::max<std::int64_t>(FPosition, 0) + Count));
 }
 
 void TMemoryStream::Clear() noexcept

@@ -47,6 +47,9 @@ public:
 
     // All or nothing: a short transfer raises EWriteError.
     void WriteBuffer(const void* Buffer, std::int32_t Count);
+    // A hint that about Count more bytes are on their way, so that a stream
+    // that grows can make room once instead of over and over.
+    virtual void Reserve(std::int64_t Count) {}
 };
 
 // A stream over a file handle it owns.
@@ -87,6 +90,7 @@ public:
     std::int32_t Write(const void* Buffer, std::int32_t Count) override;
     std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
     using TStream::Seek;
+    void Reserve(std::int64_t Count) override;
 
     const std::vector<std::uint8_t>& Bytes() const noexcept { return FBytes; }
     void Clear() noexcept;

@@ -31,6 +31,7 @@ inline std::wstring BuiltDll()
 }
 
 using toolsupport::FilesIn;
+using toolsupport::LeftIn;
 
 class TDllTest : public ::testing::Test {
 protected:
@@ -66,7 +67,7 @@ protected:
             }
             Host.reset();
         }
-        EXPECT_THAT(FilesIn(TempDir), ::testing::IsEmpty()) << "a temporary file was left behind";
+        EXPECT_THAT(LeftIn(TempDir), ::testing::IsEmpty()) << "a temporary file was left behind";
     }
 
     // Loads the plugin with ctags at Ctags ("" leaves the setting empty).

@@ -145,8 +145,8 @@ protected:
             Problem(std::to_string(Host->DialogCount()) + " dialogs not freed");
         if (Host->Settings().OpenHandleCount())
             Problem(std::to_string(Host->Settings().OpenHandleCount()) + " settings handles open");
-        if (!FilesIn(TempDir).empty())
-            Problem("left in the temporary folder: " + Narrow(FilesIn(TempDir)));
+        if (!LeftIn(TempDir).empty())
+            Problem("left in the temporary folder: " + Narrow(LeftIn(TempDir)));
         if (Editor && Editor->Text() != Text)
             Problem("the editor's text changed");
         if (Outcome.Boxes.size() > 1) {
@@ -300,7 +300,7 @@ TEST_F(FaultInjectionTest, SystemFaultsEndInOneBoxOrNoneAndWriteNowhere)
             EXPECT_NE(Box.find(WideToUtf8(Case.InBox)), std::string::npos) << Case.Name << ": " << Box;
         }
         EXPECT_EQ(FilesIn(Dir.Path()), Before) << Case.Name << ": a file was written beside the test's";
-        EXPECT_THAT(FilesIn(Current), IsEmpty()) << Case.Name << ": a file was written in the current folder";
+        EXPECT_THAT(LeftIn(Current), IsEmpty()) << Case.Name << ": a file was written in the current folder";
         EXPECT_THAT(FilesIn(PluginDir),
                     ::testing::UnorderedElementsAre(L"Lodestar.dll", L"LodestarEng.lng", L"LodestarRus.lng"))
             << Case.Name;
@@ -310,7 +310,7 @@ TEST_F(FaultInjectionTest, SystemFaultsEndInOneBoxOrNoneAndWriteNowhere)
             ::DeleteFileW(Given.c_str());
         }
         if (Case.Tmp != NotAFolder) {
-            EXPECT_THAT(FilesIn(Case.Tmp.empty() ? TempDir : Case.Tmp), IsEmpty()) << Case.Name;
+            EXPECT_THAT(LeftIn(Case.Tmp.empty() ? TempDir : Case.Tmp), IsEmpty()) << Case.Name;
         }
     }
     EXPECT_THAT(Problems, IsEmpty());

@@ -204,7 +204,7 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
             EXPECT_THAT(Boxes(), IsEmpty()) << Case.Case;
         else
             EXPECT_THAT(Boxes(), ElementsAre(Case.Box)) << Case.Case;
-        EXPECT_THAT(FilesIn(TempDir), IsEmpty()) << Case.Case;
+        EXPECT_THAT(LeftIn(TempDir), IsEmpty()) << Case.Case;
         Host->Editors().Close(Editor.Id);
     }
 
@@ -217,7 +217,7 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
     EXPECT_THAT(Boxes(),
                 ElementsAre(ElementsAre(L"Lodestar", L"Exception occurred in function OpenW", L"EFarDialogError",
                                         L"Failed to build dialog TFunctionListDialog", L"&OK")));
-    EXPECT_THAT(FilesIn(TempDir), IsEmpty());
+    EXPECT_THAT(LeftIn(TempDir), IsEmpty());
     Host->SetFailing("DialogInit", false);
     Host->Editors().Close(Failing.Id);
     Host->ClearMessages();
@@ -337,7 +337,7 @@ TEST_F(NavigationTest, ATemporaryFolderThatCannotTakeTheTextIsNamedAndNothingIsW
         EXPECT_THAT(Boxes(),
                     ElementsAre(ElementsAre(L"Lodestar", L"The temporary folder cannot take the editor's text:",
                                             Unusable + L"\\", L"&OK")));
-        EXPECT_THAT(FilesIn(Here), IsEmpty());
+        EXPECT_THAT(LeftIn(Here), IsEmpty());
     }
     EXPECT_EQ(Editor.Text(), CodePageToWide(CP_UTF8, Source));
 }

@@ -157,7 +157,7 @@ TEST_F(EditorTasksTest, CtagsMissingOrFailingIsOneBoxAndTheSnapshotGoes)
         TEditorTasks Tasks;
         EXPECT_FALSE(Tasks.Execute());
         EXPECT_THAT(Boxes(), ElementsAre(Case.Box));
-        EXPECT_THAT(FilesIn(TempDir), IsEmpty());
+        EXPECT_THAT(LeftIn(TempDir), IsEmpty());
         EXPECT_EQ(Host->SavedScreenCount(), 0u);
         Host->Editors().Close(Editor.Id);
     }

@@ -21,6 +21,7 @@ using tagstest::TScript;
 
 // The files in a folder.
 using toolsupport::FilesIn;
+using toolsupport::LeftIn;
 
 class TPluginTest : public TLinkedPluginTest {
 protected:
@@ -42,7 +43,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_THAT(FilesIn(TempDir), ::testing::IsEmpty()) << "a temporary file was left behind";
+        EXPECT_THAT(LeftIn(TempDir), ::testing::IsEmpty()) << "a temporary file was left behind";
         TLinkedPluginTest::TearDown();
     }
 

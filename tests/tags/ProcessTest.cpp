@@ -242,6 +242,50 @@ TEST(RunProcess, TurnsComeWhileTheChildIsSilentAndARaisingTurnEndsIt)
     EXPECT_FALSE(FileExists(Finished));
 }
 
+// The runner's files (the child's output and errors) go whatever ends the
+// run: the child's exit, its crash, the caller's Esc, the deadline.
+TEST(RunProcess, TheRunnersFilesGoWhateverEndsTheRun)
+{
+    TScratchDir Dir;
+    const std::wstring Temp = Dir / L"tmp";
+    ::CreateDirectoryW(Temp.c_str(), nullptr);
+    const TEnvOverride Tmp(L"TMP", Temp);
+    const TEnvOverride TempVar(L"TEMP", Temp);
+    const std::wstring Started = Dir / L"started";
+    const auto Narrow = [](const std::wstring& Text) { return std::string(Text.begin(), Text.end()); };
+    const struct {
+        const char* Case;
+        std::string Script;
+        bool Cancel;
+        double Deadline;
+        std::uint32_t ExitCode;
+    } Cases[] = {
+        {"exit", "out a\\n\nerr b\\n\n", false, 0, 0},
+        {"crash", "out a\\n\nchunk 1000000\ntags 100\ncrash\n", false, 0, 0xC0000005},
+        {"Esc", "pid " + Narrow(Started) + "\nsleep 90000\n", true, 0, 0},
+        {"deadline", "out a\\n\nsleep 90000\n", false, 3.0, ProcessTimedOut},
+    };
+    for (const auto& Case : Cases) {
+        ::DeleteFileW(Started.c_str());
+        const TScript Script(Dir, Case.Script);
+        TMemoryStream Output, Errors;
+        std::uint32_t ExitCode = 0;
+        const TProcessTurnEvent Turn = [&] {
+            if (Case.Cancel && FileExists(Started))
+                throw EAbort(L"Esc");
+        };
+        const double Deadline = Case.Deadline > 0 ? Now() + Case.Deadline / 86400 : 0;
+        try {
+            RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, &Errors, ExitCode, SW_HIDE, 0, {}, {}, Deadline, Turn);
+            EXPECT_FALSE(Case.Cancel) << Case.Case;
+            EXPECT_EQ(ExitCode, Case.ExitCode) << Case.Case;
+        } catch (const EAbort&) {
+            EXPECT_TRUE(Case.Cancel) << Case.Case;
+        }
+        EXPECT_TRUE(toolsupport::LeftIn(Temp).empty()) << Case.Case;
+    }
+}
+
 TEST(RunProcess, EndsWhenTheChildExitsEvenIfItsOwnChildHoldsThePipe)
 {
     TScratchDir Dir;

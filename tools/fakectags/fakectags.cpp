@@ -27,6 +27,7 @@
 //   name PATH       write the source file's path to PATH
 //   ctags           tag the source file as without a script
 //   exit CODE       flush, then exit with CODE (default at the end: 0)
+//   crash           die at once, unflushed, as a crash ends a program
 // Text is written as UTF-8.
 #include "base/uStrings.h"
 #include "base/uSystem.h"
@@ -333,6 +334,8 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
             const int Code = RunAsCtags(Argc, Argv, Out, Err);
             if (Code != 0)
                 return Code;
+        } else if (Verb == "crash") {
+            ::TerminateProcess(::GetCurrentProcess(), 0xC0000005);
         } else if (Verb == "exit") {
             Out.Flush();
             Err.Flush();
