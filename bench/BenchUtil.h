@@ -40,6 +40,49 @@ inline double Best(int Runs, const std::function<void()>& Fn)
     return Result;
 }
 
+// The middle of the values: the figures are medians of runs taken
+// in turn with their baselines.
+inline double Median(std::vector<double> Values)
+{
+    std::sort(Values.begin(), Values.end());
+    return Values[Values.size() / 2];
+}
+
+// The textbook way to send a program's standard output to a file: the file
+// as the child's handle, started as the runner starts its children (a
+// console of its own, hidden), waited for. What this costs is the platform's
+// price of a child writing a file, whoever reads it afterwards.
+inline bool RunToFile(const std::wstring& CommandLine, const std::wstring& OutputPath)
+{
+    SECURITY_ATTRIBUTES Inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE File = ::CreateFileW(OutputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE Nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &Inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    Startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    Startup.wShowWindow = SW_HIDE;
+    Startup.hStdInput = Nul;
+    Startup.hStdOutput = File;
+    Startup.hStdError = Nul;
+    PROCESS_INFORMATION Info{};
+    std::wstring Line = CommandLine;
+    const bool Started = ::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, TRUE,
+                                          CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS,
+                                          nullptr, nullptr, &Startup, &Info) != FALSE;
+    ::CloseHandle(File);
+    ::CloseHandle(Nul);
+    if (!Started)
+        return false;
+    ::WaitForSingleObject(Info.hProcess, INFINITE);
+    DWORD Code = 1;
+    ::GetExitCodeProcess(Info.hProcess, &Code);
+    ::CloseHandle(Info.hProcess);
+    ::CloseHandle(Info.hThread);
+    return Code == 0;
+}
+
 using toolsupport::FakeCtags;
 using TScratch = toolsupport::TScratchDir;
 

@@ -161,6 +161,21 @@ void TBufferedStream::FillBuffer()
     FDirty = false;
 }
 
+std::uint8_t* TBufferedStream::WindowRoom(std::int32_t Count) const noexcept
+{
+    const std::int64_t Offset = FPosition - FBufferStart;
+    if (Offset < 0 || Offset > FBufferCount || Offset + Count > FBufferSize)
+        return nullptr;
+    return FBuffer.get() + Offset;
+}
+
+void TBufferedStream::WindowWritten(std::int32_t Count) noexcept
+{
+    FPosition += Count;
+    FDirty = true;
+    FBufferCount = static_cast<std::int32_t>(std::max<std::int64_t>(FBufferCount, FPosition - FBufferStart));
+}
+
 void TBufferedStream::MoveStreamTo(std::int64_t Where)
 {
     if (FStream->GetPosition() != Where)
@@ -184,8 +199,9 @@ std::string_view ByteOrderMark(TTextEncoding Encoding)
 
 std::unique_ptr<TTextStream> TTextStream::Create(const std::wstring& FileName, std::uint16_t Mode)
 {
+    // A wide window: a snapshot of a large file is written in a few calls.
     return TBufferedStream::Create<TTextStream>(std::unique_ptr<TStream>(std::make_unique<TFileStream>(FileName, Mode)),
-                                                DefaultBufferSize);
+                                                64 * 1024);
 }
 
 void TTextStream::Initialize()
@@ -199,12 +215,41 @@ void TTextStream::Initialize()
         DetectEncoding();
 }
 
+bool TTextStream::WriteAscii(std::wstring_view Text, bool LineBreak)
+{
+    if (FEncoding != TTextEncoding::teUtf8 && FEncoding != TTextEncoding::teAnsi)
+        return false;
+    const std::wstring_view Break = LineBreak ? std::wstring_view(FLineBreak) : std::wstring_view();
+    const size_t Count = Text.size() + Break.size();
+    if (Count > INT32_MAX)
+        return false;
+    std::uint8_t* Out = WindowRoom(static_cast<std::int32_t>(Count));
+    if (!Out)
+        return false;
+    // Two plain passes, which the compiler turns into vector code.
+    wchar_t Bits = 0;
+    for (const wchar_t C : Text)
+        Bits |= C;
+    for (const wchar_t C : Break)
+        Bits |= C;
+    if (Bits >= 0x80)
+        return false;
+    for (size_t I = 0; I < Text.size(); ++I)
+        Out[I] = static_cast<std::uint8_t>(Text[I]);
+    for (size_t I = 0; I < Break.size(); ++I)
+        Out[Text.size() + I] = static_cast<std::uint8_t>(Break[I]);
+    WindowWritten(static_cast<std::int32_t>(Count));
+    return true;
+}
+
 void TTextStream::WriteText(std::wstring_view Text)
 {
     if (Text.empty())
         return;
     if (FEncoding == TTextEncoding::teNone)
         SelectEncoding(FDefaultEncoding);
+    if (WriteAscii(Text, false))
+        return;
     FScratch.clear();
     switch (FEncoding) {
     case TTextEncoding::teAnsi: AppendWideToCodePage(CP_ACP, Text, FScratch); break;
@@ -228,6 +273,10 @@ void TTextStream::WriteText(std::wstring_view Text)
 
 void TTextStream::WriteLine(std::wstring_view Text)
 {
+    if (FEncoding == TTextEncoding::teNone)
+        SelectEncoding(FDefaultEncoding);
+    if (WriteAscii(Text, true))
+        return;
     WriteText(Text);
     WriteText(FLineBreak);
 }

@@ -69,6 +69,11 @@ protected:
 
     void ResetBuffer() noexcept;
     void FillBuffer();
+    // Room for Count bytes at the position inside the window, where writing
+    // them needs no flush and leaves no hole; nullptr where it does not.
+    // WindowWritten then takes what was put there.
+    std::uint8_t* WindowRoom(std::int32_t Count) const noexcept;
+    void WindowWritten(std::int32_t Count) noexcept;
 
 private:
     void AfterConstruction() { Initialize(); }
@@ -123,4 +128,8 @@ private:
     // Reused for every conversion, so that writing line by line allocates
     // nothing once the longest line has been seen.
     std::string FScratch;
+    // Plain ASCII text (and a line break) put straight into the window, in
+    // an encoding that keeps ASCII as it is; false, with nothing written,
+    // where that cannot be done.
+    bool WriteAscii(std::wstring_view Text, bool LineBreak);
 };

@@ -150,17 +150,24 @@ TEST(TTextStream, SnapshotLinesAreUtf8WithMarkAndCrLf)
     }
     EXPECT_EQ(ReadFileBytes(Path), "");
 
-    // Characters of three UTF-8 bytes, long enough to cross the window.
-    const std::wstring Euros(10000, L'\u20AC');
+    // Characters of three UTF-8 bytes, long enough to cross the window, and
+    // plain and accented lines in turn across several windows.
+    const std::wstring Euros(30000, L'\u20AC');
+    std::string Expected = "\xEF\xBB\xBF";
     {
         auto Text = TTextStream::Create(Path, fmCreate);
         Text->WriteLine(Euros);
         Text->WriteLine(L"\u00E9t\u00E9 \U0001F600");
+        for (int I = 0; I < 30000; ++I) {
+            Text->WriteLine(I % 3 ? L"line " + std::to_wstring(I) : L"\u00E9 " + std::to_wstring(I));
+            Text->WriteText(L"x");
+        }
     }
-    std::string Expected = "\xEF\xBB\xBF";
-    for (int I = 0; I < 10000; ++I)
+    for (int I = 0; I < 30000; ++I)
         Expected += "\xE2\x82\xAC";
     Expected += "\r\n\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80\r\n";
+    for (int I = 0; I < 30000; ++I)
+        Expected += (I % 3 ? "line " : "\xC3\xA9 ") + std::to_string(I) + "\r\nx";
     EXPECT_TRUE(ReadFileBytes(Path) == Expected);
 }
 
