@@ -141,7 +141,7 @@ void BenchRealCtags(const std::wstring& Ctags)
     // The command line LoadFromFile runs, its output sent to a file the
     // textbook way; and the same ctags writing its tag file itself.
     const std::wstring SameArguments = QuotedStr(Ctags) + std::wstring(TCtags::Arguments) + QuotedStr(Source);
-    const std::wstring OwnFile = QuotedStr(Ctags) + L" -f " + QuotedStr(TagFile) + L" --fields=K -n --format=2 " +
+    const std::wstring OwnFile = QuotedStr(Ctags) + L" -f " + QuotedStr(TagFile) + L" --fields=Ks -n --format=2 " +
                                  QuotedStr(Source);
     TCtags Tags;
     Tags.SetExecutableName(Ctags);

@@ -27,15 +27,51 @@ bool NextField(std::wstring_view Text, size_t& Cursor, std::wstring_view& Field)
     return true;
 }
 
+// Extension fields that ctags may write and that are not a scope. Any other
+// "key:value" is the scope, as ctags writes it for --fields=s: the kind of
+// the enclosing tag, then its name ("class:geo::Circle").
+bool IsScopeKey(std::wstring_view Key)
+{
+    static constexpr std::wstring_view Others[] = {
+        L"access",   L"captures", L"end",   L"epoch",      L"extras",     L"file",    L"implementation",
+        L"inherits", L"input",    L"kind",  L"language",   L"line",       L"name",    L"nth",
+        L"pattern",  L"properties", L"roles", L"signature", L"template", L"typeref"};
+    return !Key.empty() && std::find(std::begin(Others), std::end(Others), Key) == std::end(Others);
+}
+
+// The scope among the extension fields from Cursor on: the first one that
+// names one. "scope:class:Circle" is the spelling with --fields=Z.
+std::wstring_view ScopeField(std::wstring_view Text, size_t Cursor)
+{
+    std::wstring_view Field;
+    while (NextField(Text, Cursor, Field)) {
+        const size_t Colon = Field.find(L':');
+        if (Colon == std::wstring_view::npos || Colon + 1 == Field.size())
+            continue;
+        std::wstring_view Key = Field.substr(0, Colon);
+        std::wstring_view Value = Field.substr(Colon + 1);
+        if (Key == L"scope") {
+            const size_t Inner = Value.find(L':');
+            if (Inner == std::wstring_view::npos || Inner + 1 == Value.size())
+                continue;
+            Key = Value.substr(0, Inner);
+            Value = Value.substr(Inner + 1);
+        }
+        if (IsScopeKey(Key))
+            return Value;
+    }
+    return {};
+}
+
 // The fields of one tag line, or false when it breaks the format.
 bool ParseFields(std::wstring_view Text, TCtags::TTagRef& Ref)
 {
     if (Text.empty())
         return false;
     size_t Cursor = 0;
-    std::wstring_view Name, File, Address, Kind, Extra;
+    std::wstring_view Name, File, Address, Kind;
     if (!NextField(Text, Cursor, Name) || !NextField(Text, Cursor, File) || !NextField(Text, Cursor, Address) ||
-        !NextField(Text, Cursor, Kind) || NextField(Text, Cursor, Extra))
+        !NextField(Text, Cursor, Kind))
         return false;
     if (Name.empty() || Kind.empty())
         return false;
@@ -44,8 +80,20 @@ bool ParseFields(std::wstring_view Text, TCtags::TTagRef& Ref)
     std::int32_t Line;
     if (!TryStrToInt32(Address.substr(0, Address.size() - 2), Line) || Line < 0)
         return false;
-    Ref = {Name, Kind, Line};
+    Ref = {Name, Kind, Line, ScopeField(Text, Cursor)};
     return true;
+}
+
+// Scopes of tags of one name, as the user's locale orders them; a tag at file
+// level comes first. Same-named tags are few, so the system's comparison
+// serves.
+int CompareScopes(std::wstring_view A, std::wstring_view B)
+{
+    if (A == B)
+        return 0;
+    if (A.empty() || B.empty())
+        return A.empty() ? -1 : 1;
+    return CompareTextLocale(A, B);
 }
 
 // The steps of TCtags::SortTagRefs.
@@ -104,6 +152,8 @@ void SortFast(std::vector<TFastRef>& Fast, const TTagRefs& Refs, const TLocaleOr
             if (NameA.size() != NameB.size())
                 return NameA.size() < NameB.size();
         }
+        if (const int Scopes = CompareScopes(Refs[A.Index].Scope, Refs[B.Index].Scope))
+            return Scopes < 0;
         if (A.Line != B.Line)
             return A.Line < B.Line;
         return A.Index < B.Index;
@@ -135,6 +185,8 @@ std::vector<std::uint32_t> MergeSlow(const TTagRefs& Refs, const std::vector<TFa
         const int Compared = Key(A).compare(Key(B));
         if (Compared != 0)
             return Compared < 0;
+        if (const int Scopes = CompareScopes(Refs[A].Scope, Refs[B].Scope))
+            return Scopes < 0;
         if (Refs[A].Line != Refs[B].Line)
             return Refs[A].Line < Refs[B].Line;
         return A < B;
@@ -178,7 +230,8 @@ std::unique_ptr<TCtagsItem> TCtags::ParseTagLine(std::wstring_view Text)
     TTagRef Ref;
     if (!ParseFields(Text, Ref))
         return nullptr;
-    return std::make_unique<TCtagsItem>(std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line);
+    return std::make_unique<TCtagsItem>(std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line,
+                                        std::wstring(Ref.Scope));
 }
 
 std::vector<TCtags::TTagRef> TCtags::ParseTagLines(std::wstring_view Text)
@@ -195,7 +248,9 @@ std::vector<TCtags::TTagRef> TCtags::ParseTagLines(std::wstring_view Text)
 
 bool TCtags::ItemLess(const TCtagsItem& A, const TCtagsItem& B)
 {
-    const int Order = CompareTextLocale(A.Name, B.Name);
+    int Order = CompareTextLocale(A.Name, B.Name);
+    if (Order == 0)
+        Order = CompareScopes(A.Scope, B.Scope);
     return Order != 0 ? Order < 0 : A.Line < B.Line;
 }
 
@@ -264,6 +319,7 @@ void TCtags::LoadFromOutput(std::string_view Bytes)
         TCtagsItem& Item = FItems.emplace_back(std::wstring(), std::wstring(), Ref.Line);
         Item.Name.assign(Ref.Name);
         Item.Kind.assign(Ref.Kind);
+        Item.Scope.assign(Ref.Scope);
     }
 }
 

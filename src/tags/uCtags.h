@@ -1,5 +1,5 @@
 // Tag extraction: runs ctags on one source file and keeps its tags sorted by
-// name without regard to case, then by line.
+// name without regard to case, then by scope, then by line.
 #pragma once
 
 #include "base/Exception.h"
@@ -35,20 +35,23 @@ private:
 
 class TCtagsItem {
 public:
-    TCtagsItem(std::wstring Name, std::wstring Kind, std::int32_t Line)
-        : Name(std::move(Name)), Kind(std::move(Kind)), Line(Line)
+    TCtagsItem(std::wstring Name, std::wstring Kind, std::int32_t Line, std::wstring Scope = std::wstring())
+        : Name(std::move(Name)), Kind(std::move(Kind)), Line(Line), Scope(std::move(Scope))
     {
     }
 
     std::wstring Name; // never empty
     std::wstring Kind; // never empty, spelled in full ("function")
     std::int32_t Line; // from 1 as ctags counts; never negative
+    // What the tag belongs to as ctags names it ("geo::Circle", "Shape");
+    // empty for a tag at file level.
+    std::wstring Scope;
 };
 
 class TCtags {
 public:
     // What ctags is started with, after the executable.
-    static constexpr std::wstring_view Arguments = L" -f - --fields=K -n --format=2 ";
+    static constexpr std::wstring_view Arguments = L" -f - --fields=Ks -n --format=2 ";
 
     TCtags() = default;
     TCtags(const TCtags&) = delete;
@@ -76,11 +79,13 @@ public:
     TCtagsItem* operator[](int Index) const { return GetItem(Index); }
 
     // One line of ctags output as an item, or null when the line breaks the
-    // format (four TAB-separated fields: name, file, line number followed by
-    // ;" and kind; one TAB after the kind is tolerated).
+    // format (TAB-separated fields: name, file, line number followed by ;"
+    // and kind, then extension fields "key:value" in any order, of which the
+    // scope is kept and the rest skipped).
     static std::unique_ptr<TCtagsItem> ParseTagLine(std::wstring_view Text);
     // The order of the list: names without regard to case as the user's
-    // locale compares them, then lines.
+    // locale compares them, then scopes the same way (none first), then
+    // lines.
     static bool ItemLess(const TCtagsItem& A, const TCtagsItem& B);
 
     // What LoadFromFile does with the output of a successful run, and its
@@ -92,6 +97,7 @@ public:
         std::wstring_view Name;
         std::wstring_view Kind;
         std::int32_t Line;
+        std::wstring_view Scope;
     };
     // The tag lines of Text in order; lines that break the format (see
     // ParseTagLine) are skipped.

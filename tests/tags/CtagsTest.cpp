@@ -19,24 +19,26 @@ struct TExpected {
     std::wstring Name;
     std::wstring Kind;
     std::int32_t Line;
+    std::wstring Scope = {};
 };
 
 std::vector<TExpected> Items(const TCtags& Tags)
 {
     std::vector<TExpected> Result;
     for (int I = 0; I < Tags.Count(); ++I)
-        Result.push_back({Tags[I]->Name, Tags[I]->Kind, Tags[I]->Line});
+        Result.push_back({Tags[I]->Name, Tags[I]->Kind, Tags[I]->Line, Tags[I]->Scope});
     return Result;
 }
 
 bool operator==(const TExpected& A, const TExpected& B)
 {
-    return A.Name == B.Name && A.Kind == B.Kind && A.Line == B.Line;
+    return A.Name == B.Name && A.Kind == B.Kind && A.Line == B.Line && A.Scope == B.Scope;
 }
 
 void PrintTo(const TExpected& E, std::ostream* Out)
 {
-    *Out << ::testing::PrintToString(E.Name) << "/" << ::testing::PrintToString(E.Kind) << "/" << E.Line;
+    *Out << ::testing::PrintToString(E.Name) << "/" << ::testing::PrintToString(E.Kind) << "/" << E.Line << "/"
+         << ::testing::PrintToString(E.Scope);
 }
 
 // The directory the test started in, restored when the test ends, whatever
@@ -50,7 +52,7 @@ protected:
 
 } // namespace
 
-TEST(ParseTagLine, AcceptsExactlyFourFieldsWithALineAddress)
+TEST(ParseTagLine, AcceptsFourFieldsWithALineAddressThenExtensionFields)
 {
     const auto Parse = [](const wchar_t* Line) { return TCtags::ParseTagLine(Line); };
     auto Item = Parse(L"main\tfile.c\t12;\"\tfunction");
@@ -59,9 +61,29 @@ TEST(ParseTagLine, AcceptsExactlyFourFieldsWithALineAddress)
     EXPECT_EQ(Item->Kind, L"function");
     EXPECT_EQ(Item->Line, 12);
 
-    EXPECT_TRUE(Parse(L"main\tfile.c\t12;\"\tfunction\t"));    // one TAB after the kind
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\tx"));  // a fifth field
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\tfunction\t\t")); // an empty fifth field
+    EXPECT_EQ(Item->Scope, L"");
+
+    // Extension fields in any order: the scope is kept, the rest skipped.
+    const struct {
+        const wchar_t* Line;
+        const wchar_t* Scope;
+    } Extensions[] = {
+        {L"main\tfile.c\t12;\"\tfunction\t", L""},
+        {L"main\tfile.c\t12;\"\tfunction\tx", L""},
+        {L"main\tfile.c\t12;\"\tfunction\t\t", L""},
+        {L"area\tf.cpp\t11;\"\tfunction\tclass:geo::Circle", L"geo::Circle"},
+        {L"__init__\tf.py\t2;\"\tmember\tclass:Shape", L"Shape"},
+        {L"x\tf.cpp\t3;\"\tmember\tfile:\taccess:public\tstruct:Point\tsignature:(int)", L"Point"},
+        {L"x\tf.cpp\t3;\"\tmember\tscope:class:Outer.Inner\ttyperef:typename:int", L"Outer.Inner"},
+        {L"x\tf.c\t3;\"\tvariable\tline:3\tlanguage:C\tend:9", L""},
+        {L"x\tf.c\t3;\"\tlocal\tfunction:main\tclass:Other", L"main"},
+        {L"x\tf.c\t3;\"\tk\t:nokey\tnovalue:\tscope:bare", L""},
+    };
+    for (const auto& Case : Extensions) {
+        const auto Extended = Parse(Case.Line);
+        ASSERT_TRUE(Extended) << ::testing::PrintToString(std::wstring(Case.Line));
+        EXPECT_EQ(Extended->Scope, Case.Scope) << ::testing::PrintToString(std::wstring(Case.Line));
+    }
     EXPECT_FALSE(Parse(L"main\tfile.c\t12;\""));               // three fields
     EXPECT_FALSE(Parse(L""));
     EXPECT_FALSE(Parse(L"\tfile.c\t12;\"\tfunction"));   // empty name
@@ -91,7 +113,7 @@ TEST(ParseTagLine, HoldsItsRulesOnRandomAndMutatedLines)
     std::mt19937 Random(20240607);
     const std::wstring Alphabet = L"\t\t\t;;\"\"0123456789-+$xX abcZ\u00E9\u20AC\r";
     const std::vector<std::wstring> Seeds = {L"main\tfile.c\t12;\"\tfunction", L"a\tb\t0;\"\tc\t",
-                                             L"Foo\tx.h\t$7f;\"\tclass"};
+                                             L"Foo\tx.h\t$7f;\"\tclass", L"area\tx.h\t9;\"\tfunction\tclass:a::Z"};
     const auto Pick = [&](size_t Size) { return static_cast<size_t>(Random() % Size); };
     int Accepted = 0;
     for (int Round = 0; Round < 30000; ++Round) {
@@ -125,11 +147,14 @@ TEST(ParseTagLine, HoldsItsRulesOnRandomAndMutatedLines)
         ASSERT_GE(Item->Line, 0) << ::testing::PrintToString(Line);
         ASSERT_EQ(Item->Name.find(L'\t'), std::wstring::npos);
         ASSERT_EQ(Item->Kind.find(L'\t'), std::wstring::npos);
-        // Accepted lines start with the name and end with the kind (and at
-        // most one TAB).
+        ASSERT_EQ(Item->Scope.find(L'\t'), std::wstring::npos);
+        // Accepted lines start with the name, and the kind is the fourth
+        // field, with the scope, if any, among the fields after it.
         ASSERT_EQ(Line.rfind(Item->Name + L"\t", 0), 0u) << ::testing::PrintToString(Line);
-        const std::wstring Tail = Item->Kind + (Line.back() == L'\t' ? L"\t" : L"");
-        ASSERT_EQ(Line.substr(Line.size() - Tail.size()), Tail) << ::testing::PrintToString(Line);
+        ASSERT_NE(Line.find(L";\"\t" + Item->Kind), std::wstring::npos) << ::testing::PrintToString(Line);
+        if (!Item->Scope.empty()) {
+            ASSERT_NE(Line.find(L":" + Item->Scope), std::wstring::npos) << ::testing::PrintToString(Line);
+        }
         const auto Again = TCtags::ParseTagLine(Item->Name + L"\tf\t" + std::to_wstring(Item->Line) + L";\"\t" +
                                                 Item->Kind);
         ASSERT_TRUE(Again);
@@ -138,8 +163,14 @@ TEST(ParseTagLine, HoldsItsRulesOnRandomAndMutatedLines)
     EXPECT_GT(Accepted, 100); // the mutations do reach the accepting paths
 }
 
-TEST(TCtagsOrder, NamesWithoutCaseThenLines)
+TEST(TCtagsOrder, NamesWithoutCaseThenScopesThenLines)
 {
+    // Same-named members: the one at file level first, then by scope, and
+    // the scope decides before the line.
+    EXPECT_TRUE(TCtags::ItemLess(TCtagsItem(L"area", L"k", 50), TCtagsItem(L"area", L"k", 5, L"Circle")));
+    EXPECT_TRUE(TCtags::ItemLess(TCtagsItem(L"area", L"k", 50, L"circle"), TCtagsItem(L"area", L"k", 5, L"Square")));
+    EXPECT_FALSE(TCtags::ItemLess(TCtagsItem(L"area", L"k", 5, L"Square"), TCtagsItem(L"area", L"k", 50, L"Circle")));
+    EXPECT_TRUE(TCtags::ItemLess(TCtagsItem(L"area", L"k", 5, L"Z"), TCtagsItem(L"Beta", L"k", 1)));
     const TCtagsItem Foo30(L"Foo", L"function", 30), Foo10(L"foo", L"function", 10);
     EXPECT_TRUE(TCtags::ItemLess(Foo10, Foo30));
     EXPECT_FALSE(TCtags::ItemLess(Foo30, Foo10));
@@ -236,7 +267,7 @@ TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
         FAIL() << "no exception";
     } catch (const ECtagsError_ExecutionFailed& E) {
         EXPECT_EQ(E.ExitCode(), 1);
-        EXPECT_EQ(E.Message(), L"\"" + FakeCtags() + L"\" -f - --fields=K -n --format=2 \"" + Dir.Path() +
+        EXPECT_EQ(E.Message(), L"\"" + FakeCtags() + L"\" -f - --fields=Ks -n --format=2 \"" + Dir.Path() +
                                    L"\\some \"\"file\"\".c\"\r\n" + toolsupport::ProgramFolder());
     }
     EXPECT_EQ(GetCurrentDir(), Dir.Path());
@@ -319,6 +350,8 @@ TEST_F(CtagsTest, FailuresKeepTheOldTagsAndTheDirectory)
 TEST(TCtagsOrder, SortEqualsAStableSortByTheComparison)
 {
     std::mt19937 Random(5);
+    // Same-named tags of several scopes, none included.
+    const std::wstring Scopes[] = {L"", L"a", L"B", L"b::c", L"\u00E9t\u00E9"};
     const std::wstring Plain = L"aAbBzZ09_~ ";
     const std::wstring Other = L"-'\u00E9\u00C9\u0416\u0436\u00DF";
     for (int Round = 0; Round < 40; ++Round) {
@@ -333,15 +366,18 @@ TEST(TCtagsOrder, SortEqualsAStableSortByTheComparison)
                 Name += Random() % 100 < OtherPercent ? Other[Random() % Other.size()] : Plain[Random() % Plain.size()];
             Names.push_back(Name);
             const auto Line = static_cast<std::int32_t>(Random() % 5);
-            Items.emplace_back(Name, L"k", Line);
+            Items.emplace_back(Name, L"k", Line, Scopes[Random() % std::size(Scopes)]);
         }
+        // Views into the array: the items move as they are sorted.
         for (size_t I = 0; I < Names.size(); ++I)
-            Refs.push_back({Names[I], L"k", Items[I].Line});
+            Refs.push_back({Names[I], L"k", Items[I].Line,
+                            *std::find(std::begin(Scopes), std::end(Scopes), Items[I].Scope)});
         TCtags::SortTagRefs(Refs);
         std::stable_sort(Items.begin(), Items.end(), TCtags::ItemLess);
         for (size_t I = 0; I < Items.size(); ++I) {
             ASSERT_EQ(Refs[I].Name, Items[I].Name) << "round " << Round << ", place " << I;
             ASSERT_EQ(Refs[I].Line, Items[I].Line) << "round " << Round << ", place " << I;
+            ASSERT_EQ(Refs[I].Scope, Items[I].Scope) << "round " << Round << ", place " << I;
         }
     }
 }
@@ -362,7 +398,7 @@ TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
     std::mt19937 Random(3);
     const std::vector<std::wstring> Pieces = {
         L"main\tf.c\t12;\"\tfunction", L"x\t\t0;\"\tk\t",      L"\t", L"a", L"\r", L"\n", L"\r\n",
-        L"b\tc\t7;\"\tclass\t\t",      L"\u00E9\tf\t$1F;\"\tm"};
+        L"b\tc\t7;\"\tclass\t\t",      L"\u00E9\tf\t$1F;\"\tm",  L"m\tf\t2;\"\tmember\tclass:Box"};
     for (int Round = 0; Round < 2000; ++Round) {
         std::wstring Text;
         for (size_t Count = Random() % 12; Count > 0; --Count)
@@ -370,10 +406,10 @@ TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
         std::vector<TExpected> Expected;
         for (const std::wstring& Line : SplitTextLines(Text))
             if (const auto Item = TCtags::ParseTagLine(Line))
-                Expected.push_back({Item->Name, Item->Kind, Item->Line});
+                Expected.push_back({Item->Name, Item->Kind, Item->Line, Item->Scope});
         std::vector<TExpected> Parsed;
         for (const TCtags::TTagRef& Ref : TCtags::ParseTagLines(Text))
-            Parsed.push_back({std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line});
+            Parsed.push_back({std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line, std::wstring(Ref.Scope)});
         ASSERT_EQ(Parsed, Expected) << ::testing::PrintToString(Text);
     }
 }

@@ -1,7 +1,7 @@
 // A stand-in for ctags that tests and benchmarks steer.
 //
 // Without a script it acts as a tiny ctags: it checks the command line
-// (-f - --fields=K -n --format=2 FILE), reads FILE and writes extended-format
+// (-f - --fields=Ks -n --format=2 FILE), reads FILE and writes extended-format
 // tags for lines that look like C definitions.
 //
 // With FAKECTAGS_SCRIPT naming a script file, it runs the script instead, one
@@ -149,11 +149,14 @@ std::string Word(const std::string& Line, size_t From)
     return Line.substr(From, End - From);
 }
 
-// The tiny tagger: #define NAME, struct/class/enum NAME, and a definition
-// "type name(" at the start of a line that does not end in ';'.
+// The tiny tagger: #define NAME, struct/class/enum NAME, a definition
+// "type name(" at the start of a line that does not end in ';' (with the
+// scope of "type Class::name("), and Python's "def name(" (a member of the
+// class above it when indented).
 void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
 {
     size_t Start = 0;
+    std::string PythonClass;
     for (unsigned long Number = 1; Start < Text.size(); ++Number) {
         size_t End = Text.find('\n', Start);
         if (End == std::string::npos)
@@ -162,11 +165,22 @@ void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
         Start = End + 1;
         while (!Line.empty() && (Line.back() == '\r' || Line.back() == ' '))
             Line.pop_back();
-        std::string Name, Kind;
+        std::string Name, Kind, Scope;
+        const size_t Indent = Line.find_first_not_of(' ');
+        if (Indent == 0)
+            PythonClass.clear(); // a class sets it again below
+        if (Indent != std::string::npos && Line.compare(Indent, 4, "def ") == 0) {
+            Name = Word(Line, Indent + 4);
+            Kind = PythonClass.empty() ? "function" : "member";
+            if (!PythonClass.empty())
+                Scope = "class:" + PythonClass;
+        }
         for (const char* Keyword : {"struct ", "class ", "enum "}) {
             if (Line.rfind(Keyword, 0) == 0) {
                 Name = Word(Line, std::string(Keyword).size());
                 Kind = std::string(Keyword, std::string(Keyword).size() - 1);
+                if (Line.back() == ':')
+                    PythonClass = Name;
             }
         }
         if (Line.rfind("#define ", 0) == 0) {
@@ -184,18 +198,26 @@ void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
             if (NameStart > 0) {
                 Name = Line.substr(NameStart, NameEnd - NameStart);
                 Kind = "function";
+                size_t ScopeStart = NameStart;
+                if (ScopeStart >= 2 && Line.compare(ScopeStart - 2, 2, "::") == 0) {
+                    ScopeStart -= 2;
+                    while (ScopeStart > 0 && (IsIdentChar(Line[ScopeStart - 1]) || Line[ScopeStart - 1] == ':'))
+                        --ScopeStart;
+                    Scope = "class:" + Line.substr(ScopeStart, NameStart - 2 - ScopeStart);
+                }
             }
         }
         if (!Name.empty())
-            Out.Write(Name + "\t" + File + "\t" + std::to_string(Number) + ";\"\t" + Kind + "\n");
+            Out.Write(Name + "\t" + File + "\t" + std::to_string(Number) + ";\"\t" + Kind +
+                      (Scope.empty() ? "" : "\t" + Scope) + "\n");
     }
 }
 
 int RunAsCtags(int Argc, wchar_t** Argv, TOutput& Out, TOutput& Err)
 {
-    static const wchar_t* const Expected[] = {L"-f", L"-", L"--fields=K", L"-n", L"--format=2"};
+    static const wchar_t* const Expected[] = {L"-f", L"-", L"--fields=Ks", L"-n", L"--format=2"};
     if (Argc != 7) {
-        Err.Write("ctags: expected -f - --fields=K -n --format=2 FILE\n");
+        Err.Write("ctags: expected -f - --fields=Ks -n --format=2 FILE\n");
         return 1;
     }
     for (int I = 0; I < 5; ++I) {
