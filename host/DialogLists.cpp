@@ -168,6 +168,18 @@ intptr_t TDialogEngine::ListMessage(THostDialog& Dialog, intptr_t Msg, intptr_t 
     };
 
     switch (Msg) {
+    case DM_LISTSETTITLES: {
+        // The way to retitle a list box while the dialog runs; a missing
+        // title or bottom line leaves that one as it was.
+        const auto* Titles = static_cast<const FarListTitles*>(Param2);
+        if (!Titles)
+            return Refused(L"no FarListTitles");
+        if (!FHost.CheckStructSize(Titles->StructSize, sizeof(FarListTitles), "FarListTitles", Service.c_str()))
+            return FALSE;
+        if (Titles->Title)
+            List.Title = Titles->Title;
+        return TRUE;
+    }
     case DM_LISTSET: {
         const auto* In = static_cast<const FarList*>(Param2);
         if (!In)

@@ -119,7 +119,8 @@ intptr_t TDialogEngine::Dispatch(THostDialog& Dialog, intptr_t Msg, intptr_t Par
     case DM_LISTINFO:
     case DM_LISTGETITEM:
     case DM_LISTADDSTR:
-    case DM_LISTDELETE: break;
+    case DM_LISTDELETE:
+    case DM_LISTSETTITLES: break;
     default: Error(Name(Msg) + L" (" + std::to_wstring(Msg) + L") is not simulated"); return 0;
     }
     THostItem* Item = ItemAt(Dialog, Param1, Msg);

@@ -40,6 +40,7 @@ const char* EditorCommandName(far3::EDITOR_CONTROL_COMMANDS Command)
     case far3::ECTL_SETPOSITION: return "ECTL_SETPOSITION";
     case far3::ECTL_REDRAW: return "ECTL_REDRAW";
     case far3::ECTL_GETFILENAME: return "ECTL_GETFILENAME";
+    case far3::ECTL_ADDSESSIONBOOKMARK: return "ECTL_ADDSESSIONBOOKMARK";
     default: return "ECTL_OTHER";
     }
 }
@@ -203,6 +204,10 @@ intptr_t TEditorModel::Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS 
     case far3::ECTL_SETPOSITION: return SetPosition(*Editor, Param2);
     case far3::ECTL_GETFILENAME: return GetFileName(*Editor, Param1, Param2);
     case far3::ECTL_REDRAW: ++RedrawCount; return TRUE;
+    case far3::ECTL_ADDSESSIONBOOKMARK:
+        // The host takes no parameters here: the bookmark is the cursor.
+        Editor->SessionBookmarks.push_back({Editor->CurLine, Editor->CurPos, Editor->TopScreenLine, Editor->LeftPos});
+        return TRUE;
     default:
         FHost.Error(L"EditorControl: command " + std::to_wstring(static_cast<unsigned>(Command)) +
                     L" is not simulated");

@@ -26,6 +26,11 @@ struct TEditorBlock {
     intptr_t EndLine = 0, EndPos = 0;
 };
 
+// Where the cursor was when a session bookmark was added.
+struct TSessionBookmark {
+    intptr_t Line = 0, Pos = 0, TopScreenLine = 0, LeftPos = 0;
+};
+
 struct TEditor {
     intptr_t Id = 0;
     std::wstring FileName;
@@ -37,6 +42,9 @@ struct TEditor {
     intptr_t TabSize = 8;
     uintptr_t CodePage = 65001;
     TEditorBlock Block;
+    // In the order they were added, as the host's "back" (BM.Pop) takes
+    // them from the end.
+    std::vector<TSessionBookmark> SessionBookmarks;
 
     // What the state bits are made of; which bit says what depends on the
     // host build (see TEditorModel::CurState).

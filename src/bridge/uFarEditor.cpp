@@ -150,6 +150,11 @@ bool TFarEditor::GoToLine(intptr_t EditorId, intptr_t Line)
     return GoTo(EditorId, Line, -1);
 }
 
+bool TFarEditor::AddSessionBookmark(intptr_t EditorId)
+{
+    return EditorControl(EditorId, far3::ECTL_ADDSESSIONBOOKMARK, 0, nullptr) != 0;
+}
+
 bool TFarEditor::HasUnsavedChanges(const far3::EditorInfo& Info)
 {
     const bool Saved = (Info.CurState & far3::ECSTATE_SAVED) != 0;

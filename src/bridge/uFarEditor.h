@@ -40,6 +40,9 @@ public:
     // Moves the cursor and scrolls so that five lines stay visible above it.
     static bool GoTo(intptr_t EditorId, intptr_t Line, intptr_t Pos);
     static bool GoToLine(intptr_t EditorId, intptr_t Line);
+    // A session bookmark at the cursor, where the host's own bookmark keys
+    // (and a "back" macro) return.
+    static bool AddSessionBookmark(intptr_t EditorId);
 
     // Whether the buffer may differ from the file on disk. Host builds
     // disagree on what ECSTATE_MODIFIED and ECSTATE_SAVED mean; only "saved

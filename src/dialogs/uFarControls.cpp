@@ -157,6 +157,13 @@ void TFarDialog::TControl::SetText(const std::wstring& Value)
         return;
     // The host copies the text; an empty text still needs a buffer to point at.
     wchar_t Empty[1] = {L'\0'};
+    // A list box's text is its title, which the host retitles only by its
+    // own message: DM_SETTEXT leaves a list box as it was.
+    if (DialogItem().Type == far3::DI_LISTBOX) {
+        far3::FarListTitles Titles{sizeof(far3::FarListTitles), 0, FText ? FText.get() : Empty, 0, nullptr};
+        FDialog->SendMessage(far3::DM_LISTSETTITLES, FIndex, &Titles);
+        return;
+    }
     far3::FarDialogItemData Data{sizeof(far3::FarDialogItemData), Value.size(), FText ? FText.get() : Empty};
     FDialog->SendMessage(far3::DM_SETTEXT, FIndex, &Data);
 }

@@ -71,6 +71,23 @@ bool IsIdentChar(wchar_t C)
     return ::IsCharAlphaNumericW(C) != FALSE;
 }
 
+namespace {
+
+// Where Name first stands as a whole word in Text, or -1.
+intptr_t NameColumn(std::wstring_view Text, std::wstring_view Name)
+{
+    if (Name.empty())
+        return -1;
+    for (size_t At = Text.find(Name); At != std::wstring_view::npos; At = Text.find(Name, At + 1)) {
+        const size_t End = At + Name.size();
+        if ((At == 0 || !IsIdentChar(Text[At - 1])) && (End == Text.size() || !IsIdentChar(Text[End])))
+            return static_cast<intptr_t>(At);
+    }
+    return -1;
+}
+
+} // namespace
+
 TEditorTasks::~TEditorTasks()
 {
     DeleteSnapshot();
@@ -161,10 +178,16 @@ bool TEditorTasks::Execute()
         return false;
     }
     std::int32_t Line = 0;
-    if (!ChooseTag(Line))
+    std::wstring Name;
+    if (!ChooseTag(Line, Name))
         return false;
+    // Where the user was, for the way back; a host that refuses it still
+    // gets the jump.
+    TFarEditor::AddSessionBookmark(FEditorId);
     // Tags count lines from 1, the editor from 0.
-    return TFarEditor::GoToLine(FEditorId, Line - 1);
+    std::wstring Text;
+    const intptr_t Column = TFarEditor::GetString(FEditorId, Line - 1, Text) ? NameColumn(Text, Name) : -1;
+    return TFarEditor::GoTo(FEditorId, Line - 1, Column);
 }
 
 bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
@@ -272,13 +295,14 @@ bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
     return true;
 }
 
-bool TEditorTasks::ChooseTag(std::int32_t& Line)
+bool TEditorTasks::ChooseTag(std::int32_t& Line, std::wstring& Name)
 {
     Line = 0;
     TCtags& Tags = GetCtags();
     auto Dialog = TFarDialog::Create<TFunctionListDialog>();
     Dialog->SetTags(&Tags);
     TOptions& Options = GetOptions();
+    Dialog->SetFileOrder(Options.GetFunctionListFileOrder());
     if (Options.GetFunctionSearchDelayEnabled() && Options.GetFunctionSearchDelay() > 0)
         Dialog->SetSearchDelay(static_cast<std::uint32_t>(Options.GetFunctionSearchDelay()));
     Dialog->SetEditorId(FEditorId);
@@ -308,15 +332,24 @@ bool TEditorTasks::ChooseTag(std::int32_t& Line)
             }
         }
     }
-    Dialog->SetItemIndex(Best);
-    if (!Dialog->Execute())
+    Dialog->SetItemIndex(static_cast<std::int32_t>(Dialog->RowOfTag(Best)));
+    const bool Executed = Dialog->Execute();
+    // The order the user switched to stays for the next list; a store that
+    // refuses it costs only that.
+    if (Dialog->GetFileOrder() != Options.GetFunctionListFileOrder()) {
+        Options.SetFunctionListFileOrder(Dialog->GetFileOrder());
+        Options.Save(false);
+    }
+    if (!Executed)
         return false;
     // With every row filtered away the host reports no row (-1); a row the
     // filter hides is not a choice either.
     const std::int32_t Chosen = Dialog->GetItemIndex();
-    if (Chosen < 0 || Chosen >= Tags.Count() || !Dialog->GetList()->GetItems().GetItem(Chosen)->GetVisible())
+    const int Tag = Dialog->TagOfRow(Chosen);
+    if (Tag < 0 || !Dialog->GetList()->GetItems().GetItem(Chosen)->GetVisible())
         return false;
-    Line = Tags.GetItem(Chosen)->Line;
+    Line = Tags.GetItem(Tag)->Line;
+    Name = Tags.GetItem(Tag)->Name;
     return true;
 }
 

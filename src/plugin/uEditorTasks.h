@@ -31,7 +31,8 @@ public:
 
     bool PrepareFile(std::wstring& FileName, bool& IsTemporary);
     bool RunCtags(const std::wstring& FileName, bool IsTemporary);
-    bool ChooseTag(std::int32_t& Line);
+    // The tag the user chose, or false for none.
+    bool ChooseTag(std::int32_t& Line, std::wstring& Name);
     bool GetWordUnderCursor(std::wstring& Word);
 
     TFarProgress& GetProgress();

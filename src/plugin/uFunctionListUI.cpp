@@ -1,10 +1,12 @@
 #include "plugin/uFunctionListUI.h"
 
 #include "bridge/uFarEditor.h"
+#include "plugin/uHelpTopics.h"
 #include "plugin/uMessages.h"
 #include "base/uStrings.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -32,13 +34,110 @@ void TFunctionListDialog::AfterConstruction()
 {
     TSearchDialog::AfterConstruction();
     SetSearchLabel(GetMsg(MSearchLabel));
-    GetList()->SetText(GetMsg(MListTitle));
+    SetHelpTopic(HelpFunctionList);
+    UpdateTitle();
 }
 
 void TFunctionListDialog::SetTags(TCtags* Value)
 {
     FTags = Value;
     FUpperNames.clear();
+    FKinds.clear();
+    FKind = -1;
+    const int Count = FTags ? FTags->Count() : 0;
+    for (int I = 0; I < Count; ++I)
+        FKinds.push_back(FTags->GetItem(I)->Kind);
+    std::sort(FKinds.begin(), FKinds.end());
+    FKinds.erase(std::unique(FKinds.begin(), FKinds.end()), FKinds.end());
+    MakeOrder();
+    UpdateTitle();
+}
+
+void TFunctionListDialog::MakeOrder()
+{
+    const int Count = FTags ? FTags->Count() : 0;
+    FOrder.resize(static_cast<size_t>(Count));
+    std::iota(FOrder.begin(), FOrder.end(), 0);
+    // The tags come by name; by line, tags of one line keep that order.
+    if (FFileOrder)
+        std::stable_sort(FOrder.begin(), FOrder.end(),
+                         [&](int A, int B) { return FTags->GetItem(A)->Line < FTags->GetItem(B)->Line; });
+    FRows.assign(FOrder.size(), -1);
+    for (size_t Row = 0; Row < FOrder.size(); ++Row)
+        FRows[static_cast<size_t>(FOrder[Row])] = static_cast<intptr_t>(Row);
+}
+
+int TFunctionListDialog::TagOfRow(intptr_t Row) const noexcept
+{
+    return Row >= 0 && static_cast<size_t>(Row) < FOrder.size() ? FOrder[static_cast<size_t>(Row)] : -1;
+}
+
+intptr_t TFunctionListDialog::RowOfTag(int Tag) const noexcept
+{
+    return Tag >= 0 && static_cast<size_t>(Tag) < FRows.size() ? FRows[static_cast<size_t>(Tag)] : -1;
+}
+
+void TFunctionListDialog::SetFileOrder(bool Value)
+{
+    if (Value == FFileOrder)
+        return;
+    FFileOrder = Value;
+    Refilter(true);
+}
+
+std::wstring TFunctionListDialog::GetKindFilter() const
+{
+    return FKind >= 0 ? FKinds[static_cast<size_t>(FKind)] : std::wstring();
+}
+
+void TFunctionListDialog::StepKind(int Delta)
+{
+    // All kinds, then each kind present, round and round.
+    const int Choices = static_cast<int>(FKinds.size()) + 1;
+    FKind = ((FKind + 1 + Delta) % Choices + Choices) % Choices - 1;
+    Refilter(false);
+}
+
+void TFunctionListDialog::Refilter(bool Rebuild)
+{
+    const int Current = IsActive() && GetList() ? TagOfRow(GetList()->GetItemIndex()) : -1;
+    if (Rebuild)
+        MakeOrder();
+    UpdateTitle();
+    // Before the run the rows are built as the dialog is laid out.
+    if (!IsActive() || !GetList())
+        return;
+    if (Rebuild)
+        BuildRows();
+    ApplyFilter(GetSearchEdit() ? GetSearchEdit()->GetText() : std::wstring());
+    const intptr_t Row = RowOfTag(Current);
+    if (Row >= 0 && GetList()->GetItems().GetItem(Row)->GetVisible())
+        GetList()->SetItemIndex(Row);
+}
+
+void TFunctionListDialog::UpdateTitle()
+{
+    if (!GetList())
+        return;
+    GetList()->SetText(GetMsg(MListTitle) + L": " + GetMsg(FFileOrder ? MInFileOrder : MByName) + L", " +
+                       (FKind >= 0 ? FKinds[static_cast<size_t>(FKind)] : GetMsg(MAllKinds)));
+}
+
+void TFunctionListDialog::SearchEditKeyDown(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)
+{
+    constexpr DWORD Modifiers = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED | RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED |
+                                SHIFT_PRESSED;
+    const DWORD State = ControlKeyState & Modifiers;
+    if (!Handled && VirtualKey == VK_F2 && State == 0) {
+        ApplyPendingFilter();
+        SetFileOrder(!FFileOrder);
+        Handled = true;
+    } else if (!Handled && VirtualKey == VK_F3 && (State == 0 || State == SHIFT_PRESSED)) {
+        ApplyPendingFilter();
+        StepKind(State == 0 ? 1 : -1);
+        Handled = true;
+    }
+    TSearchDialog::SearchEditKeyDown(Sender, VirtualKey, ControlKeyState, Handled);
 }
 
 TFarDialog::TEdit* TFunctionListDialog::GetContextEdit(int Index) const
@@ -58,6 +157,12 @@ void TFunctionListDialog::BuildControls()
 {
     TSearchDialog::BuildControls();
     CreateContextEdits();
+    // The order and kind keys work wherever the focus is; the list keeps
+    // its own movement keys.
+    GetList()->OnKeyDown = [this](TControl& Sender, WORD Key, DWORD State, bool& Handled) {
+        if (Key == VK_F2 || Key == VK_F3)
+            SearchEditKeyDown(Sender, Key, State, Handled);
+    };
 }
 
 void TFunctionListDialog::CreateContextEdits()
@@ -118,53 +223,72 @@ void TFunctionListDialog::BuildRows()
     TListbox* List = GetList();
     if (!List)
         return;
+    if (FOrder.size() != static_cast<size_t>(FTags ? FTags->Count() : 0))
+        MakeOrder();
     // What the host's list shows of a row: its width less the two borders,
     // the two columns in front of the text and the column that marks a cut
     // row. A row one wider loses its last character behind that mark.
     const int RowWidth = List->GetWidth() - 5;
     std::int32_t MaxLine = 100;
     size_t NameLength = 0;
+    size_t ScopeLength = 0;
     size_t KindLength = 8;
     const int Count = FTags ? FTags->Count() : 0;
     for (int I = 0; I < Count; ++I) {
         const TCtagsItem* Tag = FTags->GetItem(I);
         MaxLine = std::max(MaxLine, Tag->Line);
         NameLength = std::max(NameLength, Tag->Name.size());
+        ScopeLength = std::max(ScopeLength, Tag->Scope.size());
         KindLength = std::max(KindLength, Tag->Kind.size());
     }
     const int LineWidth = static_cast<int>(std::to_wstring(MaxLine).size());
     int KindWidth = static_cast<int>(KindLength);
-    if (LineWidth + static_cast<int>(NameLength) + KindWidth + 2 > RowWidth && KindWidth > 10)
+    const bool Scoped = ScopeLength > 0;
+    const int Separators = Scoped ? 3 : 2;
+    if (LineWidth + static_cast<int>(NameLength + ScopeLength) + KindWidth + Separators > RowWidth && KindWidth > 10)
         KindWidth = 10;
-    const int NameWidth = RowWidth - LineWidth - KindWidth - 2;
+    // Name and scope share what is left; the name comes first, but the
+    // scope keeps a third of it at least, or same-named members would
+    // look alike again.
+    const int Shared = std::max(0, RowWidth - LineWidth - KindWidth - Separators);
+    int ScopeWidth = 0;
+    if (Scoped)
+        ScopeWidth = std::min(static_cast<int>(ScopeLength),
+                              std::max(Shared / 3, Shared - static_cast<int>(NameLength)));
+    const int NameWidth = Shared - ScopeWidth;
 
     TListboxItems& Items = List->GetItems();
     TListUpdate Update(Items);
     Items.Clear();
     Items.Reserve(Count);
-    // Each row is "%*.*s|%-*.*s|%-*.*s" of line, name and kind, made
-    // directly: a long list is built while the user waits for it.
+    // Each row is "%*.*s|%-*.*s|%-*.*s" of line, name and kind (the scope
+    // after the name), made directly: a long list is built while the user
+    // waits for it.
     std::wstring Row;
-    for (int I = 0; I < Count; ++I) {
-        const TCtagsItem* Tag = FTags->GetItem(I);
+    for (const int Index : FOrder) {
+        const TCtagsItem* Tag = FTags->GetItem(Index);
         Row.clear();
         AppendColumn(Row, std::to_wstring(Tag->Line), LineWidth, true);
         Row += L'|';
         AppendColumn(Row, Tag->Name, NameWidth, false);
         Row += L'|';
+        if (Scoped) {
+            AppendColumn(Row, Tag->Scope, ScopeWidth, false);
+            Row += L'|';
+        }
         AppendColumn(Row, Tag->Kind, KindWidth, false);
         Items.AddItem(Row);
     }
     Update.Finish();
 }
 
-const std::wstring& TFunctionListDialog::UpperName(intptr_t Index)
+const std::wstring& TFunctionListDialog::UpperName(int Tag)
 {
     // Tags do not change while the dialog exists: each name is upper-cased
     // once, not once per keystroke.
     if (FUpperNames.size() != static_cast<size_t>(FTags->Count()))
         PrepareNames();
-    return FUpperNames.at(static_cast<size_t>(Index));
+    return FUpperNames.at(static_cast<size_t>(Tag));
 }
 
 void TFunctionListDialog::PrepareFilter()
@@ -184,18 +308,20 @@ void TFunctionListDialog::PrepareNames()
 
 bool TFunctionListDialog::ItemMatches(intptr_t Index, const std::wstring& Filter)
 {
+    const int Tag = TagOfRow(Index);
+    if (!FTags || Tag < 0 || Tag >= FTags->Count())
+        return false;
+    if (FKind >= 0 && FTags->GetItem(Tag)->Kind != FKinds[static_cast<size_t>(FKind)])
+        return false;
     if (Filter.empty())
         return true;
-    if (!FTags || Index < 0 || Index >= FTags->Count())
-        return false;
-    return ContainsUpperText(UpperName(Index), UpperFilter(Filter));
+    return ContainsUpperText(UpperName(Tag), UpperFilter(Filter));
 }
 
 bool TFunctionListDialog::HasMatch(const std::wstring& Filter)
 {
-    const int Count = FTags ? FTags->Count() : 0;
-    for (int I = 0; I < Count; ++I)
-        if (ItemMatches(I, Filter))
+    for (size_t Row = 0; Row < FOrder.size(); ++Row)
+        if (ItemMatches(static_cast<intptr_t>(Row), Filter))
             return true;
     return false;
 }
@@ -208,8 +334,9 @@ void TFunctionListDialog::ItemSelected(intptr_t Index)
     // empty: never the text of a row shown before.
     std::vector<std::wstring> Pieces;
     far3::EditorInfo Info{};
-    if (Index >= 0 && FTags && Index < FTags->Count() && TFarEditor::GetInfo(FEditorId, Info)) {
-        intptr_t LineIndex = FTags->GetItem(static_cast<int>(Index))->Line - 1;
+    const int Tag = TagOfRow(Index);
+    if (Tag >= 0 && FTags && Tag < FTags->Count() && TFarEditor::GetInfo(FEditorId, Info)) {
+        intptr_t LineIndex = FTags->GetItem(Tag)->Line - 1;
         // A piece of at least one character, or a very narrow dialog would
         // never get through a long line.
         const size_t PieceWidth = static_cast<size_t>(std::max(1, FContextEdits.front()->GetWidth() - 1));

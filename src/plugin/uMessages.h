@@ -31,6 +31,9 @@ enum : TMessageId {
     MListTitle = 20,
     MNoTags = 21,
     MDescription = 22,
+    MByName = 23,
+    MInFileOrder = 24,
+    MAllKinds = 25,
 };
 
 std::wstring GetMsg(TMessageId MsgId);

@@ -1,5 +1,6 @@
 #include "plugin/uOptionsUI.h"
 
+#include "plugin/uHelpTopics.h"
 #include "plugin/uMessages.h"
 #include "base/uStrings.h"
 
@@ -20,6 +21,7 @@ std::int32_t DelayValue(const std::wstring& Text, std::int32_t Fallback)
 void TOptionsDialog::CreateContent()
 {
     TOkCancelDialog::CreateContent();
+    SetHelpTopic(HelpOptions);
     FCtagsLabel = AddLabel(0, 0, 0, GetMsg(MCtagsPathLabel), laLeft);
     FCtagsEdit = AddEdit(0, 0, 0, std::wstring());
     FCtagsEdit->SetHistory(L"CtagsFileName");

@@ -7,6 +7,7 @@ namespace {
 const wchar_t* const CtagsFileNameValue = L"CtagsFileName";
 const wchar_t* const FunctionSearchDelayEnabledValue = L"FunctionSearchDelayEnabled";
 const wchar_t* const FunctionSearchDelayValue = L"FunctionSearchDelay";
+const wchar_t* const FunctionListFileOrderValue = L"FunctionListFileOrder";
 
 } // namespace
 
@@ -20,6 +21,7 @@ void TOptions::SetDefaults()
     CtagsFileName.clear();
     FunctionSearchDelayEnabled = true;
     FunctionSearchDelay = 300;
+    FunctionListFileOrder = false;
     // Nothing has been loaded yet: whatever is in memory is unsaved.
     SetModified();
 }
@@ -35,6 +37,7 @@ bool TOptions::Load()
     const uint64_t Delay = ReadQWord(FunctionSearchDelayValue,
                                      static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay)));
     FunctionSearchDelay = static_cast<int32_t>(static_cast<uint32_t>(Delay));
+    FunctionListFileOrder = ReadBool(FunctionListFileOrderValue, FunctionListFileOrder);
     ClearModified();
     FLoaded = true;
     return true;
@@ -53,6 +56,7 @@ bool TOptions::Save(bool Force)
     Written = WriteBool(FunctionSearchDelayEnabledValue, FunctionSearchDelayEnabled) && Written;
     Written = WriteQWord(FunctionSearchDelayValue, static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay))) &&
               Written;
+    Written = WriteBool(FunctionListFileOrderValue, FunctionListFileOrder) && Written;
     if (Written)
         ClearModified();
     return Written;

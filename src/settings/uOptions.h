@@ -1,5 +1,6 @@
-// The plugin's three user settings, kept at the root of the plugin's own
-// settings in the host's store.
+// The plugin's user settings, kept at the root of the plugin's own settings
+// in the host's store: the three of the options dialog, and the function
+// list's order, which the list itself switches.
 #pragma once
 
 #include "settings/uFarConfig.h"
@@ -18,14 +19,14 @@ public:
     static std::unique_ptr<TOptions> CreateLoaded();
 
     void SetDefaults();
-    // Reads the three values; a missing one keeps its current value. When
+    // Reads the values; a missing one keeps its current value. When
     // the store cannot be opened nothing changes, Modified included, and
     // the result is false.
     bool Load();
     // Whether a Load has read the store: options that were never read
     // must not be saved over what the store holds.
     bool IsLoaded() const noexcept { return FLoaded; }
-    // Writes the three values when Force is set or something changed.
+    // Writes the values when Force is set or something changed.
     // Returns false when the store refused to open or to take a value; the
     // options then stay modified, so a later Save(false) tries again.
     bool Save(bool Force);
@@ -37,10 +38,14 @@ public:
     // No range check: the callers decide what a zero or negative delay means.
     int32_t GetFunctionSearchDelay() const noexcept { return FunctionSearchDelay; }
     void SetFunctionSearchDelay(int32_t Value) { UpdateInteger(FunctionSearchDelay, Value); }
+    // The function list in file order (by line) rather than by name.
+    bool GetFunctionListFileOrder() const noexcept { return FunctionListFileOrder; }
+    void SetFunctionListFileOrder(bool Value) { UpdateBoolean(FunctionListFileOrder, Value); }
 
 private:
     bool FLoaded = false;
     std::wstring CtagsFileName;
     bool FunctionSearchDelayEnabled = true;
     int32_t FunctionSearchDelay = 300;
+    bool FunctionListFileOrder = false;
 };

@@ -105,7 +105,7 @@ TEST_F(FunctionListDllTest, RowsShowTheirAmpersandsAndTheFirstRowLeftBecomesCurr
     Editor.CurLine = 19; // in print_point
     Script(TDialogScript()
                .Check([](THostDialog& Live) {
-                   EXPECT_EQ(Live.Items[List].List.Title, L"Values");
+                   EXPECT_EQ(Live.Items[List].List.Title, L"Values: by name, all kinds");
                    const std::vector<std::wstring> Rows = VisibleEntries(Live.Items[List]);
                    ASSERT_EQ(Rows.size(), 6u);
                    const THostItem& Item = Live.Items[List];
@@ -229,4 +229,212 @@ TEST_F(FunctionListDllTest, TheProgressWindowNamesTheEditedFileAndAQuotedPathIsT
     EXPECT_THAT(Progress, ::testing::Contains(::testing::HasSubstr(L"main.c")));
     EXPECT_THAT(Boxes(),
                 ElementsAre(ElementsAre(L"Lodestar", L"No tags were found in the file:", Dir / L"main.c", L"&OK")));
+}
+
+namespace {
+
+// Sources for the tiny tagger: C++ members of two classes, a Python class.
+const char* const CppSource = "class Circle\n"
+                              "{\n"
+                              "};\n"
+                              "class Square\n"
+                              "{\n"
+                              "};\n"
+                              "double Circle::area()\n"
+                              "{\n"
+                              "}\n"
+                              "double Square::area()\n"
+                              "{\n"
+                              "}\n"
+                              "int main(void)\n"
+                              "{\n"
+                              "}\n";
+const char* const PythonSource = "class Shape:\n"
+                                 "    def __init__(self):\n"
+                                 "        pass\n"
+                                 "\n"
+                                 "class Box(Shape):\n"
+                                 "    def __init__(self):\n"
+                                 "        pass\n"
+                                 "\n"
+                                 "def main():\n"
+                                 "    pass\n";
+
+// A row's columns without their padding: "7|area|Circle|function".
+std::wstring Cells(const std::wstring& Row)
+{
+    std::wstring Result;
+    for (size_t Start = 0; Start <= Row.size();) {
+        size_t End = Row.find(L'|', Start);
+        if (End == std::wstring::npos)
+            End = Row.size();
+        std::wstring Cell = Row.substr(Start, End - Start);
+        Cell.erase(0, Cell.find_first_not_of(L' '));
+        Cell.erase(Cell.find_last_not_of(L' ') + 1);
+        Result += (Start == 0 ? L"" : L"|") + Cell;
+        Start = End + 1;
+    }
+    return Result;
+}
+
+std::vector<std::wstring> ShownCells(const THostItem& List)
+{
+    std::vector<std::wstring> Rows;
+    for (const std::wstring& Row : VisibleEntries(List))
+        Rows.push_back(Cells(Row));
+    return Rows;
+}
+
+std::wstring CurrentCells(const THostItem& List)
+{
+    return List.List.CurPos < 0 ? L"" : Cells(List.List.Entries[static_cast<size_t>(List.List.CurPos)].Text);
+}
+
+} // namespace
+
+// Same-named members are told apart by their scope, in a column of its own
+// that a file without scopes does not get.
+TEST_F(FunctionListDllTest, MembersShowTheirScopeAndSortByItAfterTheName)
+{
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    const struct {
+        const wchar_t* File;
+        const char* Text;
+        std::vector<std::wstring> Rows;
+    } Cases[] = {
+        {L"shapes.cpp",
+         CppSource,
+         {L"7|area|Circle|function", L"10|area|Square|function", L"1|Circle||class", L"13|main||function",
+          L"4|Square||class"}},
+        {L"shapes.py", PythonSource, {L"6|__init__|Box|member", L"2|__init__|Shape|member"}},
+        {L"main.c",
+         Source,
+         {L"8|area|function", L"1|LIMIT|macro", L"14|main|function", L"3|point|struct", L"20|print_point|function"}},
+    };
+    for (const auto& Case : Cases) {
+        OpenSource(Case.File, Case.Text);
+        Script(TDialogScript()
+                   .Check([&](THostDialog& Live) {
+                       std::vector<std::wstring> Rows = ShownCells(Live.Items[List]);
+                       // The Python file: its two members, wherever the
+                       // locale puts '_' among the letters.
+                       if (Case.Rows.size() == 2)
+                           Rows.erase(std::remove_if(Rows.begin(), Rows.end(),
+                                                     [](const std::wstring& Row) {
+                                                         return Row.find(L"|__init__|") == std::wstring::npos;
+                                                     }),
+                                      Rows.end());
+                       EXPECT_EQ(Rows, Case.Rows) << WideToUtf8(Case.File);
+                   })
+                   .Type(L"AREA")
+                   .Check([&](THostDialog& Live) {
+                       // The filter matches names, not scopes.
+                       if (Case.Text == CppSource) {
+                           EXPECT_EQ(VisibleEntries(Live.Items[List]).size(), 2u);
+                       }
+                   })
+                   .Esc());
+        Host->OpenFromEditor();
+    }
+    EXPECT_THAT(Boxes(), IsEmpty());
+}
+
+// F2 shows the tags in file order and back, keeping the current tag and the
+// filter; the order chosen is the next list's. F3 and Shift+F3 step the
+// kind shown, together with the typed filter. The title says both.
+TEST_F(FunctionListDllTest, OrderAndKindKeysKeepTheCurrentTagAndTheFilter)
+{
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    Editor.CurLine = 14; // in main, on no word that would fill the filter
+    const auto Title = [](THostDialog& Live) { return Live.Items[List].List.Title; };
+    Script(TDialogScript()
+               .Key(VK_F2)
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Title(Live), L"Values: in file order, all kinds");
+                   EXPECT_THAT(ShownCells(Live.Items[List]),
+                               ElementsAre(L"1|LIMIT|macro", L"3|point|struct", L"8|area|function",
+                                           L"14|main|function", L"20|print_point|function"));
+                   EXPECT_EQ(CurrentCells(Live.Items[List]), L"14|main|function");
+               })
+               .Type(L"p")
+               .Key(VK_F2)
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Title(Live), L"Values: by name, all kinds");
+                   EXPECT_THAT(ShownCells(Live.Items[List]),
+                               ElementsAre(L"3|point|struct", L"20|print_point|function"));
+               })
+               .Key(VK_DOWN)
+               .Key(VK_F3) // function: print_point stays current
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Title(Live), L"Values: by name, function");
+                   EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"20|print_point|function"));
+                   EXPECT_EQ(CurrentCells(Live.Items[List]), L"20|print_point|function");
+               })
+               .Key(VK_F3, SHIFT_PRESSED)
+               .Key(VK_F3, SHIFT_PRESSED) // back past all kinds to the last
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Title(Live), L"Values: by name, struct");
+                   EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"3|point|struct"));
+               })
+               .Key(VK_F2)
+               .Enter());
+    Host->OpenFromEditor();
+    EXPECT_EQ(Editor.CurLine, 2);
+    EXPECT_EQ(Host->Settings().GetValue(PluginGuidValue, L"", L"FunctionListFileOrder")->AsNumber(), 1u);
+    Editor.CurPos = 0; // on "struct", no tag's name
+    Script(TDialogScript()
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Title(Live), L"Values: in file order, all kinds");
+                   EXPECT_EQ(ShownCells(Live.Items[List]).front(), L"1|LIMIT|macro");
+                   // The nearest tag above the cursor is current in this order too.
+                   EXPECT_EQ(CurrentCells(Live.Items[List]), L"3|point|struct");
+               })
+               .Esc());
+    Host->OpenFromEditor();
+    EXPECT_THAT(Boxes(), IsEmpty());
+}
+
+// The jump leaves a session bookmark where the cursor was and lands on the
+// tag's name as a whole word; a line without it keeps the column. F1 has a
+// topic in both dialogs.
+TEST_F(FunctionListDllTest, TheJumpLeavesABookmarkAndLandsOnTheName)
+{
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    // "area" stands first inside "subarea", then on its own.
+    TEditor& Editor = OpenSource(L"shapes.cpp", "double subarea::area()\n{\n}\nint main(void)\n{\n}\n");
+    const struct {
+        const wchar_t* Typed;
+        intptr_t Line, Pos;
+    } Cases[] = {{L"area", 0, 16}, {L"main", 3, 4}};
+    for (const auto& Case : Cases) {
+        Editor.CurLine = 5;
+        Editor.CurPos = 1;
+        Script(TDialogScript()
+                   .Check([](THostDialog& Live) { EXPECT_EQ(Live.HelpTopic, L"FunctionList"); })
+                   .Type(Case.Typed)
+                   .Enter());
+        Host->OpenFromEditor();
+        EXPECT_EQ(Editor.CurLine, Case.Line);
+        EXPECT_EQ(Editor.CurPos, Case.Pos) << WideToUtf8(Case.Typed);
+        ASSERT_FALSE(Editor.SessionBookmarks.empty());
+        EXPECT_EQ(Editor.SessionBookmarks.back().Line, 5);
+        EXPECT_EQ(Editor.SessionBookmarks.back().Pos, 1);
+    }
+    EXPECT_EQ(Editor.SessionBookmarks.size(), 2u);
+    {
+        // A tag whose name its line does not hold: the column stays.
+        const TScript Ghost(Dir, "out ghost\tm\t2;\"\tfunction\\n\n", L"ghost.txt");
+        Editor.CurLine = 5;
+        Editor.CurPos = 9;
+        Script(TDialogScript().Enter());
+        Host->OpenFromEditor();
+        EXPECT_EQ(Editor.CurLine, 1);
+        EXPECT_EQ(Editor.CurPos, 9);
+    }
+    Script(TDialogScript().Check([](THostDialog& Live) { EXPECT_EQ(Live.HelpTopic, L"Options"); }).Esc());
+    Host->Configure();
 }
