@@ -249,13 +249,17 @@ void TFunctionListDialog::BuildRows()
         KindWidth = 10;
     // Name and scope share what is left; the name comes first, but the
     // scope keeps a third of it at least, or same-named members would
-    // look alike again.
+    // look alike again. On a wide list the scope stays next to the name
+    // and the room left over goes after the kind.
     const int Shared = std::max(0, RowWidth - LineWidth - KindWidth - Separators);
     int ScopeWidth = 0;
-    if (Scoped)
+    int NameWidth = Shared;
+    if (Scoped) {
         ScopeWidth = std::min(static_cast<int>(ScopeLength),
                               std::max(Shared / 3, Shared - static_cast<int>(NameLength)));
-    const int NameWidth = Shared - ScopeWidth;
+        NameWidth = std::min(static_cast<int>(NameLength), Shared - ScopeWidth);
+        KindWidth += Shared - ScopeWidth - NameWidth;
+    }
 
     TListboxItems& Items = List->GetItems();
     TListUpdate Update(Items);
