@@ -17,18 +17,23 @@ zip=$out/Lodestar-$version-x64.zip
 fail() { echo "check-package: $*"; exit 1; }
 [ -f "$zip" ] || fail "no $zip"
 
-entries=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-expected="Lodestar/ Lodestar/Lodestar.dll Lodestar/Lodestar.txt Lodestar/LodestarEng.lng Lodestar/LodestarRus.lng "
+entries=$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')
+expected="Lodestar/ Lodestar/Lodestar.dll Lodestar/Lodestar.lua Lodestar/Lodestar.txt Lodestar/LodestarEng.hlf \
+Lodestar/LodestarEng.lng Lodestar/LodestarRus.hlf Lodestar/LodestarRus.lng "
 [ "$entries" = "$expected" ] || fail "the zip holds: $entries; expected: $expected"
 
 unzip -q "$zip" -d "$scratch/unpacked"
 cmp -s "$scratch/unpacked/Lodestar/Lodestar.dll" "$out/Lodestar/Lodestar.dll" ||
     fail "the DLL in the zip differs from $out/Lodestar/Lodestar.dll"
 cmp -s "$out/Lodestar/Lodestar.dll" "$dll" || fail "$out/Lodestar/Lodestar.dll differs from the built $dll"
-for name in LodestarEng.lng LodestarRus.lng; do
+for name in LodestarEng.lng LodestarRus.lng LodestarEng.hlf LodestarRus.hlf; do
     cmp -s "$scratch/unpacked/Lodestar/$name" "$root/lng/$name" || fail "$name in the zip differs from lng/$name"
 done
-if grep -q $'[^\r]$' "$scratch/unpacked/Lodestar/Lodestar.txt"; then
-    fail "Lodestar.txt has lines without CR LF"
-fi
+for name in Lodestar.txt Lodestar.lua; do
+    if grep -q $'[^\r]$' "$scratch/unpacked/Lodestar/$name"; then
+        fail "$name has lines without CR LF"
+    fi
+    [ "$(tr -d '\r' <"$scratch/unpacked/Lodestar/$name")" = "$(cat "$root/package/$name")" ] ||
+        fail "$name in the zip differs from package/$name beyond its line ends"
+done
 echo "package: $entries"

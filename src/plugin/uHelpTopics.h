@@ -1,4 +1,7 @@
-// The topics of the help files that the plugin opens.
+// The topics of the help files (lng/LodestarEng.hlf, lng/LodestarRus.hlf)
+// that the plugin opens. The host looks a bare topic name up in the help
+// file of the plugin's own folder, so every name here must be a topic of
+// each of them.
 #pragma once
 
 inline constexpr const wchar_t* HelpContents = L"Contents";
