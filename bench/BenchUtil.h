@@ -57,8 +57,8 @@ inline bool RunToFile(const std::wstring& CommandLine, const std::wstring& Outpu
     SECURITY_ATTRIBUTES Inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     const HANDLE File = ::CreateFileW(OutputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    const HANDLE Nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     &Inherit, OPEN_EXISTING, 0, nullptr);
+    const HANDLE Nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &Inherit,
+                                     OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW Startup{};
     Startup.cb = sizeof(Startup);
     Startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;

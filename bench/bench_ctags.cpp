@@ -152,8 +152,9 @@ void BenchRealCtags(const std::wstring& Ctags)
         ToFile.push_back(Best(1, [&] { Done = RunToFile(SameArguments, Redirected); }));
         std::uint32_t ExitCode = 0;
         WithF.push_back(Best(1, [&] {
-            Done = Done && RunProcess(OwnFile, static_cast<TStream*>(nullptr), nullptr, nullptr, ExitCode, SW_HIDE,
-                                      NORMAL_PRIORITY_CLASS) &&
+            Done = Done &&
+                   RunProcess(OwnFile, static_cast<TStream*>(nullptr), nullptr, nullptr, ExitCode, SW_HIDE,
+                              NORMAL_PRIORITY_CLASS) &&
                    ExitCode == 0;
         }));
         if (!Done) {
@@ -172,8 +173,7 @@ void BenchRealCtags(const std::wstring& Ctags)
                 "  the same ctags writing its tags with -f FILE %.1f ms: ratio %.3f; decoding, parsing and sorting "
                 "its output take %.1f ms\n",
                 Tags.Count(), Output.size(), Median(Load) * 1e3, Median(ToFile) * 1e3, Ratio,
-                Ratio <= 1.10 ? "<= 1.10" : "over 1.10", Median(WithF) * 1e3, Median(Load) / Median(WithF),
-                Own * 1e3);
+                Ratio <= 1.10 ? "<= 1.10" : "over 1.10", Median(WithF) * 1e3, Median(Load) / Median(WithF), Own * 1e3);
 }
 
 int Run(const std::wstring& RealCtags)

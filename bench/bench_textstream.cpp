@@ -25,18 +25,18 @@ int main()
     std::vector<double> Text, Raw;
     for (int Run = 0; Run < 9; ++Run) {
         Text.push_back(Best(1, [&] {
-                            auto Stream = TTextStream::Create(TextPath, fmCreate);
-                            for (const std::wstring& Line : Lines)
-                                Stream->WriteLine(Line);
-                            Stream->Flush();
-                        }));
+            auto Stream = TTextStream::Create(TextPath, fmCreate);
+            for (const std::wstring& Line : Lines)
+                Stream->WriteLine(Line);
+            Stream->Flush();
+        }));
         Raw.push_back(Best(1, [&] {
-                           HANDLE H = ::CreateFileW(RawPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-                           DWORD Done = 0;
-                           ::WriteFile(H, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr);
-                           ::CloseHandle(H);
-                       }));
+            HANDLE H = ::CreateFileW(RawPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD Done = 0;
+            ::WriteFile(H, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Done, nullptr);
+            ::CloseHandle(H);
+        }));
     }
     const double Ratio = Median(Text) / Median(Raw);
     std::printf("text stream, %d lines (%zu bytes), medians of 9 runs taken in turn: WriteLine %.3f s, one raw "

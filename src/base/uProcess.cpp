@@ -305,9 +305,9 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         Handles[Count] = Process;
         const DWORD UntilTurn = Turn();
         const DWORD Left = TimeLeft(Deadline);
-        const DWORD Result =
-            Left == 0 ? WAIT_TIMEOUT
-                      : ::WaitForMultipleObjects(Count + 1, Handles, FALSE, std::min({Left, UntilTurn, Delivery}));
+        const DWORD Result = Left == 0 ? WAIT_TIMEOUT
+                                       : ::WaitForMultipleObjects(Count + 1, Handles, FALSE,
+                                                                  std::min({Left, UntilTurn, Delivery}));
         if (Result < WAIT_OBJECT_0 + Count) {
             Writer.Complete();
             continue;

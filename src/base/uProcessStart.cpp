@@ -134,8 +134,8 @@ private:
 
 } // namespace
 
-bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutputs& Outputs,
-                std::uint16_t ShowWindow, std::uint32_t CreationFlags, TChild& Child)
+bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutputs& Outputs, std::uint16_t ShowWindow,
+                std::uint32_t CreationFlags, TChild& Child)
 {
     TPipe InputPipe;
     TFileHandle OutputEnd, ErrorEnd, OutputReader, ErrorReader;

@@ -37,5 +37,5 @@ struct TChildOutputs {
 
 // Starts CommandLine, with its standard handles given when Redirect (else it
 // gets none). False when it cannot be started, or its files cannot be made.
-bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutputs& Outputs,
-                std::uint16_t ShowWindow, std::uint32_t CreationFlags, TChild& Child);
+bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutputs& Outputs, std::uint16_t ShowWindow,
+                std::uint32_t CreationFlags, TChild& Child);

@@ -33,8 +33,8 @@ bool NextField(std::wstring_view Text, size_t& Cursor, std::wstring_view& Field)
 bool IsScopeKey(std::wstring_view Key)
 {
     static constexpr std::wstring_view Others[] = {
-        L"access",   L"captures", L"end",   L"epoch",      L"extras",     L"file",    L"implementation",
-        L"inherits", L"input",    L"kind",  L"language",   L"line",       L"name",    L"nth",
+        L"access",   L"captures",   L"end",   L"epoch",     L"extras",   L"file",   L"implementation",
+        L"inherits", L"input",      L"kind",  L"language",  L"line",     L"name",   L"nth",
         L"pattern",  L"properties", L"roles", L"signature", L"template", L"typeref"};
     return !Key.empty() && std::find(std::begin(Others), std::end(Others), Key) == std::end(Others);
 }

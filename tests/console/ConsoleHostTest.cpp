@@ -46,8 +46,7 @@ std::wstring RowWith(const std::vector<std::wstring>& Screen, const std::wstring
 std::vector<std::wstring> TagRows(const std::vector<std::wstring>& Screen)
 {
     // Line, name, the scope where the list has that column, kind.
-    static const std::wregex Tag(
-        L"\u2502  [ \\d]+\\|\\S+ +(\\|[^|\u2502]*)?\\|\\w+ *[\u2502\u25B2\u25BC\u2588\u2591]");
+    static const std::wregex Tag(L"\u2502  [ \\d]+\\|\\S+ +(\\|[^|\u2502]*)?\\|\\w+ *[\u2502\u25B2\u25BC\u2588\u2591]");
     std::vector<std::wstring> Rows;
     for (const std::wstring& Row : Screen)
         if (std::regex_search(Row, Tag))

@@ -355,8 +355,8 @@ TEST_F(FunctionListDllTest, OrderAndKindKeysKeepTheCurrentTagAndTheFilter)
                .Check([&](THostDialog& Live) {
                    EXPECT_EQ(Title(Live), L"Values: in file order, all kinds");
                    EXPECT_THAT(ShownCells(Live.Items[List]),
-                               ElementsAre(L"1|LIMIT|macro", L"3|point|struct", L"8|area|function",
-                                           L"14|main|function", L"20|print_point|function"));
+                               ElementsAre(L"1|LIMIT|macro", L"3|point|struct", L"8|area|function", L"14|main|function",
+                                           L"20|print_point|function"));
                    EXPECT_EQ(CurrentCells(Live.Items[List]), L"14|main|function");
                })
                .Type(L"p")

@@ -84,7 +84,7 @@ TEST(ParseTagLine, AcceptsFourFieldsWithALineAddressThenExtensionFields)
         ASSERT_TRUE(Extended) << ::testing::PrintToString(std::wstring(Case.Line));
         EXPECT_EQ(Extended->Scope, Case.Scope) << ::testing::PrintToString(std::wstring(Case.Line));
     }
-    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\""));               // three fields
+    EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"")); // three fields
     EXPECT_FALSE(Parse(L""));
     EXPECT_FALSE(Parse(L"\tfile.c\t12;\"\tfunction"));   // empty name
     EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"\t"));       // empty kind
@@ -370,8 +370,8 @@ TEST(TCtagsOrder, SortEqualsAStableSortByTheComparison)
         }
         // Views into the array: the items move as they are sorted.
         for (size_t I = 0; I < Names.size(); ++I)
-            Refs.push_back({Names[I], L"k", Items[I].Line,
-                            *std::find(std::begin(Scopes), std::end(Scopes), Items[I].Scope)});
+            Refs.push_back(
+                {Names[I], L"k", Items[I].Line, *std::find(std::begin(Scopes), std::end(Scopes), Items[I].Scope)});
         TCtags::SortTagRefs(Refs);
         std::stable_sort(Items.begin(), Items.end(), TCtags::ItemLess);
         for (size_t I = 0; I < Items.size(); ++I) {
@@ -396,9 +396,16 @@ TEST(TCtagsOrder, TheLocaleTableCoversIdentifiersAndNothingOdd)
 TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
 {
     std::mt19937 Random(3);
-    const std::vector<std::wstring> Pieces = {
-        L"main\tf.c\t12;\"\tfunction", L"x\t\t0;\"\tk\t",      L"\t", L"a", L"\r", L"\n", L"\r\n",
-        L"b\tc\t7;\"\tclass\t\t",      L"\u00E9\tf\t$1F;\"\tm",  L"m\tf\t2;\"\tmember\tclass:Box"};
+    const std::vector<std::wstring> Pieces = {L"main\tf.c\t12;\"\tfunction",
+                                              L"x\t\t0;\"\tk\t",
+                                              L"\t",
+                                              L"a",
+                                              L"\r",
+                                              L"\n",
+                                              L"\r\n",
+                                              L"b\tc\t7;\"\tclass\t\t",
+                                              L"\u00E9\tf\t$1F;\"\tm",
+                                              L"m\tf\t2;\"\tmember\tclass:Box"};
     for (int Round = 0; Round < 2000; ++Round) {
         std::wstring Text;
         for (size_t Count = Random() % 12; Count > 0; --Count)
