@@ -52,6 +52,24 @@ inline double Median(std::vector<double> Values)
 // as the child's handle, started as the runner starts its children (a
 // console of its own, hidden), waited for. What this costs is the platform's
 // price of a child writing a file, whoever reads it afterwards.
+// Starts CommandLine as the runner starts its children (a console of its
+// own, hidden) with the given standard handles, which it inherits.
+inline bool StartHidden(const std::wstring& CommandLine, HANDLE Input, HANDLE Output, HANDLE Errors,
+                        PROCESS_INFORMATION& Info)
+{
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    Startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    Startup.wShowWindow = SW_HIDE;
+    Startup.hStdInput = Input;
+    Startup.hStdOutput = Output;
+    Startup.hStdError = Errors;
+    std::wstring Line = CommandLine;
+    return ::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, TRUE,
+                            CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                            &Startup, &Info) != FALSE;
+}
+
 inline bool RunToFile(const std::wstring& CommandLine, const std::wstring& OutputPath)
 {
     SECURITY_ATTRIBUTES Inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -59,18 +77,8 @@ inline bool RunToFile(const std::wstring& CommandLine, const std::wstring& Outpu
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     const HANDLE Nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &Inherit,
                                      OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    Startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    Startup.wShowWindow = SW_HIDE;
-    Startup.hStdInput = Nul;
-    Startup.hStdOutput = File;
-    Startup.hStdError = Nul;
     PROCESS_INFORMATION Info{};
-    std::wstring Line = CommandLine;
-    const bool Started = ::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, TRUE,
-                                          CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS,
-                                          nullptr, nullptr, &Startup, &Info) != FALSE;
+    const bool Started = StartHidden(CommandLine, Nul, File, Nul, Info);
     ::CloseHandle(File);
     ::CloseHandle(Nul);
     if (!Started)

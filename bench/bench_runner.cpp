@@ -46,16 +46,8 @@ std::size_t RunWithPlainReader()
         HANDLE Write = nullptr;
         ::CreatePipe(&Read, &Write, &Inherit, 1 << 20);
         ::SetHandleInformation(Read, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW Startup{};
-        Startup.cb = sizeof(Startup);
-        Startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-        Startup.hStdOutput = Write;
-        Startup.hStdError = Write;
         PROCESS_INFORMATION Info{};
-        std::wstring Line = CommandLine();
-        const bool Started = ::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, TRUE,
-                                              CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS,
-                                              nullptr, nullptr, &Startup, &Info);
+        const bool Started = StartHidden(CommandLine(), nullptr, Write, Write, Info);
         const DWORD Error = ::GetLastError();
         ::CloseHandle(Write);
         std::vector<std::uint8_t> Output;

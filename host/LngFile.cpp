@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
+#include <utility>
 #include <sstream>
 
 namespace {
@@ -59,33 +61,16 @@ std::wstring Unescape(const std::wstring& Text)
     for (size_t I = 0; I < Text.size(); ++I) {
         const wchar_t C = Text[I];
         if (C == L'\\' && I + 1 < Text.size()) {
+            // The escapes the host's language files use.
+            static constexpr std::pair<wchar_t, wchar_t> Escapes[] = {{L'\\', L'\\'}, {L'"', L'"'},  {L'n', L'\n'},
+                                                                      {L'r', L'\r'},  {L't', L'\t'}, {L'b', L'\b'}};
             const wchar_t N = Text[I + 1];
-            switch (N) {
-            case L'\\':
-                Result += L'\\';
+            const auto* Escape = std::find_if(std::begin(Escapes), std::end(Escapes),
+                                              [N](const auto& Pair) { return Pair.first == N; });
+            if (Escape != std::end(Escapes)) {
+                Result += Escape->second;
                 ++I;
                 continue;
-            case L'"':
-                Result += L'"';
-                ++I;
-                continue;
-            case L'n':
-                Result += L'\n';
-                ++I;
-                continue;
-            case L'r':
-                Result += L'\r';
-                ++I;
-                continue;
-            case L't':
-                Result += L'\t';
-                ++I;
-                continue;
-            case L'b':
-                Result += L'\b';
-                ++I;
-                continue;
-            default: break;
             }
         } else if (C == L'"' && I + 1 < Text.size() && Text[I + 1] == L'"') {
             Result += L'"';

@@ -85,9 +85,7 @@ std::int32_t TBufferedStream::Write(const void* Buffer, std::int32_t Count)
     // Copies into the window at Offset, which must leave no hole.
     const auto Put = [&](std::int64_t Offset, std::int32_t Part) {
         std::memcpy(FBuffer.get() + Offset, In + Total, static_cast<size_t>(Part));
-        FPosition += Part;
-        FDirty = true;
-        FBufferCount = static_cast<std::int32_t>(std::max<std::int64_t>(FBufferCount, FPosition - FBufferStart));
+        WindowWritten(Part);
         Total += Part;
         Count -= Part;
     };

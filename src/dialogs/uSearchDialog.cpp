@@ -106,9 +106,7 @@ bool TSearchDialog::Execute()
 
 void TSearchDialog::SearchEditKeyDown(TControl&, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)
 {
-    constexpr DWORD Modifiers = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED | RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED |
-                                SHIFT_PRESSED;
-    if (Handled || (ControlKeyState & Modifiers) != 0)
+    if (Handled || (ControlKeyState & KeyModifiers) != 0)
         return;
     const intptr_t Page = FList->GetHeight() - 3;
     intptr_t Delta;

@@ -18,6 +18,10 @@ bool ContainsUpperText(std::wstring_view UpperText, std::wstring_view UpperSub) 
 
 class TSearchDialog : public TOkCancelDialog {
 public:
+    // The shift keys a key's state may hold; the list's keys are the plain ones.
+    static constexpr DWORD KeyModifiers = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED | RIGHT_CTRL_PRESSED |
+                                          LEFT_CTRL_PRESSED | SHIFT_PRESSED;
+
     TLabel* GetSearchLabel() const noexcept { return FSearchLabel; }
     TEdit* GetSearchEdit() const noexcept { return FSearchEdit; }
     TListbox* GetList() const noexcept { return FList; }

@@ -62,9 +62,6 @@ void TFunctionListDialog::MakeOrder()
     if (FFileOrder)
         std::stable_sort(FOrder.begin(), FOrder.end(),
                          [&](int A, int B) { return FTags->GetItem(A)->Line < FTags->GetItem(B)->Line; });
-    FRows.assign(FOrder.size(), -1);
-    for (size_t Row = 0; Row < FOrder.size(); ++Row)
-        FRows[static_cast<size_t>(FOrder[Row])] = static_cast<intptr_t>(Row);
 }
 
 int TFunctionListDialog::TagOfRow(intptr_t Row) const noexcept
@@ -74,7 +71,9 @@ int TFunctionListDialog::TagOfRow(intptr_t Row) const noexcept
 
 intptr_t TFunctionListDialog::RowOfTag(int Tag) const noexcept
 {
-    return Tag >= 0 && static_cast<size_t>(Tag) < FRows.size() ? FRows[static_cast<size_t>(Tag)] : -1;
+    // Asked once per list and per change of order: a search serves.
+    const auto Found = std::find(FOrder.begin(), FOrder.end(), Tag);
+    return Found == FOrder.end() ? -1 : static_cast<intptr_t>(Found - FOrder.begin());
 }
 
 void TFunctionListDialog::SetFileOrder(bool Value)
@@ -125,9 +124,7 @@ void TFunctionListDialog::UpdateTitle()
 
 void TFunctionListDialog::SearchEditKeyDown(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)
 {
-    constexpr DWORD Modifiers = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED | RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED |
-                                SHIFT_PRESSED;
-    const DWORD State = ControlKeyState & Modifiers;
+    const DWORD State = ControlKeyState & KeyModifiers;
     if (!Handled && VirtualKey == VK_F2 && State == 0) {
         ApplyPendingFilter();
         SetFileOrder(!FFileOrder);

@@ -79,8 +79,7 @@ private:
 
     TCtags* FTags = nullptr;
     bool FFileOrder = false;
-    std::vector<int> FOrder;     // the tag of each row
-    std::vector<intptr_t> FRows; // the row of each tag
+    std::vector<int> FOrder; // the tag of each row
     std::vector<std::wstring> FKinds;
     int FKind = -1; // into FKinds; -1 for all kinds
     intptr_t FEditorId = -1;

@@ -20,6 +20,31 @@
 
 namespace dlltest {
 
+// Tags (by the tiny tagger of fakectags), in list order: area 8, LIMIT 1,
+// main 14, point 3, print_point 20.
+inline const char* const TaggedSource = "#define LIMIT 10\n"
+                                        "\n"
+                                        "struct point\n"
+                                        "{\n"
+                                        "    int x, y;\n"
+                                        "};\n"
+                                        "\n"
+                                        "int area(int w, int h)\n"
+                                        "{\n"
+                                        "    return w * h;\n"
+                                        "}\n"
+                                        "\n"
+                                        "\n"
+                                        "int main(void)\n"
+                                        "{\n"
+                                        "    print_point(0);\n"
+                                        "    return area(2, 3);\n"
+                                        "}\n"
+                                        "\n"
+                                        "void print_point(int p)\n"
+                                        "{\n"
+                                        "}\n";
+
 using tagstest::FakeCtags;
 using tagstest::TEnvOverride;
 using tagstest::TScratchDir;

@@ -9,31 +9,6 @@ using namespace dlltest;
 
 namespace {
 
-// Tags (by the tiny tagger of fakectags), in list order: area 8, LIMIT 1,
-// main 14, point 3, print_point 20.
-const char* const Source = "#define LIMIT 10\n"
-                           "\n"
-                           "struct point\n"
-                           "{\n"
-                           "    int x, y;\n"
-                           "};\n"
-                           "\n"
-                           "int area(int w, int h)\n"
-                           "{\n"
-                           "    return w * h;\n"
-                           "}\n"
-                           "\n"
-                           "\n"
-                           "int main(void)\n"
-                           "{\n"
-                           "    print_point(0);\n"
-                           "    return area(2, 3);\n"
-                           "}\n"
-                           "\n"
-                           "void print_point(int p)\n"
-                           "{\n"
-                           "}\n";
-
 // Frame, label, search, list, three context lines, separator, OK, Cancel.
 enum { Frame = 0, Search = 2, List = 3, FirstContext = 4, Separator = 7 };
 
@@ -70,7 +45,7 @@ TEST_F(FunctionListDllTest, KeysThatActOnTheListActOnTheFilterAsTyped)
 {
     Load();
     const TScript Steer(Dir, "ctags\n");
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     struct {
         const wchar_t* Typed;
         WORD Key;
@@ -101,7 +76,7 @@ TEST_F(FunctionListDllTest, RowsShowTheirAmpersandsAndTheFirstRowLeftBecomesCurr
                              "out area\tm\t8;\"\tfunction\\n\n"
                              "out main\tm\t14;\"\tfunction\\n\n"
                              "out print_point\tm\t20;\"\tfunction\\n\n");
-    TEditor& Editor = OpenSource(L"main.cpp", Source);
+    TEditor& Editor = OpenSource(L"main.cpp", TaggedSource);
     Editor.CurLine = 19; // in print_point
     Script(TDialogScript()
                .Check([](THostDialog& Live) {
@@ -132,7 +107,7 @@ TEST_F(FunctionListDllTest, OnlyASelectionWithinOneLineIsAFilter)
 {
     Load();
     const TScript Steer(Dir, "ctags\n");
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     const auto Filter = [](const wchar_t* Expected) {
         return TDialogScript().Check([Expected](THostDialog& Live) { EXPECT_EQ(Live.Items[Search].Data, Expected); });
     };
@@ -156,7 +131,7 @@ TEST_F(FunctionListDllTest, TheListFitsAnyConsoleItOpensInAndFollowsAResize)
 {
     Load();
     const TScript Steer(Dir, "ctags\n");
-    OpenSource(L"main.c", Source);
+    OpenSource(L"main.c", TaggedSource);
     const auto Fits = [](SHORT Width, SHORT Height, int Context) {
         return [=](THostDialog& Live) {
             const std::string Size = std::to_string(Width) + "x" + std::to_string(Height);
@@ -216,7 +191,7 @@ TEST_F(FunctionListDllTest, TheProgressWindowNamesTheEditedFileAndAQuotedPathIsT
 {
     const TScript Steer(Dir, "exit 0\n");
     Load(L"\"" + FakeCtags() + L"\"");
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Editor.Unsaved = true;
     Host->OpenFromEditor();
     std::vector<std::wstring> Progress;
@@ -309,7 +284,7 @@ TEST_F(FunctionListDllTest, MembersShowTheirScopeAndSortByItAfterTheName)
           L"4|Square||class"}},
         {L"shapes.py", PythonSource, {L"6|__init__|Box|member", L"2|__init__|Shape|member"}},
         {L"main.c",
-         Source,
+         TaggedSource,
          {L"8|area|function", L"1|LIMIT|macro", L"14|main|function", L"3|point|struct", L"20|print_point|function"}},
     };
     for (const auto& Case : Cases) {
@@ -347,7 +322,7 @@ TEST_F(FunctionListDllTest, OrderAndKindKeysKeepTheCurrentTagAndTheFilter)
 {
     Load();
     const TScript Steer(Dir, "ctags\n");
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Editor.CurLine = 14; // in main, on no word that would fill the filter
     const auto Title = [](THostDialog& Live) { return Live.Items[List].List.Title; };
     Script(TDialogScript()

@@ -17,31 +17,6 @@ namespace {
 
 class NavigationTest : public TDllTest {};
 
-// Tags (by the tiny tagger of fakectags), in list order: area 8, LIMIT 1,
-// main 14, point 3, print_point 20.
-const char* const Source = "#define LIMIT 10\n"
-                           "\n"
-                           "struct point\n"
-                           "{\n"
-                           "    int x, y;\n"
-                           "};\n"
-                           "\n"
-                           "int area(int w, int h)\n"
-                           "{\n"
-                           "    return w * h;\n"
-                           "}\n"
-                           "\n"
-                           "\n"
-                           "int main(void)\n"
-                           "{\n"
-                           "    print_point(0);\n"
-                           "    return area(2, 3);\n"
-                           "}\n"
-                           "\n"
-                           "void print_point(int p)\n"
-                           "{\n"
-                           "}\n";
-
 std::string CrLf(const std::string& Text)
 {
     std::string Result;
@@ -56,7 +31,7 @@ TEST_F(NavigationTest, TheMenuCommandListsTheFilesTagsFiltersAndJumps)
 {
     Load();
     const TScript Steer(Dir, "keep " + WideToUtf8(Dir / L"seen.c") + "\nctags\n");
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Editor.CurLine = 16; // inside main
     Script(TDialogScript()
                .Check([](THostDialog& Live) {
@@ -77,7 +52,7 @@ TEST_F(NavigationTest, TheMenuCommandListsTheFilesTagsFiltersAndJumps)
     EXPECT_EQ(Host->OpenFromEditor(), nullptr);
     // ctags read the editor's lines, in UTF-8 with CR LF (the editor shows
     // an empty last line after the file's last line end).
-    EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"), "\xEF\xBB\xBF" + CrLf(Source) + "\r\n");
+    EXPECT_EQ(tagstest::ReadFileBytes(Dir / L"seen.c"), "\xEF\xBB\xBF" + CrLf(TaggedSource) + "\r\n");
     EXPECT_EQ(Editor.CurLine, 19);
     EXPECT_EQ(Editor.TopScreenLine, 14);
     EXPECT_THAT(Boxes(), IsEmpty());
@@ -130,7 +105,7 @@ TEST_F(NavigationTest, TheFilterStartsFromTheSelectionOrAMatchingWordAndTheConte
     Load();
     const TScript Steer(Dir, "ctags\n");
     const std::string Long(150, 'x');
-    TEditor& Editor = OpenSource(L"main.c", std::string(Source) + "int tail(void) /* " + Long + " */\n}\n");
+    TEditor& Editor = OpenSource(L"main.c", std::string(TaggedSource) + "int tail(void) /* " + Long + " */\n}\n");
     const auto Filter = [](const wchar_t* Expected) {
         return [Expected](THostDialog& Live) { EXPECT_EQ(Live.Items[2].Data, Expected); };
     };
@@ -195,7 +170,7 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
         Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName",
                                    Case.Script.empty() ? Dir / L"missing.exe" : FakeCtags());
         const TScript Steer(Dir, Case.Script.empty() ? "exit 0\n" : Case.Script);
-        TEditor& Editor = OpenSource(L"main.c", Source);
+        TEditor& Editor = OpenSource(L"main.c", TaggedSource);
         Editor.Unsaved = true;
         if (Case.Input.Pending() > 0) // only a run that shows the list takes input
             Script(std::move(Case.Input));
@@ -210,7 +185,7 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
 
     // A failure after ctags has run: the report, and still no snapshot left.
     Host->ClearMessages();
-    TEditor& Failing = OpenSource(L"main.c", Source);
+    TEditor& Failing = OpenSource(L"main.c", TaggedSource);
     Failing.Unsaved = true;
     Host->SetFailing("DialogInit");
     EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
@@ -224,7 +199,7 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
 
     // The editor's text cannot be read.
     Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", FakeCtags());
-    OpenSource(L"main.c", Source);
+    OpenSource(L"main.c", TaggedSource);
     Host->SetFailing("ECTL_GETFILENAME");
     EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
     EXPECT_THAT(Boxes(), ElementsAre(ElementsAre(L"Lodestar", L"Cannot read the editor's text", L"&OK")));
@@ -233,7 +208,7 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
 TEST_F(NavigationTest, OnlyTheExactMacroArgumentRunsTheCommand)
 {
     Load();
-    OpenSource(L"main.c", Source);
+    OpenSource(L"main.c", TaggedSource);
     for (auto Args : {std::vector<TMacroValue>{},
                       {TMacroValue::Str(L"Execute")},
                       {TMacroValue::Int(1)},
@@ -253,7 +228,7 @@ TEST_F(NavigationTest, WithTheDelayOptionTheListFiltersAfterThePauseOnTheHostsTh
     Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelay", 300);
     Load();
     const TScript Steer(Dir, "ctags\n");
-    OpenSource(L"main.c", Source);
+    OpenSource(L"main.c", TaggedSource);
     size_t SetsBefore = 0;
     Script(TDialogScript()
                .Check([&](THostDialog&) { SetsBefore = Host->CallCount("DM_LISTSET"); })
@@ -278,7 +253,7 @@ TEST_F(NavigationTest, CtagsBesideTheDllIsUsedWhenNoPathIsSet)
     ::CreateDirectoryW(Folder.c_str(), nullptr);
     ASSERT_TRUE(::CopyFileW(FakeCtags().c_str(), (Folder + L"\\ctags.exe").c_str(), FALSE));
     Load(L"");
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Script(TDialogScript().Type(L"area").Enter());
     EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 1);
     EXPECT_EQ(Editor.CurLine, 7);
@@ -301,7 +276,7 @@ TEST_F(NavigationTest, ACtagsInTheCurrentFolderNeverRunsOneOnPathDoes)
     const auto Restore = ScopeExit([&] { SetCurrentDir(Saved); });
     auto Path = std::make_unique<TEnvOverride>(L"PATH", Dir / L"empty");
     Load(L"");
-    OpenSource(L"main.c", Source);
+    OpenSource(L"main.c", TaggedSource);
     for (const wchar_t* Setting : {L"", L"ctags.exe"}) {
         Host->ClearMessages();
         Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", Setting);
@@ -327,7 +302,7 @@ TEST_F(NavigationTest, ATemporaryFolderThatCannotTakeTheTextIsNamedAndNothingIsW
     SetCurrentDir(Here);
     const auto Restore = ScopeExit([&] { SetCurrentDir(Saved); });
     tagstest::WriteFileBytes(Dir / L"a-file", "not a folder");
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Editor.Unsaved = true;
     for (const std::wstring& Unusable : {Dir / L"missing", Dir / L"a-file"}) {
         const TEnvOverride Tmp(L"TMP", Unusable);
@@ -339,7 +314,7 @@ TEST_F(NavigationTest, ATemporaryFolderThatCannotTakeTheTextIsNamedAndNothingIsW
                                             Unusable + L"\\", L"&OK")));
         EXPECT_THAT(LeftIn(Here), IsEmpty());
     }
-    EXPECT_EQ(Editor.Text(), CodePageToWide(CP_UTF8, Source));
+    EXPECT_EQ(Editor.Text(), CodePageToWide(CP_UTF8, TaggedSource));
 }
 
 // A ctags that never ends must not freeze the host: Esc ends it.
@@ -352,7 +327,7 @@ TEST_F(NavigationTest, EscEndsAHungCtagsWithoutABoxOrAnythingLeftBehind)
     const auto Narrow = [](const std::wstring& Text) { return std::string(Text.begin(), Text.end()); };
     const TScript Hang(Dir, "pid " + Narrow(Started) + "\nsleep 90000\npid " + Narrow(Finished) + "\n");
     Load();
-    TEditor& Editor = OpenSource(L"main.c", Source);
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Editor.Unsaved = true; // so that there is a snapshot to clean up
     // The user presses Esc once ctags runs; this is a hang check, so the
     // wait is far beyond what any machine needs to start a program.
@@ -381,22 +356,22 @@ TEST_F(NavigationTest, EscEndsAHungCtagsWithoutABoxOrAnythingLeftBehind)
 TEST_F(NavigationTest, CtagsReadsExactlyTheLinesTheEditorShows)
 {
     std::string Utf16 = "\xFF\xFE";
-    for (const char C : std::string(Source))
+    for (const char C : std::string(TaggedSource))
         Utf16 += std::string(1, C) + '\0';
-    std::string CrOnly = Source;
+    std::string CrOnly = TaggedSource;
     std::replace(CrOnly.begin(), CrOnly.end(), '\n', '\r');
     // A stray CR the editor breaks the line at, where ctags would not.
-    std::string StrayCr = std::string("/* note\rmore */\n") + Source;
+    std::string StrayCr = std::string("/* note\rmore */\n") + TaggedSource;
     struct {
         const char* Case;
         std::string OnDisk; // empty: deleted
         std::wstring Shown; // what the editor shows
     } const Cases[] = {
-        {"UTF-16", Utf16, CodePageToWide(CP_UTF8, Source)},
+        {"UTF-16", Utf16, CodePageToWide(CP_UTF8, TaggedSource)},
         {"CR line ends", CrOnly, CodePageToWide(CP_UTF8, CrOnly)},
         {"a stray CR", StrayCr, CodePageToWide(CP_UTF8, StrayCr)},
-        {"changed behind the editor", "int other;\n", CodePageToWide(CP_UTF8, Source)},
-        {"deleted behind the editor", "", CodePageToWide(CP_UTF8, Source)},
+        {"changed behind the editor", "int other;\n", CodePageToWide(CP_UTF8, TaggedSource)},
+        {"deleted behind the editor", "", CodePageToWide(CP_UTF8, TaggedSource)},
     };
     Load();
     const TScript Steer(Dir, "keep " + WideToUtf8(Dir / L"seen.c") + "\nctags\n");
