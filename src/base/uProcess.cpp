@@ -91,12 +91,13 @@ private:
 
 // Reads what the child has written into one of its files, in order, from
 // where the last read stopped: the file only grows while the child runs.
+// It never holds more than Limit bytes.
 class TFileReader {
 public:
     TFileReader(TFileHandle File, std::uint8_t* Region, DWORD RegionSize, TStream* Target,
-                const TProcessOutputEvent& Event, HANDLE Process)
+                const TProcessOutputEvent& Event, HANDLE Process, std::uint64_t Limit)
         : FFile(std::move(File)), FRegion(Region), FRegionSize(RegionSize), FTarget(Target), FEvent(Event),
-          FProcess(Process)
+          FProcess(Process), FLimit(Limit)
     {
     }
 
@@ -106,25 +107,40 @@ public:
         LARGE_INTEGER Size{};
         return FFile && ::GetFileSizeEx(FFile.get(), &Size) ? static_cast<std::uint64_t>(Size.QuadPart) : 0;
     }
+    // Whether Size bytes are more than the run holds.
+    bool Exceeds(std::uint64_t Size) const noexcept { return Size > FLimit; }
 
-    // Delivers what has come since the last call, up to Limit bytes in all:
-    // what a process the child started writes after the child's exit is not
-    // the child's output.
-    void Drain(std::uint64_t Limit = UINT64_MAX)
+    // Room for what is still to come up to End, which is known once the
+    // child has ended.
+    void Reserve(std::uint64_t End)
     {
-        if (FTarget && Limit != UINT64_MAX && Limit > FDone)
-            FTarget->Reserve(static_cast<std::int64_t>(Limit - FDone));
-        while (FFile && FDone < Limit) {
-            const DWORD Want = static_cast<DWORD>(std::min<std::uint64_t>(FRegionSize, Limit - FDone));
+        End = std::min(End, FLimit);
+        if (FTarget && End > FDone)
+            FTarget->Reserve(static_cast<std::int64_t>(End - FDone));
+    }
+
+    // Delivers what has come since the last call, up to End bytes in all
+    // (what a process the child started writes after the child's exit is
+    // not the child's output) and never past the limit, until the tick
+    // count reaches Until. True when it delivered all there was, false when
+    // the time ran out first.
+    bool Drain(std::uint64_t End, ULONGLONG Until)
+    {
+        End = std::min(End, FLimit);
+        while (FFile && FDone < End) {
+            const DWORD Want = static_cast<DWORD>(std::min<std::uint64_t>(FRegionSize, End - FDone));
             DWORD Count = 0;
             if (!::ReadFile(FFile.get(), FRegion, Want, &Count, nullptr) || Count == 0)
-                return;
+                return true;
             FDone += Count;
             if (FTarget)
                 FTarget->WriteBuffer(FRegion, static_cast<std::int32_t>(Count));
             if (FEvent)
                 FEvent(FProcess, FRegion, Count);
+            if (::GetTickCount64() >= Until)
+                return FDone >= End;
         }
+        return true;
     }
 
 private:
@@ -134,6 +150,7 @@ private:
     TStream* FTarget;
     const TProcessOutputEvent& FEvent;
     HANDLE FProcess;
+    std::uint64_t FLimit;
     std::uint64_t FDone = 0;
 };
 
@@ -141,11 +158,11 @@ private:
 // closes the pipe at the end of the input so that the child sees it end.
 class TPipeWriter {
 public:
-    TPipeWriter(TFileHandle Pipe, std::uint8_t* Region, TStream* Input)
-        : FPipe(std::move(Pipe)), FRegion(Region), FInput(Input)
-    {
-    }
+    TPipeWriter(std::uint8_t* Region, TStream* Input) : FRegion(Region), FInput(Input) {}
 
+    // False when its event could not be made.
+    bool Ready() const noexcept { return FTransfer.Ready(); }
+    void Attach(TFileHandle Pipe) { FPipe = std::move(Pipe); }
     bool Open() const noexcept { return FPipe.valid(); }
     HANDLE Event() const noexcept { return FTransfer.Event(); }
     bool Pending() const noexcept { return FTransfer.Pending(); }
@@ -252,17 +269,25 @@ double Now()
 bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output, TStream* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
                 const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline,
-                const TProcessTurnEvent& OnTurn)
+                const TProcessTurnEvent& OnTurn, const TProcessOptions& Options, TProcessStatus* Status)
 {
     ExitCode = ProcessNotStarted;
+    TProcessStatus Unasked;
+    TProcessStatus& Said = Status ? *Status : Unasked;
+    Said = TProcessStatus{};
     // Declared first so that it outlives every transfer that points into it.
     const auto Buffer = std::make_unique<std::uint8_t[]>(TransferBufferSize);
+    TPipeWriter Writer(Buffer.get() + OutputRegion + ErrorRegion, Input);
+    if (!Writer.Ready()) {
+        Said = {TProcessFailure::Setup, ::GetLastError()};
+        return false;
+    }
     TChild Child;
     TChildOutputs Outputs;
     Outputs.Output = Output || OnOutput;
     Outputs.Errors = Errors || OnError;
     Outputs.Shared = Errors == Output;
-    if (!StartChild(CommandLine, Input || Output || Errors, Outputs, ShowWindow, CreationFlags, Child))
+    if (!StartChild(CommandLine, Input || Output || Errors, Outputs, ShowWindow, CreationFlags, Options, Child, Said))
         return false;
     const HANDLE Process = Child.Process.get();
     // A run that an event or the caller's turn ends early leaves no child
@@ -276,46 +301,74 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         ::WaitForSingleObject(Process, TerminateWaitMs);
     });
 
-    TPipeWriter Writer(std::move(Child.Input), Buffer.get() + OutputRegion + ErrorRegion, Input);
-    TFileReader OutputReader(std::move(Child.Output), Buffer.get(), OutputRegion, Output, OnOutput, Process);
-    TFileReader ErrorReader(std::move(Child.Errors), Buffer.get() + OutputRegion, ErrorRegion, Errors, OnError,
-                            Process);
+    Writer.Attach(std::move(Child.Input));
+    TFileReader OutputReader(std::move(Child.Output), Buffer.get(), OutputRegion, Output, OnOutput, Process,
+                             Options.OutputLimit);
+    TFileReader ErrorReader(std::move(Child.Errors), Buffer.get() + OutputRegion, ErrorRegion, Errors, OnError, Process,
+                            Options.ErrorLimit);
     Writer.Start();
 
-    ULONGLONG NextTurn = ::GetTickCount64() + ProcessTurnInterval;
-    // Milliseconds until the caller's next turn, taking the turn when it is due.
-    const auto Turn = [&]() -> DWORD {
-        if (!OnTurn)
-            return INFINITE;
-        ULONGLONG Now = ::GetTickCount64();
-        if (Now >= NextTurn) {
-            OnTurn();
-            Now = ::GetTickCount64();
-            NextTurn = Now + ProcessTurnInterval;
-        }
-        return static_cast<DWORD>(NextTurn - Now);
+    // A child that writes more than is held is ended at once: its output
+    // would be cut, and a cut list must not pass for the whole.
+    const auto Overflowed = [&](std::uint64_t OutputSize, std::uint64_t ErrorSize) -> bool {
+        if (OutputReader.Exceeds(OutputSize))
+            Said.Failure = TProcessFailure::OutputLimit;
+        else if (ErrorReader.Exceeds(ErrorSize))
+            Said.Failure = TProcessFailure::ErrorLimit;
+        else
+            return false;
+        ExitCode = ProcessOutputExceeded;
+        return true;
     };
-    // The output events come at least once a turn while the child runs.
-    const DWORD Delivery = OnOutput || OnError ? ProcessTurnInterval : INFINITE;
+    // The caller's turn comes every ProcessTurnInterval, and the copying
+    // goes on in slices that end when the next turn is due: however fast
+    // the child writes, the caller can redraw and look at the keyboard.
+    ULONGLONG NextTurn = ::GetTickCount64() + ProcessTurnInterval;
+    const auto Turn = [&] {
+        if (::GetTickCount64() < NextTurn)
+            return;
+        if (OnTurn)
+            OnTurn();
+        NextTurn = ::GetTickCount64() + ProcessTurnInterval;
+    };
+    const bool Deliver = OnTurn || OnOutput || OnError;
+    // The last slice ended before all that had come was copied: the next
+    // round does not wait.
+    bool Behind = false;
     for (;;) {
+        Turn();
         HANDLE Handles[2];
         DWORD Count = 0;
         if (Writer.Pending())
             Handles[Count++] = Writer.Event();
         Handles[Count] = Process;
-        const DWORD UntilTurn = Turn();
+        const ULONGLONG Ticks = ::GetTickCount64();
+        const DWORD UntilTurn = NextTurn > Ticks ? static_cast<DWORD>(NextTurn - Ticks) : 0;
         const DWORD Left = TimeLeft(Deadline);
         const DWORD Result = Left == 0 ? WAIT_TIMEOUT
                                        : ::WaitForMultipleObjects(Count + 1, Handles, FALSE,
-                                                                  std::min({Left, UntilTurn, Delivery}));
+                                                                  Behind ? 0 : std::min(Left, UntilTurn));
         if (Result < WAIT_OBJECT_0 + Count) {
             Writer.Complete();
             continue;
         }
         if (Result == WAIT_TIMEOUT && Left != 0 && TimeLeft(Deadline) != 0) {
-            // The caller's turn, or time to hand over what has come.
-            OutputReader.Drain();
-            ErrorReader.Drain();
+            Turn();
+            if (Overflowed(OutputReader.Written(), ErrorReader.Written())) {
+                Exited = true;
+                ::TerminateProcess(Process, ProcessOutputExceeded);
+                ::WaitForSingleObject(Process, TerminateWaitMs);
+                return true;
+            }
+            // A slice of what has come, up to the caller's next turn. A
+            // caller who takes no turns and no events gets it all once the
+            // child has ended: copying meanwhile would only take the
+            // processor from the child.
+            if (Deliver) {
+                const bool OutputDone = OutputReader.Drain(UINT64_MAX, NextTurn);
+                const bool ErrorDone = ErrorReader.Drain(UINT64_MAX, NextTurn);
+                Behind = !OutputDone || !ErrorDone;
+            }
             continue;
         }
         Exited = true;
@@ -324,10 +377,18 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
         break;
     }
     // What the child wrote before it ended, and nothing a process it started
-    // writes afterwards.
+    // writes afterwards; still in slices, with the caller's turns between.
     const std::uint64_t OutputEnd = OutputReader.Written();
     const std::uint64_t ErrorEnd = ErrorReader.Written();
-    OutputReader.Drain(OutputEnd);
-    ErrorReader.Drain(ErrorEnd);
-    return true;
+    if (Overflowed(OutputEnd, ErrorEnd))
+        return true;
+    OutputReader.Reserve(OutputEnd);
+    ErrorReader.Reserve(ErrorEnd);
+    for (;;) {
+        const bool OutputDone = OutputReader.Drain(OutputEnd, NextTurn);
+        const bool ErrorDone = ErrorReader.Drain(ErrorEnd, NextTurn);
+        if (OutputDone && ErrorDone)
+            return true;
+        Turn();
+    }
 }

@@ -7,7 +7,7 @@
 bool RunProcess(const std::wstring& CommandLine, const TStrings* Input, TStrings* Output, TStrings* Errors,
                 std::uint32_t& ExitCode, std::uint16_t ShowWindow, std::uint32_t CreationFlags,
                 const TProcessOutputEvent& OnOutput, const TProcessOutputEvent& OnError, double Deadline,
-                const TProcessTurnEvent& OnTurn)
+                const TProcessTurnEvent& OnTurn, const TProcessOptions& Options, TProcessStatus* Status)
 {
     // The child's input is always a pipe, empty without an Input list, so it
     // reads end-of-input at once instead of waiting on a console.
@@ -30,7 +30,7 @@ bool RunProcess(const std::wstring& CommandLine, const TStrings* Input, TStrings
     TMemoryStream* ErrorTarget = Errors == Output ? &OutputStream : &ErrorStream;
 
     const bool Started = RunProcess(CommandLine, &InputStream, &OutputStream, ErrorTarget, ExitCode, ShowWindow,
-                                    CreationFlags, OnOutput, OnError, Deadline, OnTurn);
+                                    CreationFlags, OnOutput, OnError, Deadline, OnTurn, Options, Status);
     if (Started) {
         const auto Load = [](const TMemoryStream& Stream, TStrings* Lines) {
             if (!Lines)

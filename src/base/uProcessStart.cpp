@@ -2,10 +2,12 @@
 
 #include "base/uSystem.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cwchar>
 #include <iterator>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -19,8 +21,10 @@ bool CreateOutputFile(TFileHandle& ChildEnd, TFileHandle& RunnerEnd)
 {
     static std::atomic<unsigned> Serial{0};
     const std::wstring Folder = GetTempDirectory();
-    if (Folder.empty())
+    if (Folder.empty()) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
+    }
     SECURITY_ATTRIBUTES Inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // A name of the process, a serial and the clock, made new (never an
@@ -132,28 +136,94 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
 };
 
+// The name of an environment entry "NAME=value"; an entry of the system's
+// own ("=C:=C:\\dir") keeps its leading "=" in its name.
+std::wstring_view EntryName(std::wstring_view Entry)
+{
+    const size_t Equals = Entry.find(L'=', 1);
+    return Entry.substr(0, Equals == std::wstring_view::npos ? Entry.size() : Equals);
+}
+
+bool SameName(std::wstring_view A, std::wstring_view B)
+{
+    return ::CompareStringOrdinal(A.data(), static_cast<int>(A.size()), B.data(), static_cast<int>(B.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// The caller's environment with Overrides in place of its own entries of
+// those names, as a block for CreateProcessW: each entry ends with a NUL and
+// the block with another, in the order of names without regard to case, as
+// the system keeps them.
+std::wstring EnvironmentBlock(const TStrings& Overrides)
+{
+    std::vector<std::wstring> Entries;
+    if (wchar_t* Strings = ::GetEnvironmentStringsW()) {
+        for (const wchar_t* Entry = Strings; *Entry; Entry += std::wcslen(Entry) + 1) {
+            const std::wstring_view Name = EntryName(Entry);
+            const bool Replaced = std::any_of(Overrides.begin(), Overrides.end(),
+                                              [&](const std::wstring& O) { return SameName(EntryName(O), Name); });
+            if (!Replaced)
+                Entries.emplace_back(Entry);
+        }
+        ::FreeEnvironmentStringsW(Strings);
+    }
+    Entries.insert(Entries.end(), Overrides.begin(), Overrides.end());
+    std::stable_sort(Entries.begin(), Entries.end(), [](const std::wstring& A, const std::wstring& B) {
+        const std::wstring_view NameA = EntryName(A);
+        const std::wstring_view NameB = EntryName(B);
+        return ::CompareStringOrdinal(NameA.data(), static_cast<int>(NameA.size()), NameB.data(),
+                                      static_cast<int>(NameB.size()), TRUE) == CSTR_LESS_THAN;
+    });
+    std::wstring Block;
+    for (const std::wstring& Entry : Entries) {
+        Block += Entry;
+        Block += L'\0';
+    }
+    Block += L'\0';
+    return Block;
+}
+
+// Records why the start failed, from the system's last error, and fails.
+bool Failed(TProcessStatus& Status, TProcessFailure Failure)
+{
+    Status.Failure = Failure;
+    Status.SystemError = ::GetLastError();
+    return false;
+}
+
 } // namespace
 
 bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutputs& Outputs, std::uint16_t ShowWindow,
-                std::uint32_t CreationFlags, TChild& Child)
+                std::uint32_t CreationFlags, const TProcessOptions& Options, TChild& Child, TProcessStatus& Status)
 {
+    // A folder that is not there would otherwise come back as an unclear
+    // failure to start, or on some systems not at all.
+    if (!Options.Directory.empty()) {
+        const DWORD Attributes = ::GetFileAttributesW(Options.Directory.c_str());
+        if (Attributes == INVALID_FILE_ATTRIBUTES)
+            return Failed(Status, TProcessFailure::Directory);
+        if (!(Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ::SetLastError(ERROR_DIRECTORY);
+            return Failed(Status, TProcessFailure::Directory);
+        }
+    }
     TPipe InputPipe;
     TFileHandle OutputEnd, ErrorEnd, OutputReader, ErrorReader;
     if (Redirect) {
         if (!CreateRunnerPipe(InputPipe, false))
-            return false;
+            return Failed(Status, TProcessFailure::Setup);
         if (Outputs.Output || (Outputs.Shared && Outputs.Errors)) {
             if (!CreateOutputFile(OutputEnd, OutputReader))
-                return false;
-        } else {
-            OutputEnd = OpenNul();
+                return Failed(Status, TProcessFailure::Setup);
+        } else if (!(OutputEnd = OpenNul())) {
+            return Failed(Status, TProcessFailure::Setup);
         }
         if (!Outputs.Shared) {
             if (Outputs.Errors) {
                 if (!CreateOutputFile(ErrorEnd, ErrorReader))
-                    return false;
-            } else {
-                ErrorEnd = OpenNul();
+                    return Failed(Status, TProcessFailure::Setup);
+            } else if (!(ErrorEnd = OpenNul())) {
+                return Failed(Status, TProcessFailure::Setup);
             }
         }
     }
@@ -172,10 +242,18 @@ bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutp
         const HANDLE Handles[] = {Startup.StartupInfo.hStdInput, Startup.StartupInfo.hStdOutput,
                                   Startup.StartupInfo.hStdError};
         if (!Inherited.Build(Handles, 3))
-            return false;
+            return Failed(Status, TProcessFailure::Setup);
         Startup.lpAttributeList = Inherited.List();
         Flags |= EXTENDED_STARTUPINFO_PRESENT;
     }
+
+    std::wstring Environment;
+    if (!Options.Environment.empty()) {
+        Environment = EnvironmentBlock(Options.Environment);
+        Flags |= CREATE_UNICODE_ENVIRONMENT;
+    }
+    const wchar_t* Program = Options.Program.empty() ? nullptr : Options.Program.c_str();
+    const wchar_t* Directory = Options.Directory.empty() ? nullptr : Options.Directory.c_str();
 
     PROCESS_INFORMATION Info{};
     bool Created = false;
@@ -186,11 +264,13 @@ bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutp
         if (Attempt > 0 && ::GetLastError() != ERROR_INTERNAL_ERROR)
             break;
         std::wstring WritableCommandLine = CommandLine;
-        Created = ::CreateProcessW(nullptr, WritableCommandLine.data(), nullptr, nullptr, Redirect ? TRUE : FALSE,
-                                   Flags, nullptr, nullptr, &Startup.StartupInfo, &Info) != FALSE;
+        Created = ::CreateProcessW(Program, WritableCommandLine.data(), nullptr, nullptr, Redirect ? TRUE : FALSE,
+                                   Flags, Environment.empty() ? nullptr : Environment.data(), Directory,
+                                   &Startup.StartupInfo, &Info) != FALSE;
     }
     if (!Created)
-        return false;
+        return Failed(Status,
+                      ::GetLastError() == ERROR_DIRECTORY ? TProcessFailure::Directory : TProcessFailure::Start);
     Child.Process.reset(Info.hProcess);
     Child.Thread.reset(Info.hThread);
     Child.Input = std::move(InputPipe.Write);

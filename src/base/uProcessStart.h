@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/Handle.h"
+#include "base/uProcess.h"
 
 #include <windows.h>
 
@@ -35,7 +36,9 @@ struct TChildOutputs {
     bool Shared = false;
 };
 
-// Starts CommandLine, with its standard handles given when Redirect (else it
-// gets none). False when it cannot be started, or its files cannot be made.
+// Starts CommandLine with the program, folder and environment of Options,
+// with its standard handles given when Redirect (else it gets none). False
+// when it cannot be started or its files cannot be made, with Status saying
+// which and why.
 bool StartChild(const std::wstring& CommandLine, bool Redirect, const TChildOutputs& Outputs, std::uint16_t ShowWindow,
-                std::uint32_t CreationFlags, TChild& Child);
+                std::uint32_t CreationFlags, const TProcessOptions& Options, TChild& Child, TProcessStatus& Status);

@@ -1,28 +1,13 @@
 #include "base/uStreams.h"
 
+#include "base/uFaults.h"
+
 #include "base/Format.h"
+#include "base/uSystem.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
-
-namespace {
-
-std::wstring SystemErrorText(DWORD Code)
-{
-    wchar_t* Text = nullptr;
-    const DWORD Length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                              FORMAT_MESSAGE_IGNORE_INSERTS,
-                                          nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
-    std::wstring Result = Length ? std::wstring(Text, Length) : Format(L"System error %u", {Code});
-    if (Text)
-        ::LocalFree(Text);
-    while (!Result.empty() && (Result.back() == L'\n' || Result.back() == L'\r' || Result.back() == L' '))
-        Result.pop_back();
-    return Result;
-}
-
-} // namespace
 
 // --- TStream -------------------------------------------------------------------
 
@@ -70,6 +55,10 @@ std::int32_t THandleStream::Read(void* Buffer, std::int32_t Count)
 std::int32_t THandleStream::Write(const void* Buffer, std::int32_t Count)
 {
     DWORD Done = 0;
+    if (Count > 0 && SystemFaultHere(TSystemFault::FileWrite)) {
+        ::SetLastError(ERROR_DISK_FULL);
+        return 0;
+    }
     if (Count <= 0 || !::WriteFile(FHandle.get(), Buffer, static_cast<DWORD>(Count), &Done, nullptr))
         return 0;
     return static_cast<std::int32_t>(Done);
@@ -179,4 +168,90 @@ void TMemoryStream::Clear() noexcept
 {
     FBytes.clear();
     FPosition = 0;
+}
+
+// --- TReservedStream ---------------------------------------------------------------
+
+namespace {
+
+// Pages are committed in steps of this much, so that a stream filled in
+// small writes does not ask the system for every page.
+constexpr size_t CommitStep = 1 << 20;
+
+} // namespace
+
+TReservedStream::TReservedStream(std::uint64_t Capacity)
+{
+    if (Capacity == 0 || Capacity > std::numeric_limits<size_t>::max() - CommitStep)
+        return;
+    FBase = static_cast<std::uint8_t*>(
+        ::VirtualAlloc(nullptr, static_cast<size_t>(Capacity), MEM_RESERVE, PAGE_NOACCESS));
+    if (FBase)
+        FCapacity = static_cast<size_t>(Capacity);
+}
+
+TReservedStream::~TReservedStream()
+{
+    if (FBase)
+        ::VirtualFree(FBase, 0, MEM_RELEASE);
+}
+
+bool TReservedStream::Commit(size_t End)
+{
+    if (End <= FCommitted)
+        return true;
+    const size_t Target = std::min(FCapacity, (End + CommitStep - 1) / CommitStep * CommitStep);
+    if (!::VirtualAlloc(FBase + FCommitted, Target - FCommitted, MEM_COMMIT, PAGE_READWRITE))
+        return false;
+    FCommitted = Target;
+    return true;
+}
+
+void TReservedStream::SetSize(std::int64_t NewSize)
+{
+    const size_t Size = static_cast<size_t>(std::clamp<std::int64_t>(NewSize, 0, static_cast<std::int64_t>(FCapacity)));
+    if (!Commit(Size))
+        throw EStreamError(SystemErrorText(::GetLastError()));
+    if (Size > FSize)
+        std::memset(FBase + FSize, 0, Size - FSize);
+    FSize = Size;
+    FPosition = std::min<std::int64_t>(FPosition, static_cast<std::int64_t>(FSize));
+}
+
+std::int32_t TReservedStream::Read(void* Buffer, std::int32_t Count)
+{
+    const std::int64_t Available = static_cast<std::int64_t>(FSize) - FPosition;
+    if (Count <= 0 || Available <= 0)
+        return 0;
+    const auto Done = static_cast<std::int32_t>(std::min<std::int64_t>(Available, Count));
+    std::memcpy(Buffer, FBase + FPosition, static_cast<size_t>(Done));
+    FPosition += Done;
+    return Done;
+}
+
+std::int32_t TReservedStream::Write(const void* Buffer, std::int32_t Count)
+{
+    if (Count <= 0 || FPosition >= static_cast<std::int64_t>(FCapacity))
+        return 0;
+    const auto Start = static_cast<size_t>(FPosition);
+    const size_t Done = std::min(static_cast<size_t>(Count), FCapacity - Start);
+    if (!Commit(Start + Done))
+        return 0;
+    if (Start > FSize)
+        std::memset(FBase + FSize, 0, Start - FSize);
+    std::memcpy(FBase + Start, Buffer, Done);
+    FSize = std::max(FSize, Start + Done);
+    FPosition += static_cast<std::int64_t>(Done);
+    return static_cast<std::int32_t>(Done);
+}
+
+std::int64_t TReservedStream::Seek(std::int64_t Offset, TSeekOrigin Origin)
+{
+    switch (Origin) {
+    case TSeekOrigin::soBeginning: FPosition = Offset; break;
+    case TSeekOrigin::soCurrent: FPosition += Offset; break;
+    case TSeekOrigin::soEnd: FPosition = static_cast<std::int64_t>(FSize) + Offset; break;
+    }
+    FPosition = std::max<std::int64_t>(FPosition, 0);
+    return FPosition;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 LODESTAR_DECLARE_EXCEPTION(EStreamError, Exception);
@@ -97,5 +98,40 @@ public:
 
 private:
     std::vector<std::uint8_t> FBytes;
+    std::int64_t FPosition = 0;
+};
+
+// A memory stream of at most Capacity bytes whose bytes never move: the
+// address space for all of them is reserved at once and committed as they
+// come. Growing it copies nothing, so a large output taken in while its
+// writer goes on never stops everything for a copy of all that came before,
+// and it holds no more memory than its bytes. Writes past Capacity are
+// short (WriteBuffer raises); so is every write when the address space
+// cannot be had.
+class TReservedStream : public TStream {
+public:
+    explicit TReservedStream(std::uint64_t Capacity);
+    ~TReservedStream() override;
+
+    void SetSize(std::int64_t NewSize) override;
+    using TStream::SetSize;
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+    using TStream::Seek;
+
+    std::string_view Bytes() const noexcept { return {reinterpret_cast<const char*>(FBase), FSize}; }
+    // False when the address space could not be had, or the capacity is 0.
+    bool Ready() const noexcept { return FBase != nullptr; }
+
+private:
+    // Commits the pages up to End (at most the capacity); false when the
+    // system refuses.
+    bool Commit(size_t End);
+
+    std::uint8_t* FBase = nullptr;
+    size_t FCapacity = 0;
+    size_t FCommitted = 0;
+    size_t FSize = 0;
     std::int64_t FPosition = 0;
 };

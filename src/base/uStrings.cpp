@@ -224,6 +224,25 @@ size_t FindEither(std::wstring_view Text, size_t From, wchar_t A, wchar_t B)
     return I;
 }
 
+size_t FindByte(std::string_view Text, size_t From, char Byte) noexcept
+{
+    size_t I = From;
+#ifdef __SSE2__
+    const __m128i Want = _mm_set1_epi8(Byte);
+    for (; I + 32 <= Text.size(); I += 32) {
+        const __m128i Low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Text.data() + I));
+        const __m128i High = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Text.data() + I + 16));
+        const auto Found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Low, Want))) |
+                           static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(High, Want))) << 16;
+        if (Found != 0)
+            return I + static_cast<size_t>(__builtin_ctz(Found));
+    }
+#endif
+    while (I < Text.size() && Text[I] != Byte)
+        ++I;
+    return I;
+}
+
 bool NextTextLine(std::wstring_view Text, size_t& Pos, std::wstring_view& Line)
 {
     if (Pos >= Text.size())

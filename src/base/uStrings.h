@@ -45,6 +45,10 @@ bool NextTextLine(std::wstring_view Text, size_t& Pos, std::wstring_view& Line);
 // The position of the first A or B in Text from From on, or Text.size();
 // several units at a time, for the megabytes of captured output.
 size_t FindEither(std::wstring_view Text, size_t From, wchar_t A, wchar_t B);
+// The position of the first Byte in Text from From on, or Text.size(); for
+// the gigabyte of a tags file (the C runtime's memchr goes a byte at a time
+// under wine).
+size_t FindByte(std::string_view Text, size_t From, char Byte) noexcept;
 
 // Text upper-cased as the system's locale does it (CharUpperBuffW).
 std::wstring UpperCaseText(std::wstring_view Text);

@@ -1,8 +1,14 @@
 #include "base/uSystem.h"
 
+#include "base/Format.h"
 #include "base/Handle.h"
+#include "base/uFaults.h"
+
+#include <sddl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cwchar>
 #include <memory>
 
 namespace {
@@ -23,6 +29,14 @@ struct TTempFile {
     std::wstring Path;
     TFileHandle Handle;
 };
+
+// A reparse point (a junction, a symbolic link) names another place: it is
+// removed as itself, never entered.
+bool IsReparsePoint(const std::wstring& Path)
+{
+    const DWORD Attributes = ::GetFileAttributesW(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 // Exists from the library's load to its unload; touched only from the
 // host's thread and from the unload.
@@ -54,9 +68,15 @@ bool StillNames(const std::wstring& Path, HANDLE Held)
     return Now && ReadIdentity(Now.get(), A) && ReadIdentity(Held, B) && A == B;
 }
 
-// Deletes a file, or a folder with its tree.
+// Deletes a file, or a folder with its tree; a link goes as a link.
 bool DeletePath(const std::wstring& Path)
 {
+    if (SystemFaultHere(TSystemFault::FileDelete)) {
+        ::SetLastError(ERROR_SHARING_VIOLATION);
+        return false;
+    }
+    if (IsReparsePoint(Path))
+        return DirectoryExists(Path) ? ::RemoveDirectoryW(Path.c_str()) != FALSE : ::DeleteFileW(Path.c_str()) != FALSE;
     if (DirectoryExists(Path))
         return DeleteDirectoryTree(Path);
     ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -107,8 +127,10 @@ std::wstring GetTempDirectory()
 
 std::wstring MakeTempFileName(const std::wstring& Directory, const std::wstring& Prefix)
 {
-    if (Directory.empty())
+    if (Directory.empty()) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
         return std::wstring();
+    }
     wchar_t Buffer[MAX_PATH + 1];
     if (::GetTempFileNameW(Directory.c_str(), Prefix.c_str(), 0, Buffer) == 0)
         return std::wstring();
@@ -137,6 +159,123 @@ std::wstring MakeTempFileNameExt(const std::wstring& Directory, const std::wstri
     return Result;
 }
 
+namespace {
+
+// Full control for the current user alone, not inherited from the parent,
+// and inherited by what is made inside.
+std::wstring PrivateFolderSddl()
+{
+    TKernelHandle Token;
+    HANDLE Raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &Raw))
+        return std::wstring();
+    Token.reset(Raw);
+    DWORD Size = 0;
+    ::GetTokenInformation(Token.get(), TokenUser, nullptr, 0, &Size);
+    if (Size == 0)
+        return std::wstring();
+    auto User = std::make_unique<std::uint8_t[]>(Size);
+    if (!::GetTokenInformation(Token.get(), TokenUser, User.get(), Size, &Size))
+        return std::wstring();
+    wchar_t* Sid = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(User.get())->User.Sid, &Sid))
+        return std::wstring();
+    std::wstring Result = std::wstring(L"D:P(A;OICI;FA;;;") + Sid + L")";
+    ::LocalFree(Sid);
+    return Result;
+}
+
+// The name part after Prefix of a folder MakePrivateFolder made: "-<hex
+// process id>-<hex serial>"; the process id, or 0 when Name is not one.
+DWORD FolderProcess(std::wstring_view Name, std::wstring_view Prefix)
+{
+    if (Name.size() <= Prefix.size() + 1 || Name.substr(0, Prefix.size()) != Prefix || Name[Prefix.size()] != L'-')
+        return 0;
+    Name.remove_prefix(Prefix.size() + 1);
+    const size_t Dash = Name.find(L'-');
+    if (Dash == 0 || Dash == std::wstring_view::npos || Dash + 1 == Name.size() || Dash > 8)
+        return 0;
+    const auto IsHex = [](wchar_t C) { return std::iswxdigit(C) != 0; };
+    if (!std::all_of(Name.begin(), Name.end(), [&](wchar_t C) { return C == L'-' || IsHex(C); }) ||
+        Name.find(L'-', Dash + 1) != std::wstring_view::npos)
+        return 0;
+    return static_cast<DWORD>(std::wcstoul(std::wstring(Name.substr(0, Dash)).c_str(), nullptr, 16));
+}
+
+bool ProcessGone(DWORD Id)
+{
+    TKernelHandle Process(::OpenProcess(SYNCHRONIZE, FALSE, Id));
+    if (Process)
+        return ::WaitForSingleObject(Process.get(), 0) == WAIT_OBJECT_0;
+    // Refused access is a process that runs as someone else.
+    return ::GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+} // namespace
+
+std::wstring MakePrivateFolder(const std::wstring& Parent, const std::wstring& Prefix)
+{
+    static std::atomic<unsigned> Serial{0};
+    if (Parent.empty()) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return std::wstring();
+    }
+    const std::wstring Sddl = PrivateFolderSddl();
+    PSECURITY_DESCRIPTOR Descriptor = nullptr;
+    if (Sddl.empty() ||
+        !::ConvertStringSecurityDescriptorToSecurityDescriptorW(Sddl.c_str(), SDDL_REVISION_1, &Descriptor, nullptr))
+        return std::wstring();
+    // Whatever ends the attempts, the system's reason stays the last error.
+    const auto Free = ScopeExit([&] {
+        const TLastErrorGuard Guard;
+        ::LocalFree(Descriptor);
+    });
+    SECURITY_ATTRIBUTES Security{sizeof(SECURITY_ATTRIBUTES), Descriptor, FALSE};
+    const std::wstring Base = ExpandFileName(Parent.back() == L'\\' || Parent.back() == L'/' ? Parent : Parent + L"\\");
+    for (int Attempt = 0; Attempt < 64; ++Attempt) {
+        wchar_t Name[48];
+        std::swprintf(Name, std::size(Name), L"-%lx-%x", ::GetCurrentProcessId(), Serial.fetch_add(1));
+        const std::wstring Path = Base + Prefix + Name;
+        // Made new, never an existing folder taken over.
+        if (::CreateDirectoryW(Path.c_str(), &Security)) {
+            // A folder the registry could not take would be left for good.
+            try {
+                RegisterTempFile(Path);
+            } catch (...) {
+                ::RemoveDirectoryW(Path.c_str());
+                throw;
+            }
+            return Path;
+        }
+        if (::GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    return std::wstring();
+}
+
+void RemoveLeftoverFolders(const std::wstring& Parent, const std::wstring& Prefix) noexcept
+{
+    try {
+        if (Parent.empty())
+            return;
+        const std::wstring Base = Parent.back() == L'\\' || Parent.back() == L'/' ? Parent : Parent + L"\\";
+        WIN32_FIND_DATAW Data;
+        TFindHandle Find(::FindFirstFileW((Base + Prefix + L"-*").c_str(), &Data));
+        if (!Find)
+            return;
+        do {
+            const DWORD Attributes = Data.dwFileAttributes;
+            if (!(Attributes & FILE_ATTRIBUTE_DIRECTORY) || (Attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            const DWORD Owner = FolderProcess(Data.cFileName, Prefix);
+            if (Owner != 0 && Owner != ::GetCurrentProcessId() && ProcessGone(Owner))
+                DeleteDirectoryTree(Base + Data.cFileName);
+        } while (::FindNextFileW(Find.get(), &Data));
+    } catch (...) {
+        // A leftover stays for the next start.
+    }
+}
+
 std::wstring ExpandEnvironment(const std::wstring& Text)
 {
     std::wstring Buffer(16384, L'\0');
@@ -157,7 +296,10 @@ std::wstring FindProgram(const std::wstring& Name, const std::wstring& Folder)
 {
     if (Name.empty())
         return std::wstring();
-    if (IsAbsolutePath(Name)) {
+    const TPathKind Kind = PathKind(Name);
+    if (Kind == TPathKind::OnCurrentDrive)
+        return std::wstring();
+    if (Kind == TPathKind::Full) {
         const std::wstring Full = ExpandFileName(Name);
         return FileExists(Full) ? Full : std::wstring();
     }
@@ -175,7 +317,7 @@ std::wstring FindProgram(const std::wstring& Name, const std::wstring& Folder)
                 End = Path.size();
             std::wstring Entry = TrimQuotes(Path.substr(Start, End - Start));
             // A relative entry (".", an empty one) would mean the current
-            // directory again.
+            // directory again, and "\bin" or "C:bin" the current drive.
             if (IsAbsolutePath(Entry))
                 Folders.push_back(std::move(Entry));
             Start = End + 1;
@@ -191,6 +333,28 @@ std::wstring FindProgram(const std::wstring& Name, const std::wstring& Folder)
     return std::wstring();
 }
 
+bool IsProgramImage(const std::wstring& Path)
+{
+    TFileHandle File(::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!File)
+        return false;
+    // The DOS header: "MZ", and at 0x3C where the PE header starts.
+    std::uint8_t Header[64];
+    DWORD Done = 0;
+    if (!::ReadFile(File.get(), Header, sizeof(Header), &Done, nullptr) || Done != sizeof(Header) || Header[0] != 'M' ||
+        Header[1] != 'Z')
+        return false;
+    const std::uint32_t Offset = Header[0x3C] | Header[0x3D] << 8 | Header[0x3E] << 16 |
+                                 static_cast<std::uint32_t>(Header[0x3F]) << 24;
+    LARGE_INTEGER At;
+    At.QuadPart = Offset;
+    char Signature[4];
+    return ::SetFilePointerEx(File.get(), At, nullptr, FILE_BEGIN) &&
+           ::ReadFile(File.get(), Signature, sizeof(Signature), &Done, nullptr) && Done == sizeof(Signature) &&
+           std::equal(Signature, Signature + 4, "PE\0\0");
+}
+
 bool DeleteDirectoryTree(const std::wstring& Directory)
 {
     std::wstring Dir = Directory;
@@ -204,7 +368,9 @@ bool DeleteDirectoryTree(const std::wstring& Directory)
             const std::wstring Name = Data.cFileName;
             const std::wstring Path = Dir + Name;
             if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                // The attributes of a link would be its target's.
+                if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                    ::SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
                 Success = ::DeleteFileW(Path.c_str()) && Success;
             } else if (Name != L"." && Name != L"..") {
                 // A junction or directory link goes as a link: following it
@@ -245,16 +411,40 @@ bool DeleteTempFile(const std::wstring& Path) noexcept
             const auto Found = std::find_if(Files.begin(), Files.end(),
                                             [&](const TTempFile& F) { return F.Path == Full; });
             if (Found != Files.end()) {
+                // What stands at the path now may be another program's: a
+                // folder of ours renamed away and another put in its place.
+                // That one is left alone.
+                if (!StillNames(Full, Found->Handle.get())) {
+                    Files.erase(Found);
+                    return true;
+                }
+                TFileIdentity Ours;
+                const bool Known = ReadIdentity(Found->Handle.get(), Ours);
+                // Kept for the unload only while the path names the same
+                // file; reopening it allocates nothing, so it holds also
+                // when memory has run out.
+                const auto Keep = [&]() noexcept {
+                    Found->Handle = OpenForIdentity(Full);
+                    TFileIdentity Now;
+                    if (!Known || !Found->Handle || !ReadIdentity(Found->Handle.get(), Now) || !(Now == Ours))
+                        Files.erase(Found);
+                };
                 // The handle goes first: a folder with an open handle is
                 // not removed at once.
-                TTempFile File = std::move(*Found);
-                Files.erase(Found);
-                File.Handle.reset();
-                if (!DeletePath(Full) && PathExists(Full)) {
-                    RegisterTempFile(Full);
-                    return false;
+                Found->Handle.reset();
+                bool Deleted = false;
+                try {
+                    Deleted = DeletePath(Full) || !PathExists(Full);
+                } catch (...) {
+                    Keep();
+                    throw;
                 }
-                return true;
+                if (Deleted) {
+                    Files.erase(Found);
+                    return true;
+                }
+                Keep();
+                return false;
             }
         }
         return DeletePath(Full) || !PathExists(Full);
@@ -323,11 +513,33 @@ bool WriteWholeFile(const std::wstring& Path, std::string_view Bytes)
            Done == Bytes.size();
 }
 
+std::wstring SystemErrorText(DWORD Code)
+{
+    wchar_t* Text = nullptr;
+    const DWORD Length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
+    std::wstring Result = Length ? std::wstring(Text, Length) : Format(L"System error %u", {Code});
+    if (Text)
+        ::LocalFree(Text);
+    while (!Result.empty() && (Result.back() == L'\n' || Result.back() == L'\r' || Result.back() == L' '))
+        Result.pop_back();
+    return Result;
+}
+
+TPathKind PathKind(const std::wstring& Path)
+{
+    const auto Separator = [&](size_t I) { return I < Path.size() && (Path[I] == L'\\' || Path[I] == L'/'); };
+    if (Separator(0))
+        return Separator(1) ? TPathKind::Full : TPathKind::OnCurrentDrive;
+    if (Path.size() >= 2 && Path[1] == L':')
+        return Separator(2) ? TPathKind::Full : TPathKind::OnCurrentDrive;
+    return TPathKind::Relative;
+}
+
 bool IsAbsolutePath(const std::wstring& Path)
 {
-    if (Path.size() >= 3 && Path[1] == L':' && (Path[2] == L'\\' || Path[2] == L'/'))
-        return true;
-    return !Path.empty() && (Path[0] == L'\\' || Path[0] == L'/');
+    return PathKind(Path) == TPathKind::Full;
 }
 
 bool FileExists(const std::wstring& Path)

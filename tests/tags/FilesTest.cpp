@@ -3,10 +3,13 @@
 #include "TagsTestUtil.h"
 
 #include "plugin/uLibrary.h"
+#include "base/uStrings.h"
 #include "base/uSystem.h"
 
+#include <aclapi.h>
 #include <gmock/gmock.h>
 
+#include <cwchar>
 #include <string>
 
 using namespace tagstest;
@@ -93,6 +96,132 @@ TEST_F(TempFilesTest, DeletingARegisteredFileForgetsIt)
     EXPECT_TRUE(TempFiles().empty());
 }
 
+// The path names what the plugin made only while it is the same file: a
+// folder renamed away and another put in its place is another program's,
+// and a link in its place leads elsewhere.
+TEST_F(TempFilesTest, ADeleteTouchesOnlyWhatThePluginMade)
+{
+    TScratchDir Dir;
+    const std::wstring Ours = Dir / L"ours";
+    const std::wstring Elsewhere = Dir / L"elsewhere";
+    for (const bool Link : {false, true}) {
+        ::CreateDirectoryW(Ours.c_str(), nullptr);
+        RegisterTempFile(Ours);
+        ASSERT_TRUE(::MoveFileW(Ours.c_str(), (Dir / L"moved").c_str()));
+        ::CreateDirectoryW(Elsewhere.c_str(), nullptr);
+        WriteFileBytes(Elsewhere + L"\\keep.txt", "not ours");
+        if (Link) {
+            // Wine says it made a link it cannot open: nothing to try then.
+            if (!::CreateSymbolicLinkW(Ours.c_str(), Elsewhere.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+                !DirectoryExists(Ours)) {
+                ::DeleteFileW(Ours.c_str());
+                ::RemoveDirectoryW(Ours.c_str());
+                DeleteDirectoryTree(Dir / L"moved");
+                DeleteDirectoryTree(Elsewhere);
+                DeleteTempFile(Ours);
+                continue;
+            }
+        } else {
+            ASSERT_TRUE(::MoveFileW(Elsewhere.c_str(), Ours.c_str()));
+        }
+        EXPECT_TRUE(DeleteTempFile(Ours));
+        EXPECT_TRUE(FileExists(Ours + L"\\keep.txt")) << Link;
+        EXPECT_TRUE(DirectoryExists(Dir / L"moved")) << Link;
+        EXPECT_TRUE(TempFiles().empty()) << Link;
+        DeleteDirectoryTree(Dir / L"moved");
+        if (Link) {
+            ::RemoveDirectoryW(Ours.c_str());
+            DeleteDirectoryTree(Elsewhere);
+        } else {
+            DeleteDirectoryTree(Ours);
+        }
+    }
+    // A delete that fails keeps the entry for the unload, and only its own.
+    ::CreateDirectoryW(Ours.c_str(), nullptr);
+    WriteFileBytes(Ours + L"\\busy.txt", "x");
+    RegisterTempFile(Ours);
+    {
+        TFileHandle Busy(
+            ::CreateFileW((Ours + L"\\busy.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_FALSE(DeleteTempFile(Ours));
+    }
+    EXPECT_EQ(TempFiles(), TStrings{Ours});
+    EXPECT_TRUE(DeleteTempFile(Ours));
+    EXPECT_FALSE(DirectoryExists(Ours));
+}
+
+// The snapshot folder: open to the current user alone, named after the
+// process, and removed at a later start once that process is gone.
+TEST_F(TempFilesTest, PrivateFoldersAreTheUsersAloneAndLeftoversOfDeadProcessesGo)
+{
+    TScratchDir Dir;
+    const std::wstring Folder = MakePrivateFolder(Dir.Path(), L"ctagstemp");
+    ASSERT_FALSE(Folder.empty());
+    wchar_t Own[32];
+    std::swprintf(Own, 32, L"\\ctagstemp-%lx-", ::GetCurrentProcessId());
+    EXPECT_EQ(Folder.find(Own), Dir.Path().size()) << tooltext::Narrow(Folder);
+    EXPECT_EQ(TempFiles(), TStrings{Folder});
+    // Nobody but the current user is let in (and the system, which wine
+    // adds of its own).
+    PSECURITY_DESCRIPTOR Descriptor = nullptr;
+    PACL Acl = nullptr;
+    ASSERT_EQ(::GetNamedSecurityInfoW(Folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &Acl,
+                                      nullptr, &Descriptor),
+              ERROR_SUCCESS);
+    ASSERT_NE(Acl, nullptr);
+    HANDLE Token = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &Token));
+    std::uint8_t User[256];
+    DWORD Size = sizeof(User);
+    ASSERT_TRUE(::GetTokenInformation(Token, TokenUser, User, Size, &Size));
+    ::CloseHandle(Token);
+    std::uint8_t System[SECURITY_MAX_SID_SIZE];
+    Size = sizeof(System);
+    ASSERT_TRUE(::CreateWellKnownSid(WinLocalSystemSid, nullptr, System, &Size));
+    bool UserAllowed = false;
+    for (DWORD I = 0; I < Acl->AceCount; ++I) {
+        void* Entry = nullptr;
+        ASSERT_TRUE(::GetAce(Acl, I, &Entry));
+        auto* Allowed = static_cast<ACCESS_ALLOWED_ACE*>(Entry);
+        ASSERT_EQ(Allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        PSID Sid = &Allowed->SidStart;
+        const bool IsUser = ::EqualSid(Sid, reinterpret_cast<TOKEN_USER*>(User)->User.Sid) != FALSE;
+        EXPECT_TRUE(IsUser || ::EqualSid(Sid, System)) << "an entry for someone else";
+        UserAllowed = UserAllowed || IsUser;
+    }
+    EXPECT_TRUE(UserAllowed);
+    ::LocalFree(Descriptor);
+    EXPECT_EQ(MakePrivateFolder(Dir / L"missing", L"ctagstemp"), L"");
+    EXPECT_TRUE(DeleteTempFile(Folder));
+
+    // A process that has ended: its id is free until reused.
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    PROCESS_INFORMATION Info{};
+    std::wstring Line = L"cmd /c exit";
+    ASSERT_TRUE(::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &Startup, &Info));
+    ::WaitForSingleObject(Info.hProcess, INFINITE);
+    const DWORD Dead = Info.dwProcessId;
+    ::CloseHandle(Info.hThread);
+    ::CloseHandle(Info.hProcess);
+    const auto Name = [](DWORD Process, const wchar_t* Rest) {
+        wchar_t Text[64];
+        std::swprintf(Text, 64, L"ctagstemp-%lx-%ls", Process, Rest);
+        return std::wstring(Text);
+    };
+    for (const std::wstring& Made : {Name(Dead, L"0"), Name(::GetCurrentProcessId(), L"1"),
+                                     std::wstring(L"ctagstemp-x"), std::wstring(L"ctagstempA-1-2")}) {
+        ::CreateDirectoryW((Dir / Made).c_str(), nullptr);
+        WriteFileBytes(Dir / (Made + L"\\snapshot.c"), "x");
+    }
+    WriteFileBytes(Dir / Name(Dead, L"2"), "a file");
+    RemoveLeftoverFolders(Dir.Path(), L"ctagstemp");
+    EXPECT_THAT(toolsupport::LeftIn(Dir.Path()),
+                ::testing::UnorderedElementsAre(Name(::GetCurrentProcessId(), L"1"), L"ctagstemp-x", L"ctagstempA-1-2",
+                                                Name(Dead, L"2")));
+}
+
 // Through the library's own start and stop, as the host's load and unload
 // run them.
 TEST(TempFilesUnload, DeletesWhatThePluginMadeAndStillOwnsOnly)
@@ -158,6 +287,40 @@ TEST(ExpandEnvironment, ReplacesKnownReferencesOnly)
     const std::wstring Long(20000, L'y');
     TEnvOverride Big(L"LODESTAR_TEST_LONG", Long);
     EXPECT_EQ(ExpandEnvironment(L"<%LODESTAR_TEST_LONG%>"), L"<" + Long + L">");
+}
+
+// A path the current drive anchors names another file when the panel's
+// drive changes: it is neither full nor looked for, as a name or on PATH.
+TEST(PathKind, OnlyADriveWithItsRootOrANetworkPathIsFull)
+{
+    const struct {
+        const wchar_t* Path;
+        TPathKind Kind;
+    } Cases[] = {
+        {L"C:\\Tools\\ctags.exe", TPathKind::Full},
+        {L"c:/tools/ctags.exe", TPathKind::Full},
+        {L"\\\\server\\share\\ctags.exe", TPathKind::Full},
+        {L"//server/share/ctags.exe", TPathKind::Full},
+        {L"\\\\?\\C:\\ctags.exe", TPathKind::Full},
+        {L"\\bin\\ctags.exe", TPathKind::OnCurrentDrive},
+        {L"/bin/ctags.exe", TPathKind::OnCurrentDrive},
+        {L"C:ctags.exe", TPathKind::OnCurrentDrive},
+        {L"C:", TPathKind::OnCurrentDrive},
+        {L"ctags.exe", TPathKind::Relative},
+        {L"tools\\ctags.exe", TPathKind::Relative},
+        {L"", TPathKind::Relative},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(PathKind(Case.Path), Case.Kind) << WideToUtf8(Case.Path);
+
+    const std::wstring Folder = toolsupport::ProgramFolder();
+    const std::wstring Rooted = Folder.substr(2); // "\..." on the current drive
+    const TCurrentDirOverride Here(Folder);
+    const TEnvOverride Path(L"PATH", Rooted + L";" + Folder.substr(0, 2) + L"." + L";\"" + Rooted + L"\"");
+    EXPECT_EQ(FindProgram(L"fakectags.exe"), L"");
+    EXPECT_EQ(FindProgram(Rooted + L"\\fakectags.exe"), L"");
+    EXPECT_EQ(FindProgram(Folder.substr(0, 2) + L"fakectags.exe"), L"");
+    EXPECT_EQ(FindProgram(L"fakectags.exe", Folder), Folder + L"\\fakectags.exe");
 }
 
 TEST(PathHelpers, SplitAndQuoteTheWayTheCommandLineNeeds)

@@ -286,6 +286,121 @@ TEST(RunProcess, TheRunnersFilesGoWhateverEndsTheRun)
     }
 }
 
+// A child that writes without end, faster than its output can be copied:
+// the caller's turns still come (the one that raises ends the run), and
+// past a limit the child is ended with no more than the limit held.
+// Exactly the limit is not past it.
+TEST(RunProcess, AFloodingChildGivesTurnsAndIsEndedPastItsLimit)
+{
+    TScratchDir Dir;
+    const std::wstring Temp = Dir / L"tmp";
+    ::CreateDirectoryW(Temp.c_str(), nullptr);
+    const TEnvOverride Tmp(L"TMP", Temp);
+    const TEnvOverride TempVar(L"TEMP", Temp);
+    const std::wstring Started = Dir / L"started";
+    const std::string Pid = "pid " + WideToUtf8(Started) + "\n";
+    constexpr std::uint64_t Big = ProcessOutputLimit;
+    const struct {
+        const char* Case;
+        std::string Script;
+        std::uint64_t OutputLimit, ErrorLimit;
+        bool Cancel;
+        TProcessFailure Failure;
+    } Cases[] = {
+        {"output, cancelled", Pid + "flood out\n", Big, Big, true, TProcessFailure::None},
+        {"errors, cancelled", Pid + "flood err\n", Big, Big, true, TProcessFailure::None},
+        {"output past its limit", Pid + "flood out\n", 8 << 20, Big, false, TProcessFailure::OutputLimit},
+        {"errors past their limit", Pid + "flood err\n", Big, 64 << 10, false, TProcessFailure::ErrorLimit},
+        {"exactly the limit", Pid + "out 0123456789\n", 10, 10, false, TProcessFailure::None},
+        {"one byte past it at the exit", Pid + "out 0123456789\n", 9, 9, false, TProcessFailure::OutputLimit},
+    };
+    for (const auto& Case : Cases) {
+        ::DeleteFileW(Started.c_str());
+        const TScript Script(Dir, Case.Script);
+        TProcessOptions Options;
+        Options.OutputLimit = Case.OutputLimit;
+        Options.ErrorLimit = Case.ErrorLimit;
+        TProcessStatus Status;
+        TMemoryStream Output, Errors;
+        std::uint32_t ExitCode = 0;
+        const TProcessTurnEvent Turn = [&] {
+            if (Case.Cancel && FileExists(Started))
+                throw EAbort(L"Esc");
+        };
+        try {
+            EXPECT_TRUE(RunProcess(QuotedStr(FakeCtags()), nullptr, &Output, &Errors, ExitCode, SW_HIDE, 0, {}, {}, 0,
+                                   Turn, Options, &Status))
+                << Case.Case;
+            EXPECT_FALSE(Case.Cancel) << Case.Case;
+            EXPECT_EQ(Status.Failure, Case.Failure) << Case.Case;
+            EXPECT_EQ(ExitCode, Case.Failure == TProcessFailure::None ? 0u : ProcessOutputExceeded) << Case.Case;
+        } catch (const EAbort&) {
+            EXPECT_TRUE(Case.Cancel) << Case.Case;
+        }
+        EXPECT_LE(Output.Bytes().size(), Case.OutputLimit) << Case.Case;
+        EXPECT_LE(Errors.Bytes().size(), Case.ErrorLimit) << Case.Case;
+        // Ended and waited for, and its files gone with it.
+        ASSERT_TRUE(FileExists(Started)) << Case.Case;
+        TKernelHandle Child(::OpenProcess(SYNCHRONIZE, FALSE, std::stoul(ReadFileBytes(Started))));
+        if (Child) {
+            EXPECT_EQ(::WaitForSingleObject(Child.get(), 0), WAIT_OBJECT_0) << Case.Case;
+        }
+        EXPECT_TRUE(toolsupport::LeftIn(Temp).empty()) << Case.Case;
+    }
+}
+
+// The program, folder and environment given are the child's: the program
+// runs by exactly the path given, whatever the command line's first word
+// says, with nothing added to it; the folder must be one.
+TEST(RunProcess, TheChildGetsTheProgramFolderAndEnvironmentGiven)
+{
+    TScratchDir Dir;
+    const std::wstring Own = Dir / L"own";
+    ::CreateDirectoryW(Own.c_str(), nullptr);
+    const std::wstring Told = Dir / L"told.txt";
+    const TScript Script(Dir, "cwd\ntmpfile " + WideToUtf8(Told) + "\n");
+    tagstest::WriteFileBytes(Dir / L"a-file", "");
+    const std::wstring Program = FakeCtags();
+    const std::wstring NoExe = Program.substr(0, Program.size() - 4);
+    const struct {
+        const char* Case;
+        std::wstring Program, Directory;
+        bool Started;
+        TProcessFailure Failure;
+    } Cases[] = {
+        {"as given", Program, Own, true, TProcessFailure::None},
+        {"no .exe added", NoExe, L"", false, TProcessFailure::Start},
+        {"a missing folder", Program, Dir / L"missing", false, TProcessFailure::Directory},
+        {"a file for a folder", Program, Dir / L"a-file", false, TProcessFailure::Directory},
+    };
+    for (const auto& Case : Cases) {
+        TProcessOptions Options;
+        Options.Program = Case.Program;
+        Options.Directory = Case.Directory;
+        Options.Environment = {L"tmp=" + Own, L"TEMP=" + Own};
+        TProcessStatus Status;
+        TStrings Output;
+        std::uint32_t ExitCode = 1;
+        ::DeleteFileW(Told.c_str());
+        EXPECT_EQ(RunProcess(L"\"no-such-program\" x.c", static_cast<const TStrings*>(nullptr), &Output, nullptr,
+                             ExitCode, SW_HIDE, 0, {}, {}, 0, {}, Options, &Status),
+                  Case.Started)
+            << Case.Case;
+        EXPECT_EQ(Status.Failure, Case.Failure) << Case.Case;
+        if (!Case.Started) {
+            EXPECT_NE(Status.SystemError, 0u) << Case.Case;
+            EXPECT_EQ(ExitCode, ProcessNotStarted) << Case.Case;
+            continue;
+        }
+        EXPECT_EQ(Output, TStrings{Own}) << Case.Case;
+        // TMP and TEMP are replaced whatever their case; FAKECTAGS_SCRIPT,
+        // which made it run the script, came along.
+        const std::string Made = ReadFileBytes(Told);
+        EXPECT_EQ(CodePageToWide(CP_UTF8, Made).rfind(Own + L"\\", 0), 0u) << Made;
+        ::DeleteFileW(CodePageToWide(CP_UTF8, Made).c_str());
+    }
+}
+
 TEST(RunProcess, EndsWhenTheChildExitsEvenIfItsOwnChildHoldsThePipe)
 {
     TScratchDir Dir;
@@ -431,5 +546,11 @@ TEST(SplitTextLines, RandomTextsSplitAsByHand)
         ASSERT_EQ(SplitTextLines(Text), Expected) << ::testing::PrintToString(Text);
         const size_t From = Random() % (Text.size() + 1);
         ASSERT_EQ(FindEither(Text, From, L'\t', L'b'), std::min(Text.find_first_of(L"\tb", From), Text.size()));
+        // The same search over bytes, with runs longer than its blocks.
+        std::string Bytes = WideToUtf8(Text) + std::string(Random() % 80, 'x');
+        if (Random() % 2 == 0)
+            Bytes += "\t";
+        const size_t Start = Random() % (Bytes.size() + 1);
+        ASSERT_EQ(FindByte(Bytes, Start, '\t'), std::min(Bytes.find('\t', Start), Bytes.size()));
     }
 }

@@ -122,6 +122,38 @@ TEST(TBufferedStream, ShortWriteOfTheWindowIsAnError)
     EXPECT_THROW(Stream->Flush(), EWriteError);
 }
 
+// Its bytes stay where they are as it grows past each commit step, a gap
+// reads as zeros, and it takes no byte past its capacity.
+TEST(TReservedStream, GrowsInPlaceUpToItsCapacityAndNoFurther)
+{
+    constexpr std::int64_t Capacity = (3 << 20) + 5;
+    TReservedStream Stream(Capacity);
+    const std::string Data = Pattern(1 << 20);
+    Stream.WriteBuffer(Data.data(), static_cast<std::int32_t>(Data.size()));
+    const char* const First = Stream.Bytes().data();
+    Stream.Seek(std::int64_t(10), TSeekOrigin::soCurrent);
+    Stream.WriteBuffer(Data.data(), static_cast<std::int32_t>(Data.size()));
+    EXPECT_EQ(Stream.Bytes().data(), First);
+    EXPECT_EQ(Stream.Bytes().substr(0, Data.size()), Data);
+    EXPECT_EQ(Stream.Bytes().substr(Data.size(), 10), std::string(10, '\0'));
+    EXPECT_EQ(Stream.Bytes().substr(Data.size() + 10), Data);
+
+    // What is left of the capacity and no more: a short write, and
+    // WriteBuffer calls that an error.
+    const std::int64_t Left = Capacity - Stream.GetSize();
+    EXPECT_EQ(Stream.Write(Data.data(), static_cast<std::int32_t>(Data.size())), Left);
+    EXPECT_EQ(Stream.GetSize(), Capacity);
+    EXPECT_THROW(Stream.WriteBuffer("x", 1), EWriteError);
+
+    // Cut and grown again: what comes back is zeros, and reads see it.
+    Stream.SetSize(std::int64_t(4));
+    Stream.SetSize(std::int64_t(8));
+    Stream.SetPosition(0);
+    char Back[16] = {};
+    EXPECT_EQ(Stream.Read(Back, sizeof(Back)), 8);
+    EXPECT_EQ(std::string(Back, 8), Data.substr(0, 4) + std::string(4, '\0'));
+}
+
 TEST(TTextStream, SnapshotLinesAreUtf8WithMarkAndCrLf)
 {
     TScratchDir Dir;
