@@ -2,76 +2,46 @@
 
 #include "base/Handle.h"
 #include "tags/uLocaleOrder.h"
+#include "tags/uTagFields.h"
 #include "base/uStrings.h"
 #include "base/uProcess.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
-std::string_view BytesOf(const TMemoryStream& Stream)
+// The field as the source spells it: undone in place where the flavour
+// escapes.
+std::wstring_view Unescaped(std::wstring_view Field, TCtagsFlavour Flavour) noexcept
 {
-    const auto& Bytes = Stream.Bytes();
-    return std::string_view(reinterpret_cast<const char*>(Bytes.data()), Bytes.size());
+    if (Flavour != TCtagsFlavour::Universal || Field.find(L'\\') == std::wstring_view::npos)
+        return Field;
+    auto* Begin = const_cast<wchar_t*>(Field.data());
+    return std::wstring_view(Begin, UnescapeInPlace(Begin, Field.size()));
 }
 
-// Takes the field at Cursor (up to the next TAB or the end, possibly empty)
-// and moves past it and its TAB; fails only at the end of the line.
-bool NextField(std::wstring_view Text, size_t& Cursor, std::wstring_view& Field)
+// Universal Ctags is asked to mark the scope ("scope:KIND:NAME"), so nothing
+// a language adds (nameref, mixin, package...) is taken for it. Exuberant
+// Ctags, asked for the kind and the scope only, writes the scope as
+// "KIND:NAME".
+TTagScopeRule ScopeRuleOf(TCtagsFlavour Flavour) noexcept
 {
-    if (Cursor >= Text.size())
-        return false;
-    const size_t End = FindEither(Text, Cursor, L'\t', L'\t');
-    Field = Text.substr(Cursor, End - Cursor);
-    Cursor = End == Text.size() ? End : End + 1;
-    return true;
+    if (Flavour == TCtagsFlavour::Universal)
+        return {true, nullptr};
+    return {false, &TTagFieldNames::Exuberant()};
 }
 
-// Extension fields that ctags may write and that are not a scope. Any other
-// "key:value" is the scope, as ctags writes it for --fields=s: the kind of
-// the enclosing tag, then its name ("class:geo::Circle").
-bool IsScopeKey(std::wstring_view Key)
-{
-    static constexpr std::wstring_view Others[] = {
-        L"access",   L"captures",   L"end",   L"epoch",     L"extras",   L"file",   L"implementation",
-        L"inherits", L"input",      L"kind",  L"language",  L"line",     L"name",   L"nth",
-        L"pattern",  L"properties", L"roles", L"signature", L"template", L"typeref"};
-    return !Key.empty() && std::find(std::begin(Others), std::end(Others), Key) == std::end(Others);
-}
-
-// The scope among the extension fields from Cursor on: the first one that
-// names one. "scope:class:Circle" is the spelling with --fields=Z.
-std::wstring_view ScopeField(std::wstring_view Text, size_t Cursor)
-{
-    std::wstring_view Field;
-    while (NextField(Text, Cursor, Field)) {
-        const size_t Colon = Field.find(L':');
-        if (Colon == std::wstring_view::npos || Colon + 1 == Field.size())
-            continue;
-        std::wstring_view Key = Field.substr(0, Colon);
-        std::wstring_view Value = Field.substr(Colon + 1);
-        if (Key == L"scope") {
-            const size_t Inner = Value.find(L':');
-            if (Inner == std::wstring_view::npos || Inner + 1 == Value.size())
-                continue;
-            Key = Value.substr(0, Inner);
-            Value = Value.substr(Inner + 1);
-        }
-        if (IsScopeKey(Key))
-            return Value;
-    }
-    return {};
-}
-
-// The fields of one tag line, or false when it breaks the format.
-bool ParseFields(std::wstring_view Text, TCtags::TTagRef& Ref)
+// The fields of one tag line, or false when it breaks the format. Text must
+// be writable: escapes are undone in place.
+bool ParseFields(std::wstring_view Text, TCtagsFlavour Flavour, TCtags::TTagRef& Ref)
 {
     if (Text.empty())
         return false;
     size_t Cursor = 0;
     std::wstring_view Name, File, Address, Kind;
-    if (!NextField(Text, Cursor, Name) || !NextField(Text, Cursor, File) || !NextField(Text, Cursor, Address) ||
-        !NextField(Text, Cursor, Kind))
+    if (!NextTagField(Text, Cursor, Name) || !NextTagField(Text, Cursor, File) ||
+        !NextTagField(Text, Cursor, Address) || !NextTagField(Text, Cursor, Kind))
         return false;
     if (Name.empty() || Kind.empty())
         return false;
@@ -80,7 +50,8 @@ bool ParseFields(std::wstring_view Text, TCtags::TTagRef& Ref)
     std::int32_t Line;
     if (!TryStrToInt32(Address.substr(0, Address.size() - 2), Line) || Line < 0)
         return false;
-    Ref = {Name, Kind, Line, ScopeField(Text, Cursor)};
+    const std::wstring_view Scope = Unescaped(FindScopeField(Text, Cursor, ScopeRuleOf(Flavour)), Flavour);
+    Ref = {Unescaped(Name, Flavour), Unescaped(Kind, Flavour), Line, Scope};
     return true;
 }
 
@@ -225,23 +196,24 @@ std::vector<std::uint32_t> MergeSlow(const TTagRefs& Refs, const std::vector<TFa
 
 } // namespace
 
-std::unique_ptr<TCtagsItem> TCtags::ParseTagLine(std::wstring_view Text)
+std::unique_ptr<TCtagsItem> TCtags::ParseTagLine(std::wstring_view Text, TCtagsFlavour Flavour)
 {
+    std::wstring Copy(Text);
     TTagRef Ref;
-    if (!ParseFields(Text, Ref))
+    if (!ParseFields(Copy, Flavour, Ref))
         return nullptr;
     return std::make_unique<TCtagsItem>(std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line,
                                         std::wstring(Ref.Scope));
 }
 
-std::vector<TCtags::TTagRef> TCtags::ParseTagLines(std::wstring_view Text)
+std::vector<TCtags::TTagRef> TCtags::ParseTagLines(std::wstring& Text, TCtagsFlavour Flavour)
 {
     std::vector<TTagRef> Refs;
     size_t Pos = 0;
     std::wstring_view Line;
     TTagRef Ref;
     while (NextTextLine(Text, Pos, Line))
-        if (ParseFields(Line, Ref))
+        if (ParseFields(Line, Flavour, Ref))
             Refs.push_back(Ref);
     return Refs;
 }
@@ -254,6 +226,59 @@ bool TCtags::ItemLess(const TCtagsItem& A, const TCtagsItem& B)
     return Order != 0 ? Order < 0 : A.Line < B.Line;
 }
 
+void TCtags::KeepLines(std::int32_t Last)
+{
+    std::erase_if(FItems, [Last](const TCtagsItem& Item) { return Item.Line < 1 || Item.Line > Last; });
+}
+
+std::wstring_view TCtags::ArgumentsFor(TCtagsFlavour Flavour) noexcept
+{
+    return Flavour == TCtagsFlavour::Universal ? L" -f - --fields=KsZ -n --format=2 -G "
+                                               : L" -f - --fields=Ks -n --format=2 ";
+}
+
+TCtagsFlavour TCtags::DetectFlavour(const std::wstring& ExePath, const TProcessTurnEvent& OnTurn)
+{
+    struct TKnown {
+        std::uint64_t Size = 0;
+        FILETIME Written{};
+        TCtagsFlavour Flavour = TCtagsFlavour::Universal;
+    };
+    // The host's thread alone runs commands.
+    static std::map<std::wstring, TKnown> Known;
+    WIN32_FILE_ATTRIBUTE_DATA Data{};
+    const bool Stat = ::GetFileAttributesExW(ExePath.c_str(), GetFileExInfoStandard, &Data) != FALSE;
+    const std::uint64_t Size = (std::uint64_t(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+    const auto Found = Known.find(ExePath);
+    if (Stat && Found != Known.end() && Found->second.Size == Size &&
+        ::CompareFileTime(&Found->second.Written, &Data.ftLastWriteTime) == 0)
+        return Found->second.Flavour;
+    // What it says of itself is a few lines: more is not a version.
+    constexpr std::uint64_t Enough = std::uint64_t{64} * 1024;
+    TProcessOptions Options;
+    Options.Program = ExePath;
+    Options.Directory = ExtractFileDir(ExePath);
+    Options.OutputLimit = Enough;
+    TMemoryStream Input;
+    TReservedStream Output(Enough);
+    std::uint32_t ExitCode = 0;
+    TProcessStatus Status;
+    TCtagsFlavour Flavour = TCtagsFlavour::Exuberant;
+    if (Output.Ready() &&
+        RunProcess(QuotedStr(ExePath) + L" --version", &Input, &Output, nullptr, ExitCode, SW_HIDE,
+                   NORMAL_PRIORITY_CLASS, {}, {}, 0, OnTurn, Options, &Status) &&
+        Status.Failure == TProcessFailure::None) {
+        // "Universal Ctags 6.2.1, ..." on the first line; Universal Ctags
+        // names Exuberant Ctags too, further down.
+        const std::wstring Said = DecodeText(Output.Bytes());
+        if (Said.substr(0, Said.find_first_of(L"\r\n")).find(L"Universal Ctags") != std::wstring::npos)
+            Flavour = TCtagsFlavour::Universal;
+    }
+    if (Stat)
+        Known[ExePath] = {Size, Data.ftLastWriteTime, Flavour};
+    return Flavour;
+}
+
 TCtagsItem* TCtags::GetItem(int Index) const
 {
     if (Index < 0 || Index >= Count())
@@ -261,46 +286,91 @@ TCtagsItem* TCtags::GetItem(int Index) const
     return &FItems[static_cast<size_t>(Index)];
 }
 
-void TCtags::LoadFromFile(const std::wstring& FileName)
+std::wstring TCtags::ResolveProgram(const std::wstring& ExecutableName)
 {
-    TMemoryStream Input;
-    TMemoryStream Output;
-    TMemoryStream Errors;
+    if (PathKind(ExecutableName) == TPathKind::OnCurrentDrive)
+        throw ECtagsError_PathNotFull(ExecutableName);
     // Only the path found is started: a bare name left to the system's own
     // search would run a ctags.exe from the current directory first.
-    const std::wstring ExePath = FindProgram(FExecutableName);
+    const std::wstring ExePath = FindProgram(ExecutableName);
     if (ExePath.empty())
-        throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + FExecutableName);
-    const std::wstring SavedDir = GetCurrentDir();
-    const std::wstring WorkDir = ExtractFileDir(ExePath);
-    // Expanded before the directory changes, so that a relative name keeps
-    // meaning the caller's current directory.
-    const std::wstring CommandLine = QuotedStr(ExePath) + std::wstring(Arguments) + QuotedStr(ExpandFileName(FileName));
+        throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + ExecutableName);
+    // A command script would run through the command interpreter, which
+    // reads the arguments (the file's name) as commands of its own.
+    if (!IsProgramImage(ExePath))
+        throw ECtagsError_NotAProgram(ExePath);
+    return ExePath;
+}
 
-    std::uint32_t ExitCode = 0;
-    bool Started;
-    {
-        const auto Restore = ScopeExit([&] {
-            if (!SavedDir.empty())
-                SetCurrentDir(SavedDir);
-        });
-        SetCurrentDir(WorkDir);
-        // The bytes, not lines: the tags are parsed in place from one
-        // decoded text. The empty input ends at once, so ctags never waits
-        // on a console.
-        Started = RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {}, {}, 0,
-                             OnTurn);
+void TCtags::RaiseRunFailure(const TProcessStatus& Status, const TProcessOptions& Options,
+                             const std::wstring& ExecutableName)
+{
+    switch (Status.Failure) {
+    case TProcessFailure::None: break;
+    case TProcessFailure::Setup: throw ECtagsError_SetupFailed(SystemErrorText(Status.SystemError));
+    case TProcessFailure::Directory:
+        throw ECtagsError_FolderUnusable(Options.Directory, SystemErrorText(Status.SystemError));
+    case TProcessFailure::Start:
+        throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + ExecutableName, SystemErrorText(Status.SystemError));
+    case TProcessFailure::OutputLimit: throw ECtagsError_OutputTooLarge(false, Options.OutputLimit);
+    case TProcessFailure::ErrorLimit: throw ECtagsError_OutputTooLarge(true, Options.ErrorLimit);
     }
-    if (!Started)
-        throw ECtagsError_CtagsNotFound(L"ctags.exe not found: " + FExecutableName);
-    if (ExitCode != 0) {
-        std::wstring Text;
-        for (const std::wstring& Line : SplitTextLines(DecodeText(BytesOf(Errors))))
-            Text += Line + L"\r\n";
-        throw ECtagsError_ExecutionFailed(static_cast<std::int32_t>(ExitCode), TrimText(Text));
-    }
+}
+
+std::wstring TCtags::ErrorText(std::string_view Bytes)
+{
+    // Text that cannot be decoded is still ctags' failure, with what could
+    // be said about it in place of what it wrote.
+    std::wstring Text;
     try {
-        LoadFromOutput(BytesOf(Output));
+        for (const std::wstring& Line : SplitTextLines(DecodeText(Bytes)))
+            Text += Line + L"\r\n";
+    } catch (const EStringError& E) {
+        Text = E.Message();
+    }
+    return TrimText(Text);
+}
+
+void TCtags::LoadFromFile(const std::wstring& FileName)
+{
+    const std::wstring ExePath = ResolveProgram(FExecutableName);
+    FFlavour = DetectFlavour(ExePath, OnTurn);
+    const std::wstring CommandLine = QuotedStr(ExePath) + std::wstring(ArgumentsFor(FFlavour)) +
+                                     QuotedStr(ExpandFileName(FileName));
+
+    // ctags writes temporary files of its own while it runs; an Esc ends it
+    // before it can remove them, so they go into a folder of ours.
+    const std::wstring Temp = MakePrivateFolder(GetTempDirectory(), RunFolderPrefix);
+    if (Temp.empty())
+        throw ECtagsError_SetupFailed(SystemErrorText(::GetLastError()));
+    const auto RemoveTemp = ScopeExit([&] { DeleteTempFile(Temp); });
+    TProcessOptions Options;
+    Options.Program = ExePath;
+    // Its own folder, never the caller's current one: in a file manager that
+    // is whatever folder the panel shows, with whatever option files a
+    // downloaded folder brings.
+    Options.Directory = ExtractFileDir(ExePath);
+    Options.Environment = {L"TMP=" + Temp, L"TEMP=" + Temp};
+    Options.OutputLimit = OutputLimit;
+    Options.ErrorLimit = ErrorLimit;
+    TProcessStatus Status;
+    TMemoryStream Input;
+    // Of their limits' size, so that what ctags writes is never copied to
+    // make room while it writes.
+    TReservedStream Output(OutputLimit);
+    TReservedStream Errors(ErrorLimit);
+    if (!Output.Ready() || !Errors.Ready())
+        throw ECtagsError_SetupFailed(SystemErrorText(ERROR_NOT_ENOUGH_MEMORY));
+    std::uint32_t ExitCode = 0;
+    // The bytes, not lines: the tags are parsed in place from one decoded
+    // text. The empty input ends at once, so ctags never waits on a console.
+    RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {}, {}, 0, OnTurn,
+               Options, &Status);
+    RaiseRunFailure(Status, Options, FExecutableName);
+    if (ExitCode != 0)
+        throw ECtagsError_ExecutionFailed(static_cast<std::int32_t>(ExitCode), ErrorText(Errors.Bytes()));
+    try {
+        LoadFromOutput(Output.Bytes());
     } catch (const EStringError& E) {
         throw ECtagsError(E.Message());
     }
@@ -308,8 +378,8 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
 
 void TCtags::LoadFromOutput(std::string_view Bytes)
 {
-    const std::wstring Text = DecodeText(Bytes);
-    std::vector<TTagRef> Refs = ParseTagLines(Text);
+    std::wstring Text = DecodeText(Bytes);
+    std::vector<TTagRef> Refs = ParseTagLines(Text, FFlavour);
     SortTagRefs(Refs);
     // The old items go first, so that the new ones take over their memory
     // instead of the heap growing for them.

@@ -18,7 +18,61 @@ public:
     const wchar_t* ClassName() const noexcept override { return L"ECtagsError"; }
 };
 
-LODESTAR_DECLARE_EXCEPTION(ECtagsError_CtagsNotFound, ECtagsError);
+// ctags is not there, or the system would not start it: the message names
+// what was asked for, and Reason() is the system's text where it gave one.
+class ECtagsError_CtagsNotFound : public ECtagsError {
+public:
+    explicit ECtagsError_CtagsNotFound(std::wstring Message, std::wstring Reason = std::wstring())
+        : ECtagsError(std::move(Message)), FReason(std::move(Reason))
+    {
+    }
+    const wchar_t* ClassName() const noexcept override { return L"ECtagsError_CtagsNotFound"; }
+    const std::wstring& Reason() const noexcept { return FReason; }
+
+private:
+    std::wstring FReason;
+};
+// The path set for ctags is anchored by the current drive ("\bin\ctags.exe",
+// "C:ctags.exe"), so which file it names changes with the panel's drive: it
+// is not used. The message is the path.
+LODESTAR_DECLARE_EXCEPTION(ECtagsError_PathNotFull, ECtagsError);
+// The file found is not a program image (a command script, a text), which
+// is never run. The message is its path.
+LODESTAR_DECLARE_EXCEPTION(ECtagsError_NotAProgram, ECtagsError);
+// What the run needs could not be made (a pipe, a temporary file or folder,
+// an event, the list of inherited handles). The message is the system's
+// reason.
+LODESTAR_DECLARE_EXCEPTION(ECtagsError_SetupFailed, ECtagsError);
+// The folder ctags runs in cannot be used. The message is the folder,
+// Reason() the system's text.
+class ECtagsError_FolderUnusable : public ECtagsError {
+public:
+    ECtagsError_FolderUnusable(std::wstring Folder, std::wstring Reason)
+        : ECtagsError(std::move(Folder)), FReason(std::move(Reason))
+    {
+    }
+    const wchar_t* ClassName() const noexcept override { return L"ECtagsError_FolderUnusable"; }
+    const std::wstring& Reason() const noexcept { return FReason; }
+
+private:
+    std::wstring FReason;
+};
+// ctags wrote more than a run holds, to its standard output or (Errors) to
+// its standard error: it was ended, and nothing it wrote is taken.
+class ECtagsError_OutputTooLarge : public ECtagsError {
+public:
+    ECtagsError_OutputTooLarge(bool Errors, std::uint64_t Limit)
+        : ECtagsError(L"ctags wrote more than " + std::to_wstring(Limit) + L" bytes"), FErrors(Errors), FLimit(Limit)
+    {
+    }
+    const wchar_t* ClassName() const noexcept override { return L"ECtagsError_OutputTooLarge"; }
+    bool Errors() const noexcept { return FErrors; }
+    std::uint64_t Limit() const noexcept { return FLimit; }
+
+private:
+    bool FErrors;
+    std::uint64_t FLimit;
+};
 
 class ECtagsError_ExecutionFailed : public ECtagsError {
 public:
@@ -32,6 +86,11 @@ public:
 private:
     std::int32_t FExitCode;
 };
+
+// The two ctags that users have. Universal Ctags escapes names and field
+// values and can mark the scope; Exuberant Ctags writes names as they are
+// and knows none of the newer options.
+enum class TCtagsFlavour : std::uint8_t { Universal, Exuberant };
 
 class TCtagsItem {
 public:
@@ -50,8 +109,31 @@ public:
 
 class TCtags {
 public:
-    // What ctags is started with, after the executable.
-    static constexpr std::wstring_view Arguments = L" -f - --fields=Ks -n --format=2 ";
+    // What ctags is started with, after the executable and before the file:
+    // the tags on standard output, each with its line number, its kind in
+    // full and its scope; Universal Ctags marks the scope and guesses the
+    // language of a file without an extension from its first line.
+    static std::wstring_view ArgumentsFor(TCtagsFlavour Flavour) noexcept;
+    // Which ctags ExePath is, by what it says of its version: asked once
+    // per executable while its size and time stay the same. A program that
+    // does not say Universal is read as Exuberant, whose options every ctags
+    // knows. OnTurn is the caller's turn while it answers.
+    static TCtagsFlavour DetectFlavour(const std::wstring& ExePath, const TProcessTurnEvent& OnTurn = {});
+
+    // The name of the folders ctags gets for its own temporary files, before
+    // the process id (see MakePrivateFolder).
+    static constexpr const wchar_t* RunFolderPrefix = L"ctagsrun";
+
+    // The program ExecutableName names, as a run starts it: its full path.
+    // Raises ECtagsError_PathNotFull, ECtagsError_CtagsNotFound or
+    // ECtagsError_NotAProgram.
+    static std::wstring ResolveProgram(const std::wstring& ExecutableName);
+    // A run that Status says did not end by itself, as the ECtagsError that
+    // tells why (nothing for TProcessFailure::None); Options are the run's.
+    static void RaiseRunFailure(const TProcessStatus& Status, const TProcessOptions& Options,
+                                const std::wstring& ExecutableName);
+    // What ctags said on its standard error, for ECtagsError_ExecutionFailed.
+    static std::wstring ErrorText(std::string_view Bytes);
 
     TCtags() = default;
     TCtags(const TCtags&) = delete;
@@ -62,27 +144,43 @@ public:
     // (see FindProgram).
     void SetExecutableName(std::wstring Value) { FExecutableName = std::move(Value); }
 
-    // Runs ctags on FileName and replaces the items. Raises
-    // ECtagsError_CtagsNotFound or ECtagsError_ExecutionFailed, leaving the
-    // items as they were; the current directory is restored on every path.
-    // Output too large to read is an ECtagsError, never an empty list.
+    // Runs ctags on FileName and replaces the items. ctags is started by
+    // the full path found, in its own folder (the process's current
+    // directory is never changed), with a temporary folder of its own as
+    // TMP and TEMP, removed after the run whatever ends it. Raises an
+    // ECtagsError of the classes above, or ECtagsError_ExecutionFailed,
+    // leaving the items as they were; output too large to hold or read is
+    // an ECtagsError too, never a partial or empty list.
     void LoadFromFile(const std::wstring& FileName);
 
     // The caller's turn while ctags runs (see TProcessTurnEvent): what it
     // raises ends ctags and passes out of LoadFromFile.
     TProcessTurnEvent OnTurn;
+    // The most of ctags' standard output and standard error a run holds.
+    std::uint64_t OutputLimit = ProcessOutputLimit;
+    std::uint64_t ErrorLimit = ProcessErrorLimit;
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
+    // Drops the tags whose line is not one of the lines 1 to Last: a tag
+    // outside the text it was made from has no place to go to.
+    void KeepLines(std::int32_t Last);
     // Valid until the next LoadFromFile; raises EArgumentOutOfRangeException
     // outside 0 .. Count() - 1.
     TCtagsItem* GetItem(int Index) const;
     TCtagsItem* operator[](int Index) const { return GetItem(Index); }
 
+    // How the output is read; Universal until told otherwise.
+    TCtagsFlavour GetFlavour() const noexcept { return FFlavour; }
+    void SetFlavour(TCtagsFlavour Value) noexcept { FFlavour = Value; }
+
     // One line of ctags output as an item, or null when the line breaks the
     // format (TAB-separated fields: name, file, line number followed by ;"
     // and kind, then extension fields "key:value" in any order, of which the
-    // scope is kept and the rest skipped).
-    static std::unique_ptr<TCtagsItem> ParseTagLine(std::wstring_view Text);
+    // scope is kept and the rest skipped). Universal Ctags' escapes are
+    // undone, and its scope is the field "scope:KIND:NAME"; Exuberant's is
+    // the one field "KIND:NAME" it writes.
+    static std::unique_ptr<TCtagsItem> ParseTagLine(std::wstring_view Text,
+                                                    TCtagsFlavour Flavour = TCtagsFlavour::Universal);
     // The order of the list: names without regard to case as the user's
     // locale compares them, then scopes the same way (none first), then
     // lines.
@@ -100,14 +198,16 @@ public:
         std::wstring_view Scope;
     };
     // The tag lines of Text in order; lines that break the format (see
-    // ParseTagLine) are skipped.
-    static std::vector<TTagRef> ParseTagLines(std::wstring_view Text);
+    // ParseTagLine) are skipped. Escapes are undone in Text itself, which
+    // the refs point into.
+    static std::vector<TTagRef> ParseTagLines(std::wstring& Text, TCtagsFlavour Flavour = TCtagsFlavour::Universal);
     // Refs in the order of ItemLess; refs it does not tell apart keep their
     // order.
     static void SortTagRefs(std::vector<TTagRef>& Refs);
 
 private:
     std::wstring FExecutableName = L"ctags.exe";
+    TCtagsFlavour FFlavour = TCtagsFlavour::Universal;
     // GetItem hands out writable items of a const list.
     mutable std::vector<TCtagsItem> FItems;
 };

@@ -64,25 +64,62 @@ TEST(ParseTagLine, AcceptsFourFieldsWithALineAddressThenExtensionFields)
     EXPECT_EQ(Item->Scope, L"");
 
     // Extension fields in any order: the scope is kept, the rest skipped.
+    // Universal Ctags marks the scope, so a field a language adds is never
+    // taken for it, and a scope whose kind looks like another field's name
+    // is never dropped; Exuberant Ctags writes no other "key:value" field.
+    constexpr auto U = TCtagsFlavour::Universal;
+    constexpr auto E = TCtagsFlavour::Exuberant;
     const struct {
+        TCtagsFlavour Flavour;
         const wchar_t* Line;
         const wchar_t* Scope;
     } Extensions[] = {
-        {L"main\tfile.c\t12;\"\tfunction\t", L""},
-        {L"main\tfile.c\t12;\"\tfunction\tx", L""},
-        {L"main\tfile.c\t12;\"\tfunction\t\t", L""},
-        {L"area\tf.cpp\t11;\"\tfunction\tclass:geo::Circle", L"geo::Circle"},
-        {L"__init__\tf.py\t2;\"\tmember\tclass:Shape", L"Shape"},
-        {L"x\tf.cpp\t3;\"\tmember\tfile:\taccess:public\tstruct:Point\tsignature:(int)", L"Point"},
-        {L"x\tf.cpp\t3;\"\tmember\tscope:class:Outer.Inner\ttyperef:typename:int", L"Outer.Inner"},
-        {L"x\tf.c\t3;\"\tvariable\tline:3\tlanguage:C\tend:9", L""},
-        {L"x\tf.c\t3;\"\tlocal\tfunction:main\tclass:Other", L"main"},
-        {L"x\tf.c\t3;\"\tk\t:nokey\tnovalue:\tscope:bare", L""},
+        {U, L"main\tfile.c\t12;\"\tfunction\t", L""},
+        {U, L"main\tfile.c\t12;\"\tfunction\tx", L""},
+        {U, L"main\tfile.c\t12;\"\tfunction\t\t", L""},
+        {U, L"area\tf.cpp\t11;\"\tfunction\tscope:class:geo::Circle", L"geo::Circle"},
+        {U, L"x\tf.cpp\t3;\"\tmember\tfile:\taccess:public\tscope:struct:Point\tsignature:(int)", L"Point"},
+        {U, L"x\tf.cpp\t3;\"\tmember\tscope:class:Outer.Inner\ttyperef:typename:int", L"Outer.Inner"},
+        {U, L"np\tf.py\t1;\"\tnamespace\tnameref:module:numpy", L""},
+        {U, L"Circle\tf.rb\t1;\"\tclass\tmixin:include:Comparable", L""},
+        {U, L"area\tf.rs\t2;\"\tmethod\tscope:implementation:Circle", L"Circle"},
+        {U, L"f\tf.d\t2;\"\tfunction\tscope:template:Box", L"Box"},
+        {U, L"x\tf.c\t3;\"\tvariable\tline:3\tlanguage:C\tend:9", L""},
+        {U, L"x\tf.c\t3;\"\tk\t:nokey\tnovalue:\tscope:bare\tscope::x", L""},
+        {U, L"qux\tf.php\t3;\"\tfunction\tscope:class:Foo\\\\Bar\\\\Baz", L"Foo\\Bar\\Baz"},
+        {E, L"area\tf.cpp\t11;\"\tfunction\tclass:geo::Circle", L"geo::Circle"},
+        {E, L"__init__\tf.py\t2;\"\tmember\tclass:Shape", L"Shape"},
+        {E, L"x\tf.c\t3;\"\tlocal\tfunction:main\tclass:Other", L"main"},
+        {E, L"x\tf.c\t3;\"\tk\t:nokey\tnovalue:", L""},
+        {E, L"qux\tf.php\t3;\"\tfunction\tclass:Foo\\\\Bar", L"Foo\\\\Bar"},
     };
     for (const auto& Case : Extensions) {
-        const auto Extended = Parse(Case.Line);
+        const auto Extended = TCtags::ParseTagLine(Case.Line, Case.Flavour);
         ASSERT_TRUE(Extended) << ::testing::PrintToString(std::wstring(Case.Line));
         EXPECT_EQ(Extended->Scope, Case.Scope) << ::testing::PrintToString(std::wstring(Case.Line));
+    }
+    // Names as the source spells them: Universal Ctags' escapes undone, a
+    // backslash of Exuberant Ctags kept.
+    const struct {
+        TCtagsFlavour Flavour;
+        const wchar_t* Written;
+        const wchar_t* Name;
+    } Names[] = {
+        {U, L"Foo\\\\Bar", L"Foo\\Bar"},
+        {U, L"\\\\section", L"\\section"},
+        {U, L"Heading \\\\# one", L"Heading \\# one"},
+        {U, L"\\x21insertmacro", L"!insertmacro"},
+        {U, L"\\x20lead", L" lead"},
+        {U, L"a\\tb\\rc\\nd\\ae\\bf\\vg\\fh", L"a\tb\rc\nd\ae\bf\vg\fh"},
+        {U, L"key\\x3d\\x7F", L"key=\x7f"},
+        {U, L"odd\\q\\x4\\", L"odd\\q\\x4\\"},
+        {E, L"Foo\\\\Bar", L"Foo\\\\Bar"},
+        {E, L"\\x21x", L"\\x21x"},
+    };
+    for (const auto& Case : Names) {
+        const auto Item = TCtags::ParseTagLine(std::wstring(Case.Written) + L"\tf\t1;\"\tfunction", Case.Flavour);
+        ASSERT_TRUE(Item) << ::testing::PrintToString(std::wstring(Case.Written));
+        EXPECT_EQ(Item->Name, Case.Name) << ::testing::PrintToString(std::wstring(Case.Written));
     }
     EXPECT_FALSE(Parse(L"main\tfile.c\t12;\"")); // three fields
     EXPECT_FALSE(Parse(L""));
@@ -113,7 +150,8 @@ TEST(ParseTagLine, HoldsItsRulesOnRandomAndMutatedLines)
     std::mt19937 Random(20240607);
     const std::wstring Alphabet = L"\t\t\t;;\"\"0123456789-+$xX abcZ\u00E9\u20AC\r";
     const std::vector<std::wstring> Seeds = {L"main\tfile.c\t12;\"\tfunction", L"a\tb\t0;\"\tc\t",
-                                             L"Foo\tx.h\t$7f;\"\tclass", L"area\tx.h\t9;\"\tfunction\tclass:a::Z"};
+                                             L"Foo\tx.h\t$7f;\"\tclass",
+                                             L"area\tx.h\t9;\"\tfunction\tscope:class:a::Z"};
     const auto Pick = [&](size_t Size) { return static_cast<size_t>(Random() % Size); };
     int Accepted = 0;
     for (int Round = 0; Round < 30000; ++Round) {
@@ -152,7 +190,7 @@ TEST(ParseTagLine, HoldsItsRulesOnRandomAndMutatedLines)
         // field, with the scope, if any, among the fields after it.
         ASSERT_EQ(Line.rfind(Item->Name + L"\t", 0), 0u) << ::testing::PrintToString(Line);
         ASSERT_NE(Line.find(L";\"\t" + Item->Kind), std::wstring::npos) << ::testing::PrintToString(Line);
-        if (!Item->Scope.empty()) {
+        if (!Item->Scope.empty() && Line.find(L'\\') == std::wstring::npos) {
             ASSERT_NE(Line.find(L":" + Item->Scope), std::wstring::npos) << ::testing::PrintToString(Line);
         }
         const auto Again = TCtags::ParseTagLine(Item->Name + L"\tf\t" + std::to_wstring(Item->Line) + L";\"\t" +
@@ -260,17 +298,32 @@ TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
     TScratchDir Dir;
     TScript Script(Dir, "args err\ncwd err\nexit 1\n");
     TCtags Tags;
-    Tags.SetExecutableName(FakeCtags());
     SetCurrentDir(Dir.Path());
-    try {
-        Tags.LoadFromFile(L"some \"file\".c");
-        FAIL() << "no exception";
-    } catch (const ECtagsError_ExecutionFailed& E) {
-        EXPECT_EQ(E.ExitCode(), 1);
-        EXPECT_EQ(E.Message(), L"\"" + FakeCtags() + L"\" -f - --fields=Ks -n --format=2 \"" + Dir.Path() +
-                                   L"\\some \"\"file\"\".c\"\r\n" + toolsupport::ProgramFolder());
+    // Each flavour, as it says of itself, gets the options it knows.
+    const std::wstring Older = Dir / L"older\\ctags.exe";
+    ::CreateDirectoryW((Dir / L"older").c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(FakeCtags().c_str(), Older.c_str(), FALSE));
+    const struct {
+        std::wstring Exe;
+        const wchar_t* Flavour;
+        TCtagsFlavour Read;
+        const wchar_t* Options;
+    } Flavours[] = {{FakeCtags(), L"universal", TCtagsFlavour::Universal, L" -f - --fields=KsZ -n --format=2 -G "},
+                    {Older, L"exuberant", TCtagsFlavour::Exuberant, L" -f - --fields=Ks -n --format=2 "}};
+    for (const auto& Case : Flavours) {
+        const TEnvOverride Flavour(L"FAKECTAGS_FLAVOUR", Case.Flavour);
+        Tags.SetExecutableName(Case.Exe);
+        try {
+            Tags.LoadFromFile(L"some \"file\".c");
+            FAIL() << "no exception";
+        } catch (const ECtagsError_ExecutionFailed& E) {
+            EXPECT_EQ(E.ExitCode(), 1);
+            EXPECT_EQ(E.Message(), L"\"" + Case.Exe + L"\"" + Case.Options + L"\"" + Dir.Path() +
+                                       L"\\some \"\"file\"\".c\"\r\n" + ExtractFileDir(Case.Exe));
+        }
+        EXPECT_EQ(Tags.GetFlavour(), Case.Read);
+        EXPECT_EQ(GetCurrentDir(), Dir.Path());
     }
-    EXPECT_EQ(GetCurrentDir(), Dir.Path());
 
     // A bare name is looked for on PATH, never in the current directory,
     // and runs by the full path found, beside itself.
@@ -342,6 +395,88 @@ TEST_F(CtagsTest, FailuresKeepTheOldTagsAndTheDirectory)
     EXPECT_EQ(Tags.Count(), 1);
 }
 
+// Paths the current drive anchors, files that are no programs, a run that
+// cannot be set up and output past a limit are errors of their own, and
+// each leaves the tags as they were.
+TEST_F(CtagsTest, EveryRunThatCannotBeMadeOrHeldIsAnErrorOfItsOwn)
+{
+    TScratchDir Dir;
+    const std::wstring Cmd = Dir / L"ctags.cmd";
+    WriteFileBytes(Cmd, "@echo off\r\n");
+    WriteFileBytes(Dir / L"fake.exe", "MZ but nothing after it");
+    const std::wstring Rooted = FakeCtags().substr(2); // "\...\fakectags.exe" on the current drive
+    const std::wstring Temp = Dir / L"tmp";
+    ::CreateDirectoryW(Temp.c_str(), nullptr);
+    const TEnvOverride Tmp(L"TMP", Temp);
+    const TEnvOverride TempVar(L"TEMP", Temp);
+    TCtags Tags;
+    Tags.SetExecutableName(FakeCtags());
+    {
+        TScript Script(Dir, "out main\\tx.c\\t3;\"\\tfunction\\n\n");
+        Tags.LoadFromFile(L"x.c");
+        ASSERT_EQ(Tags.Count(), 1);
+    }
+    const auto Raises = [&](const std::wstring& Program, const std::string& Script, auto Check) {
+        Tags.SetExecutableName(Program);
+        TScript Steer(Dir, Script);
+        try {
+            Tags.LoadFromFile(L"x.c");
+            ADD_FAILURE() << "no exception: " << WideToUtf8(Program) << " " << Script;
+        } catch (const ECtagsError& E) {
+            Check(E);
+        }
+        EXPECT_EQ(Tags.Count(), 1);
+        EXPECT_TRUE(toolsupport::LeftIn(Temp).empty());
+    };
+    const auto Is = [](const wchar_t* Class, const std::wstring& Message) {
+        return [=](const ECtagsError& E) {
+            EXPECT_STREQ(E.ClassName(), Class);
+            EXPECT_EQ(E.Message(), Message);
+        };
+    };
+    Raises(Rooted, "", Is(L"ECtagsError_PathNotFull", Rooted));
+    Raises(L"C:fakectags.exe", "", Is(L"ECtagsError_PathNotFull", L"C:fakectags.exe"));
+    Raises(Cmd, "", Is(L"ECtagsError_NotAProgram", Cmd));
+    Raises(Dir / L"fake.exe", "", Is(L"ECtagsError_NotAProgram", Dir / L"fake.exe"));
+    Raises(FakeCtags(), "flood err\n", [](const ECtagsError& E) {
+        const auto* Large = dynamic_cast<const ECtagsError_OutputTooLarge*>(&E);
+        ASSERT_NE(Large, nullptr) << WideToUtf8(E.ClassName());
+        EXPECT_TRUE(Large->Errors());
+        EXPECT_EQ(Large->Limit(), ProcessErrorLimit);
+    });
+    Tags.OutputLimit = 1000;
+    Raises(FakeCtags(), "tags 1000\n", [](const ECtagsError& E) {
+        const auto* Large = dynamic_cast<const ECtagsError_OutputTooLarge*>(&E);
+        ASSERT_NE(Large, nullptr) << WideToUtf8(E.ClassName());
+        EXPECT_FALSE(Large->Errors());
+        EXPECT_EQ(Large->Limit(), 1000u);
+    });
+    {
+        // No temporary folder for ctags: the system's reason, not "not found".
+        const TEnvOverride NoTmp(L"TMP", Dir / L"missing");
+        Raises(FakeCtags(), "", [](const ECtagsError& E) {
+            EXPECT_STREQ(E.ClassName(), L"ECtagsError_SetupFailed");
+            EXPECT_FALSE(E.Message().empty());
+        });
+    }
+
+    // A good run: ctags has a temporary folder of its own, gone afterwards,
+    // and the process's current folder stays the caller's while it runs.
+    SetCurrentDir(Dir.Path());
+    const std::wstring Told = Dir / L"told.txt";
+    TScript Script(Dir, "tmpfile " + WideToUtf8(Told) + "\nsleep 300\nout main\\tx.c\\t3;\"\\tfunction\\n\n");
+    Tags.SetExecutableName(FakeCtags());
+    std::wstring During;
+    Tags.OnTurn = [&] { During = GetCurrentDir(); };
+    Tags.LoadFromFile(L"x.c");
+    EXPECT_EQ(During, Dir.Path());
+    const std::wstring Made = CodePageToWide(CP_UTF8, ReadFileBytes(Told));
+    EXPECT_EQ(Made.rfind(Temp + L"\\", 0), 0u) << WideToUtf8(Made);
+    EXPECT_NE(ExtractFileDir(Made), Temp);
+    EXPECT_FALSE(DirectoryExists(ExtractFileDir(Made)));
+    EXPECT_TRUE(toolsupport::LeftIn(Temp).empty());
+}
+
 // The sort takes a table for names the locale orders one character at a
 // time, sort keys for the rest, and merges the two: whatever the mix, the
 // result is a stable sort by ItemLess. Short names from few characters
@@ -405,7 +540,8 @@ TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
                                               L"\r\n",
                                               L"b\tc\t7;\"\tclass\t\t",
                                               L"\u00E9\tf\t$1F;\"\tm",
-                                              L"m\tf\t2;\"\tmember\tclass:Box"};
+                                              L"m\tf\t2;\"\tmember\tscope:class:Box",
+                                              L"n\\\\x\tf\t3;\"\tmember\tscope:class:B\\\\ox"};
     for (int Round = 0; Round < 2000; ++Round) {
         std::wstring Text;
         for (size_t Count = Random() % 12; Count > 0; --Count)
@@ -418,5 +554,83 @@ TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
         for (const TCtags::TTagRef& Ref : TCtags::ParseTagLines(Text))
             Parsed.push_back({std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line, std::wstring(Ref.Scope)});
         ASSERT_EQ(Parsed, Expected) << ::testing::PrintToString(Text);
+    }
+}
+
+// What this machine's ctags of each flavour writes for real code, read as
+// the source spells it: names unescaped, the scope alone taken for the
+// scope. Skipped where the bridge cannot run the Linux program.
+TEST(CtagsOfEachFlavour, NamesAndScopesAreTheSources)
+{
+    TScratchDir Dir;
+    const struct {
+        const wchar_t* File;
+        const char* Text;
+    } Sources[] = {
+        {L"a.cpp", "namespace geo { class Circle { public: Circle(int r); int area(); }; }\n"
+                   "geo::Circle::Circle(int r) {}\n"},
+        {L"a.php", "<?php\nnamespace Foo\\Bar;\nclass Baz { function qux() {} }\n"},
+        {L"a.rs", "struct Circle { r: f64 }\nimpl Circle { fn area(&self) -> f64 { 0.0 } }\n"},
+        {L"a.py", "import numpy as np\nclass Shape:\n    def area(self): pass\n"},
+        {L"a.rb", "class Circle\n  include Comparable\n  def area; end\nend\n"},
+        {L"a.go", "package main\n\nimport f \"fmt\"\n\ntype Circle struct{ r float64 }\n\n"
+                  "func (c *Circle) Area() float64 { f.Println(); return 0 }\n"},
+        {L"a.m", "@interface Circle : NSObject <NSCopying>\n- (double)area;\n@end\n"
+                 "@implementation Circle\n- (double)area { return 0; }\n@end\n"},
+        {L"a.md", "# Heading \\# one\n## Second\n"},
+    };
+    for (const auto& Source : Sources)
+        WriteFileBytes(Dir / Source.File, Source.Text);
+    const struct {
+        const wchar_t* Program; // the Linux ctags the bridge runs
+        const wchar_t* File;
+        const wchar_t* Name;
+        std::int32_t Line;
+        const wchar_t* Scope;
+    } Cases[] = {
+        {L"ctags", L"a.cpp", L"Circle", 2, L"geo::Circle"},
+        {L"ctags", L"a.php", L"Foo\\Bar", 2, L""},
+        {L"ctags", L"a.php", L"qux", 3, L"Foo\\Bar\\Baz"},
+        {L"ctags", L"a.rs", L"area", 2, L"Circle"},
+        {L"ctags", L"a.py", L"np", 1, L""},
+        {L"ctags", L"a.py", L"area", 3, L"Shape"},
+        {L"ctags", L"a.rb", L"Circle", 1, L""},
+        {L"ctags", L"a.rb", L"area", 3, L"Circle"},
+        {L"ctags", L"a.go", L"f", 3, L""},
+        {L"ctags", L"a.go", L"Area", 7, L"main.Circle"},
+        {L"ctags", L"a.m", L"Circle", 1, L""},
+        {L"ctags", L"a.m", L"area", 5, L"Circle"},
+        {L"ctags", L"a.md", L"Heading \\# one", 1, L""},
+        {L"ctags", L"a.md", L"Second", 2, L"Heading \\# one"},
+        {L"ctags-exuberant", L"a.cpp", L"Circle", 2, L"geo::Circle"},
+        {L"ctags-exuberant", L"a.php", L"Baz", 3, L""},
+        {L"ctags-exuberant", L"a.py", L"area", 3, L"Shape"},
+        {L"ctags-exuberant", L"a.rb", L"area", 3, L"Circle"},
+    };
+    for (const auto& Case : Cases) {
+        // A bridge of its own for each program: the flavour is known by the
+        // executable.
+        const std::wstring Bridge = Dir / (std::wstring(Case.Program) + L".exe");
+        ::CopyFileW((toolsupport::ProgramFolder() + L"\\ctags-bridge.exe").c_str(), Bridge.c_str(), TRUE);
+        const TEnvOverride Program(L"CTAGS_BRIDGE_PROGRAM", Case.Program);
+        TCtags Tags;
+        Tags.SetExecutableName(Bridge);
+        try {
+            Tags.LoadFromFile(Dir / Case.File);
+        } catch (const ECtagsError_ExecutionFailed& E) {
+            if (E.ExitCode() == 127)
+                GTEST_SKIP() << "no " << WideToUtf8(Case.Program) << " to bridge to";
+            throw;
+        }
+        bool Found = false;
+        for (int I = 0; I < Tags.Count(); ++I) {
+            const TCtagsItem* Item = Tags.GetItem(I);
+            if (Item->Name == Case.Name && Item->Line == Case.Line) {
+                Found = true;
+                EXPECT_EQ(Item->Scope, Case.Scope) << WideToUtf8(Case.Program) << " " << WideToUtf8(Case.File);
+            }
+        }
+        EXPECT_TRUE(Found) << WideToUtf8(Case.Program) << " " << WideToUtf8(Case.File) << ": no "
+                           << WideToUtf8(Case.Name);
     }
 }

@@ -14,6 +14,10 @@
 // its output sent to files in a scratch folder and, last of all, renames a
 // file holding the exit code into place; we wait for that file to appear.
 //
+// The Linux program is "ctags" from the Linux PATH, or the one the
+// environment variable CTAGS_BRIDGE_PROGRAM names (ctags-exuberant, say, for
+// the other flavour).
+//
 // Exit codes of our own: 127 when no Linux ctags can be run (not under wine,
 // no /bin/sh, no ctags in the Linux PATH), 1 for an input file that does not
 // exist, 124 when ctags takes longer than the time limit.
@@ -169,9 +173,20 @@ void RemoveWorkFolder(const std::wstring& Folder)
     ::RemoveDirectoryW(Folder.c_str());
 }
 
+// The Linux program to run: CTAGS_BRIDGE_PROGRAM, else ctags.
+std::string Program()
+{
+    wchar_t Value[1024];
+    const DWORD Length = ::GetEnvironmentVariableW(L"CTAGS_BRIDGE_PROGRAM", Value, 1024);
+    if (Length == 0 || Length >= 1024)
+        return "ctags";
+    return Narrow(std::wstring(Value, Length));
+}
+
 std::string Script(const std::string& Work, const std::string& Directory, const std::vector<std::string>& Arguments)
 {
-    std::string Command = "ctags";
+    const std::string Ctags = ShellQuoted(Program());
+    std::string Command = Ctags;
     for (const std::string& Arg : Arguments) {
         Command += ' ';
         Command += ShellQuoted(Arg);
@@ -184,13 +199,14 @@ std::string Script(const std::string& Work, const std::string& Directory, const 
     std::string Text = "exec </dev/null >/dev/null 2>&1\n";
     if (!Directory.empty())
         Text += "cd " + ShellQuoted(Directory) + "\n";
-    Text += "if command -v ctags >/dev/null 2>&1; then\n";
+    Text += "if command -v " + Ctags + " >/dev/null 2>&1; then\n";
     Text += "    limit=\n";
     Text += "    command -v timeout >/dev/null 2>&1 && limit='timeout " + Limit + "'\n";
     Text += "    $limit " + Command + " >" + W + "/out 2>" + W + "/err\n";
     Text += "    rc=$?\n";
     Text += "else\n";
-    Text += "    echo \"ctags-bridge: no ctags in the Linux PATH ($PATH); install the universal-ctags package\" >";
+    Text += "    echo \"ctags-bridge: no " + Ctags +
+            " in the Linux PATH ($PATH); install the universal-ctags package\" >";
     Text += W + "/err\n";
     Text += "    rc=" + NoCtags + "\n";
     Text += "fi\n";

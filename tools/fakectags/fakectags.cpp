@@ -1,14 +1,24 @@
 // A stand-in for ctags that tests and benchmarks steer.
 //
 // Without a script it acts as a tiny ctags: it checks the command line
-// (-f - --fields=Ks -n --format=2 FILE), reads FILE and writes extended-format
-// tags for lines that look like C definitions.
+// (-f - --fields=KsZ -n --format=2 -G FILE, as Universal Ctags takes it, or
+// -f - --fields=Ks -n --format=2 FILE as Exuberant Ctags does), reads FILE
+// and writes extended-format tags for lines that look like C definitions.
+// Which ctags it is comes from FAKECTAGS_FLAVOUR ("exuberant"; Universal
+// otherwise); it answers --version as that one does, script or not. Asked
+// for a project's tags file (-R --format=2 --sort=yes --excmd=combine
+// --fields=+KZ -f FILE [FOLDER], or Exuberant's -R --format=2 --sort=yes
+// --excmd=pattern --fields=+nK -f FILE [FOLDER]), it tags the .c, .h, .cpp
+// and .py files below FOLDER or its current folder into FILE, sorted, as
+// that ctags writes a tags file.
 //
 // With FAKECTAGS_SCRIPT naming a script file, it runs the script instead, one
 // directive a line, in order:
 //   out TEXT        write TEXT to standard output (escapes \t \r \n \\ \xHH)
 //   err TEXT        the same to standard error
 //   tags N          N generated tag lines on standard output
+//   tagsfile N      N generated tag lines into the file after -f, created
+//                   anew and flushed
 //   tagbytes N      generated tag lines until N bytes are written
 //   chunk N         write in pieces of N bytes from here on (default 4096)
 //   nul             standard output goes to NUL from here on
@@ -26,6 +36,10 @@
 //   pid PATH        write this process's id to PATH (a sign that it runs)
 //   name PATH       write the source file's path to PATH
 //   ctags           tag the source file as without a script
+//   flood out|err   write to standard output or error as fast as it can,
+//                   without end
+//   tmpfile PATH    create a file in the temporary folder (%TMP%), as
+//                   ctags does for its own work, and write its path to PATH
 //   exit CODE       flush, then exit with CODE (default at the end: 0)
 //   crash           die at once, unflushed, as a crash ends a program
 // Text is written as UTF-8.
@@ -36,7 +50,9 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -149,12 +165,31 @@ std::string Word(const std::string& Line, size_t From)
     return Line.substr(From, End - From);
 }
 
+bool Exuberant()
+{
+    wchar_t Flavour[32];
+    const DWORD Length = ::GetEnvironmentVariableW(L"FAKECTAGS_FLAVOUR", Flavour, 32);
+    return Length > 0 && Length < 32 && std::wstring(Flavour) == L"exuberant";
+}
+
+// The scope field as the flavour writes it.
+std::string ScopeOf(const std::string& Kind, const std::string& Name)
+{
+    return (Exuberant() ? "" : "scope:") + Kind + ":" + Name;
+}
+
 // The tiny tagger: #define NAME, struct/class/enum NAME, a definition
 // "type name(" at the start of a line that does not end in ';' (with the
 // scope of "type Class::name("), and Python's "def name(" (a member of the
 // class above it when indented).
-void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
+struct TTag {
+    std::string Name, Kind, Scope, Text;
+    unsigned long Line;
+};
+
+std::vector<TTag> TagText(const std::string& Text)
 {
+    std::vector<TTag> Tags;
     size_t Start = 0;
     std::string PythonClass;
     for (unsigned long Number = 1; Start < Text.size(); ++Number) {
@@ -173,7 +208,7 @@ void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
             Name = Word(Line, Indent + 4);
             Kind = PythonClass.empty() ? "function" : "member";
             if (!PythonClass.empty())
-                Scope = "class:" + PythonClass;
+                Scope = ScopeOf("class", PythonClass);
         }
         for (const char* Keyword : {"struct ", "class ", "enum "}) {
             if (Line.rfind(Keyword, 0) == 0) {
@@ -203,30 +238,167 @@ void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
                     ScopeStart -= 2;
                     while (ScopeStart > 0 && (IsIdentChar(Line[ScopeStart - 1]) || Line[ScopeStart - 1] == ':'))
                         --ScopeStart;
-                    Scope = "class:" + Line.substr(ScopeStart, NameStart - 2 - ScopeStart);
+                    Scope = ScopeOf("class", Line.substr(ScopeStart, NameStart - 2 - ScopeStart));
                 }
             }
         }
         if (!Name.empty())
-            Out.Write(Name + "\t" + File + "\t" + std::to_string(Number) + ";\"\t" + Kind +
-                      (Scope.empty() ? "" : "\t" + Scope) + "\n");
+            Tags.push_back({Name, Kind, Scope, Line, Number});
     }
+    return Tags;
+}
+
+void TagSource(const std::string& Text, const std::string& File, TOutput& Out)
+{
+    for (const TTag& Tag : TagText(Text))
+        Out.Write(Tag.Name + "\t" + File + "\t" + std::to_string(Tag.Line) + ";\"\t" + Tag.Kind +
+                  (Tag.Scope.empty() ? "" : "\t" + Tag.Scope) + "\n");
+}
+
+bool ReadText(const std::wstring& Path, std::string& Text)
+{
+    HANDLE H = ::CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    if (H == INVALID_HANDLE_VALUE)
+        return false;
+    char Buffer[65536];
+    DWORD Done = 0;
+    while (::ReadFile(H, Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
+        Text.append(Buffer, Done);
+    ::CloseHandle(H);
+    if (Text.rfind("\xEF\xBB\xBF", 0) == 0)
+        Text.erase(0, 3);
+    return true;
+}
+
+// The source files below Folder (Shown is how their names start in the
+// tags), in no particular order.
+void FindSources(const std::wstring& Folder, const std::string& Shown,
+                 std::vector<std::pair<std::wstring, std::string>>& Files)
+{
+    WIN32_FIND_DATAW Data;
+    HANDLE Find = ::FindFirstFileW((Folder + L"\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring Name = Data.cFileName;
+        if (Name == L"." || Name == L"..")
+            continue;
+        const std::string Path = Shown + Narrow(Name);
+        if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            FindSources(Folder + L"\\" + Name, Path + "/", Files);
+            continue;
+        }
+        const size_t Dot = Name.rfind(L'.');
+        const std::wstring Extension = Dot == std::wstring::npos ? L"" : Name.substr(Dot);
+        for (const wchar_t* Known : {L".c", L".h", L".cpp", L".py"})
+            if (Extension == Known)
+                Files.emplace_back(Folder + L"\\" + Name, Path);
+    } while (::FindNextFileW(Find, &Data));
+    ::FindClose(Find);
+}
+
+// A source line as a tags file's search pattern.
+std::string PatternOf(const std::string& Text)
+{
+    std::string Result = "/^";
+    for (const char C : Text) {
+        if (C == '\\' || C == '/')
+            Result += '\\';
+        Result += C;
+    }
+    return Result + "$/";
+}
+
+bool WriteFileAnew(const std::wstring& Path, const std::string& Bytes)
+{
+    HANDLE H = ::CreateFileW(Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (H == INVALID_HANDLE_VALUE)
+        return false;
+    TOutput File(H);
+    File.Write(Bytes);
+    File.Flush();
+    ::CloseHandle(H);
+    return true;
+}
+
+// The value after -f, or "".
+std::wstring TagsFileArgument(int Argc, wchar_t** Argv)
+{
+    for (int I = 1; I + 1 < Argc; ++I)
+        if (std::wcscmp(Argv[I], L"-f") == 0)
+            return std::wstring(Argv[I + 1]);
+    return std::wstring();
+}
+
+// A project's tags file, as the flavour writes one with these options.
+int RunRecursive(int Argc, wchar_t** Argv, TOutput& Err)
+{
+    static const std::vector<std::wstring> Universal = {
+        L"-R", L"--format=2", L"--sort=yes", L"--excmd=combine", L"--fields=+KZ", L"-f"};
+    static const std::vector<std::wstring> Older = {L"-R",           L"--format=2", L"--sort=yes", L"--excmd=pattern",
+                                                    L"--fields=+nK", L"-f"};
+    const bool Old = Exuberant();
+    const std::vector<std::wstring>& Expected = Old ? Older : Universal;
+    const int Fixed = static_cast<int>(Expected.size()) + 2;
+    bool Matches = Argc == Fixed || Argc == Fixed + 1;
+    for (size_t I = 0; Matches && I < Expected.size(); ++I)
+        Matches = Argv[I + 1] == Expected[I];
+    if (!Matches) {
+        Err.Write("ctags: unexpected options: " + Narrow(::GetCommandLineW()) + "\n");
+        return 1;
+    }
+    const std::wstring Output = Argv[Fixed - 1];
+    const std::wstring Folder = Argc > Fixed ? std::wstring(Argv[Fixed]) : std::wstring(L".");
+    std::vector<std::pair<std::wstring, std::string>> Files;
+    FindSources(Folder, Argc > Fixed ? Narrow(Folder) + "/" : std::string(), Files);
+    std::vector<std::string> Lines;
+    for (const auto& [Path, Shown] : Files) {
+        std::string Text;
+        if (!ReadText(Path, Text))
+            continue;
+        for (const TTag& Tag : TagText(Text)) {
+            std::string Line = Tag.Name + "\t" + Shown + "\t";
+            if (Old)
+                Line += PatternOf(Tag.Text) + ";\"\t" + Tag.Kind + "\tline:" + std::to_string(Tag.Line);
+            else
+                Line += std::to_string(Tag.Line) + ";" + PatternOf(Tag.Text) + ";\"\t" + Tag.Kind;
+            Lines.push_back(Line + (Tag.Scope.empty() ? "" : "\t" + Tag.Scope) + "\n");
+        }
+    }
+    std::sort(Lines.begin(), Lines.end());
+    std::string Bytes = "!_TAG_FILE_FORMAT\t2\t/extended format/\n!_TAG_FILE_SORTED\t1\t/0=unsorted, 1=sorted/\n";
+    Bytes += Old ? "!_TAG_PROGRAM_NAME\tExuberant Ctags\t//\n" : "!_TAG_PROGRAM_NAME\tUniversal Ctags\t/fake/\n";
+    for (const std::string& Line : Lines)
+        Bytes += Line;
+    if (!WriteFileAnew(Output, Bytes)) {
+        Err.Write("ctags: cannot open tag file \"" + Narrow(Output) + "\"\n");
+        return 1;
+    }
+    return 0;
 }
 
 int RunAsCtags(int Argc, wchar_t** Argv, TOutput& Out, TOutput& Err)
 {
-    static const wchar_t* const Expected[] = {L"-f", L"-", L"--fields=Ks", L"-n", L"--format=2"};
-    if (Argc != 7) {
-        Err.Write("ctags: expected -f - --fields=Ks -n --format=2 FILE\n");
+    if (Argc > 1 && std::wcscmp(Argv[1], L"-R") == 0)
+        return RunRecursive(Argc, Argv, Err);
+    static const std::vector<std::wstring> Universal = {L"-f", L"-", L"--fields=KsZ", L"-n", L"--format=2", L"-G"};
+    static const std::vector<std::wstring> Older = {L"-f", L"-", L"--fields=Ks", L"-n", L"--format=2"};
+    const std::vector<std::wstring>& Expected = Exuberant() ? Older : Universal;
+    if (Argc != static_cast<int>(Expected.size()) + 2) {
+        std::string Usage;
+        for (const std::wstring& Arg : Expected)
+            Usage += Narrow(Arg) + " ";
+        Err.Write("ctags: expected " + Usage + "FILE\n");
         return 1;
     }
-    for (int I = 0; I < 5; ++I) {
-        if (std::wstring(Argv[I + 1]) != Expected[I]) {
+    for (size_t I = 0; I < Expected.size(); ++I) {
+        if (Argv[I + 1] != Expected[I]) {
             Err.Write("ctags: Unknown option: " + Narrow(Argv[I + 1]) + "\n");
             return 1;
         }
     }
-    const std::wstring File = Argv[6];
+    const std::wstring File = Argv[Argc - 1];
     HANDLE H = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                              nullptr);
     if (H == INVALID_HANDLE_VALUE) {
@@ -280,6 +452,11 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
         } else if (Verb == "tags") {
             for (unsigned long I = 0; I < Number; ++I)
                 Out.Write(TagLine(I, File));
+        } else if (Verb == "tagsfile") {
+            std::string Lines;
+            for (unsigned long I = 0; I < Number; ++I)
+                Lines += TagLine(I, File);
+            WriteFileAnew(TagsFileArgument(Argc, Argv), Lines);
         } else if (Verb == "tagbytes") {
             unsigned long Written = 0;
             for (unsigned long I = 0; Written < Number; ++I) {
@@ -356,6 +533,25 @@ int RunScript(const std::wstring& ScriptName, int Argc, wchar_t** Argv, TOutput&
             const int Code = RunAsCtags(Argc, Argv, Out, Err);
             if (Code != 0)
                 return Code;
+        } else if (Verb == "flood") {
+            Out.Flush();
+            Err.Flush();
+            const HANDLE Target = ::GetStdHandle(Arg == "err" ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+            const std::string Block = [&] {
+                std::string Tags;
+                for (unsigned long I = 0; Tags.size() < (1u << 20); ++I)
+                    Tags += TagLine(I, File);
+                return Tags;
+            }();
+            DWORD Written = 0;
+            while (::WriteFile(Target, Block.data(), static_cast<DWORD>(Block.size()), &Written, nullptr)) {
+            }
+            return 3;
+        } else if (Verb == "tmpfile") {
+            wchar_t Folder[MAX_PATH + 1];
+            wchar_t Path[MAX_PATH + 1];
+            if (::GetTempPathW(MAX_PATH + 1, Folder) && ::GetTempFileNameW(Folder, L"tag", 0, Path))
+                WriteWholeFile(Widen(Arg), Narrow(Path));
         } else if (Verb == "crash") {
             ::TerminateProcess(::GetCurrentProcess(), 0xC0000005);
         } else if (Verb == "exit") {
@@ -375,6 +571,15 @@ int main()
     wchar_t** Argv = ::CommandLineToArgvW(::GetCommandLineW(), &Argc);
     TOutput Out(::GetStdHandle(STD_OUTPUT_HANDLE));
     TOutput Err(::GetStdHandle(STD_ERROR_HANDLE));
+    // Asked before every run, as a script cannot know it will be.
+    if (Argc == 2 && std::wstring(Argv[1]) == L"--version") {
+        Out.Write(Exuberant() ? "Exuberant Ctags 5.8, Copyright (C) 1996-2009 Darren Hiebert\n"
+                              : "Universal Ctags 6.2.1(fake), Copyright (C) 2015 Universal Ctags Team\n"
+                                "Universal Ctags is derived from Exuberant Ctags.\n"
+                                "Exuberant Ctags 5.8, Copyright (C) 1996-2009 Darren Hiebert\n");
+        Out.Flush();
+        ::ExitProcess(0);
+    }
     wchar_t Script[MAX_PATH * 2];
     const DWORD Length = ::GetEnvironmentVariableW(L"FAKECTAGS_SCRIPT", Script, MAX_PATH * 2);
     const int Code = Length > 0 && Length < MAX_PATH * 2 ? RunScript(Script, Argc, Argv, Out, Err)

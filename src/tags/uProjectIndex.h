@@ -1,0 +1,92 @@
+// Every tag of a project's tags file, for a list filtered as the user types:
+// the names upper-cased once, in one buffer, with each tag's line in the
+// file and its source file, so that a filter change is one pass over the
+// names. It holds no mapping of the tags file (which would keep anyone from
+// replacing it); the entries are read from a TTagsFile opened for the list.
+#pragma once
+
+#include "tags/uTagsFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TProjectIndex {
+public:
+    // The index of the file as it is; the process keeps the last one and
+    // hands it out again while the file's path, size and time stay the same.
+    static std::shared_ptr<const TProjectIndex> Of(const TTagsFile& File);
+
+    explicit TProjectIndex(const TTagsFile& File);
+
+    size_t Count() const noexcept { return FSplit + FParts[1].Offsets.size(); }
+    // What it holds in memory, about.
+    size_t MemoryBytes() const noexcept;
+    // Where tag I's line starts in the tags file.
+    std::uint64_t Offset(size_t I) const noexcept { return PartOf(I).Offsets[I < FSplit ? I : I - FSplit]; }
+    // Tag I's name upper-cased (ASCII letters; the rest as the file writes
+    // them), and its source file's number (a hash of its field).
+    std::string_view UpperName(size_t I) const noexcept { return PartOf(I).Name(I < FSplit ? I : I - FSplit); }
+    std::uint32_t FileOf(size_t I) const noexcept { return PartOf(I).Files[I < FSplit ? I : I - FSplit]; }
+    // The number of a source file (a full path, any spelling), or NoFile.
+    static constexpr std::uint32_t NoFile = UINT32_MAX;
+    std::uint32_t FileNumber(const TTagsFile& File, const std::wstring& FileName) const;
+
+    // The tags whose upper-cased name holds UpperText (UTF-8, upper-cased
+    // as above; empty: every tag), or with Fuzzy its bytes in order with
+    // gaps, not of the file Excluded and, when Kinds is given, of the kind
+    // wanted (KindOf).
+    struct TQuery {
+        std::string_view UpperText;
+        bool Fuzzy = false;
+        std::uint32_t Excluded = NoFile;
+        size_t Cap = 0;
+        const std::vector<std::uint16_t>* Kinds = nullptr;
+        std::uint16_t Kind = 0;
+        // How many of the best matches to find wherever they are.
+        size_t BestCount = 0;
+    };
+    // How many match in all, the first Cap of them in the file's order, and
+    // the best BestCount as their upper-cased names tell (the whole name,
+    // its start, a word's start after '_', ':', '.' or '-', anywhere, then
+    // scattered by how few and short the gaps), best first, the earlier
+    // first among equals. A name's case is not known here: who shows the
+    // rows ranks them again by their names.
+    struct TFound {
+        size_t Count = 0;
+        std::vector<std::uint32_t> First;
+        std::vector<std::uint32_t> Best;
+    };
+    TFound Find(const TQuery& Query) const;
+
+    // The kind of every tag, as a number into KindNames; read on first
+    // need (a pass over the file), then kept.
+    struct TKinds {
+        std::vector<std::uint16_t> Of;
+        std::vector<std::wstring> Names;
+    };
+    const TKinds& Kinds(const TTagsFile& File) const;
+
+private:
+    // The tags of one half of the file, read on a thread of their own and
+    // kept apart (joining them would copy hundreds of megabytes).
+    struct TPart {
+        std::vector<char> Names;               // each name upper-cased, then a NUL
+        std::vector<std::uint32_t> NameStarts; // one more than there are names
+        std::vector<std::uint64_t> Offsets;
+        std::vector<std::uint32_t> Files;
+
+        std::string_view Name(size_t I) const noexcept
+        {
+            return {Names.data() + NameStarts[I], NameStarts[I + 1] - NameStarts[I] - 1};
+        }
+    };
+    static void ReadPart(const TTagsFile& File, std::uint64_t Begin, std::uint64_t End, TPart& Part);
+    const TPart& PartOf(size_t I) const noexcept { return FParts[I < FSplit ? 0 : 1]; }
+
+    TPart FParts[2];
+    size_t FSplit = 0; // the first tag of the second part
+    mutable std::unique_ptr<TKinds> FKinds;
+};
