@@ -203,8 +203,10 @@ intptr_t TDialogEngine::Run(HANDLE Handle)
         return -1;
     }
     Dialog.State = THostDialogState::Running;
+    FRunning.push_back(Handle);
     Dialog.Closing = false;
     Dialog.ExitCode = -1;
+    Dialog.SynchroRequestsSeen = FHost.SynchroRequests();
     ++Dialog.Runs;
     // A repeated run goes on with the objects and the focus as they are.
     if (!Dialog.InitDialogSent) {
@@ -249,6 +251,7 @@ intptr_t TDialogEngine::Run(HANDLE Handle)
     if (Input == &Script && Script.Pending())
         Error(L"the dialog closed with " + std::to_wstring(Script.Pending()) + L" scripted actions left");
     Dialog.State = THostDialogState::Finished;
+    FRunning.erase(std::remove(FRunning.begin(), FRunning.end(), Handle), FRunning.end());
     Dialog.Closing = false;
     return Dialog.ExitCode;
 }

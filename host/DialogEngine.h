@@ -72,6 +72,9 @@ public:
     THostDialog* Find(HANDLE Dialog);
     THostDialog* Last(); // the most recently created one, while it lives
     size_t Count() const { return FDialogs.size(); }
+    // The dialogs whose DialogRun has not returned, the innermost last: each
+    // is a window of the host's list meanwhile.
+    const std::vector<HANDLE>& Running() const { return FRunning; }
     const std::vector<TDialogEvent>& Events() const { return FEvents; }
     void ClearEvents() { FEvents.clear(); }
 
@@ -135,6 +138,7 @@ private:
 
     THostContext& FHost;
     std::map<HANDLE, std::unique_ptr<THostDialog>> FDialogs;
+    std::vector<HANDLE> FRunning;
     uintptr_t FNextHandle = 0xD1A000;
     HANDLE FLast = nullptr;
     std::deque<TDialogScript> FScripts;

@@ -161,6 +161,16 @@ void TDialogEngine::Perform(THostDialog& Dialog, const TDialogAction& Action)
         }
         break;
     }
+    case TDialogAction::WaitForSynchro: {
+        const ULONGLONG End = ::GetTickCount64() + Action.Milliseconds;
+        while (FHost.SynchroRequests() == Dialog.SynchroRequestsSeen && ::GetTickCount64() < End)
+            FHost.WaitForSynchroEvent(100);
+        if (FHost.SynchroRequests() == Dialog.SynchroRequestsSeen)
+            Error(L"no synchro event was asked for");
+        Dialog.SynchroRequestsSeen = FHost.SynchroRequests();
+        FHost.DeliverSynchroEvents();
+        break;
+    }
     case TDialogAction::Check:
         if (Action.Fn)
             Action.Fn(Dialog);

@@ -91,12 +91,17 @@ void TDialogEngine::SetEntries(THostDialog& Dialog, intptr_t Index, const FarLis
     }
     // As the real host does: once initialised, the list first moves to its
     // first focusable entry and says so (there is nothing to restore on a
-    // veto), and only then takes a LIF_SELECTED entry, silently.
+    // veto), and only then takes a LIF_SELECTED entry, silently, scrolled
+    // just far enough to show it (seen in build 6727: entry 500 of a list
+    // 23 rows high comes back with TopPos 478).
     List.CurPos = FirstEntry(List);
     if (List.CurPos >= 0 && Dialog.Initialised)
         Notify(Dialog, DN_LISTCHANGE, Index, reinterpret_cast<void*>(List.CurPos));
-    if (Selected >= 0)
-        Dialog.Items[static_cast<size_t>(Index)].List.CurPos = Selected;
+    if (Selected >= 0) {
+        THostItem& Item = Dialog.Items[static_cast<size_t>(Index)];
+        Item.List.CurPos = Selected;
+        ShowCurrent(Item);
+    }
 }
 
 intptr_t TDialogEngine::MoveList(THostDialog& Dialog, intptr_t Index, intptr_t NewPos, intptr_t TopPos)

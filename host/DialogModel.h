@@ -5,6 +5,7 @@
 
 #include "bridge/FarApi.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,8 @@ struct THostDialog {
     // its resume; nor can it undo a resume that did not happen. What such a
     // refusal unbalances is not held against the plugin.
     int RefusedSuspends = 0, RefusedResumes = 0;
-    size_t RedrawCount = 0; // redraws the plugin asked for (DM_REDRAW, the end of a redraw lock)
+    size_t RedrawCount = 0;         // redraws the plugin asked for (DM_REDRAW, the end of a redraw lock)
+    size_t SynchroRequestsSeen = 0; // the host's ACTL_SYNCHRO count a WaitForSynchro has waited past
 
     THostDialogState State = THostDialogState::Created;
     size_t Runs = 0;
@@ -96,4 +98,33 @@ inline std::vector<std::wstring> VisibleEntries(const THostItem& List)
         if (!(Entry.Flags & far3::LIF_HIDDEN))
             Texts.push_back(Entry.Text);
     return Texts;
+}
+
+// The tab size Far's dialog edits show tabs at: the editor's, 8 unless set.
+inline constexpr intptr_t EditorTabSize = 8;
+
+// What an edit field shows of its text, as Far draws it: tabs at the
+// editor's tab size, and the text scrolled so that its cursor is in view
+// (after DM_SETTEXT the cursor stands at the end: a text wider than the
+// field shows its end, focused or not).
+inline std::wstring ShownEditText(const THostItem& Edit)
+{
+    std::wstring Expanded;
+    intptr_t CursorColumn = 0;
+    for (size_t I = 0; I < Edit.Data.size(); ++I) {
+        if (static_cast<intptr_t>(I) == Edit.CursorPos)
+            CursorColumn = static_cast<intptr_t>(Expanded.size());
+        if (Edit.Data[I] == L'\t')
+            Expanded.append(static_cast<size_t>(EditorTabSize - static_cast<intptr_t>(Expanded.size()) % EditorTabSize),
+                            L' ');
+        else
+            Expanded += Edit.Data[I];
+    }
+    if (Edit.CursorPos >= static_cast<intptr_t>(Edit.Data.size()))
+        CursorColumn = static_cast<intptr_t>(Expanded.size());
+    const intptr_t Width = Edit.X2 - Edit.X1 + 1;
+    const intptr_t Start = std::max<intptr_t>(0, CursorColumn - Width + 1);
+    return Start >= static_cast<intptr_t>(Expanded.size())
+               ? std::wstring()
+               : Expanded.substr(static_cast<size_t>(Start), static_cast<size_t>(Width));
 }

@@ -15,7 +15,7 @@
 #include <string>
 
 struct TDialogAction {
-    enum TKind { Key, Click, Select, Resize, Wait, Check };
+    enum TKind { Key, Click, Select, Resize, Wait, WaitForSynchro, Check };
     TKind Kind = Key;
     KEY_EVENT_RECORD KeyEvent{};          // Key
     intptr_t Item = -1;                   // Click, Select
@@ -99,6 +99,16 @@ public:
     {
         TDialogAction Action;
         Action.Kind = TDialogAction::Wait;
+        Action.Milliseconds = Milliseconds;
+        return Add(std::move(Action));
+    }
+    // No input until the plugin asks for a synchro event (a typing pause
+    // has ended), however long that takes on a busy machine; the event is
+    // delivered. A hang check ends the wait after Milliseconds.
+    TDialogScript& WaitForSynchro(DWORD Milliseconds = 60000)
+    {
+        TDialogAction Action;
+        Action.Kind = TDialogAction::WaitForSynchro;
         Action.Milliseconds = Milliseconds;
         return Add(std::move(Action));
     }

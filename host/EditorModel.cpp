@@ -111,38 +111,76 @@ void TEditor::LineSelection(intptr_t Line, intptr_t& SelStart, intptr_t& SelEnd)
 
 // --- TEditorModel ------------------------------------------------------------------
 
-TEditor& TEditorModel::Open(const std::wstring& FileName, const std::wstring& Text)
+TEditorModel::TEditorModel(THostContext& Host)
+    : FHost(Host), FWindows{{far3::WTYPE_DESKTOP, -1}, {far3::WTYPE_PANELS, -1}}
+{
+}
+
+TEditor& TEditorModel::Add(intptr_t Id, const std::wstring& FileName)
 {
     auto Editor = std::make_unique<TEditor>();
-    Editor->Id = FNextId++;
+    Editor->Id = Id;
     Editor->FileName = FileName;
-    Editor->SetText(Text);
-    FCurrent = Editor->Id;
     FEditors.push_back(std::move(Editor));
+    FWindows.push_back({far3::WTYPE_EDITOR, Id});
     return *FEditors.back();
+}
+
+TEditor& TEditorModel::Open(const std::wstring& FileName, const std::wstring& Text)
+{
+    TEditor& Editor = Add(FNextId++, FileName);
+    Editor.SetText(Text);
+    return Editor;
 }
 
 void TEditorModel::Close(intptr_t Id)
 {
+    for (const auto& Editor : FEditors)
+        if (Editor->Id == Id)
+            FSavedPositions[HostNameKey(Editor->FileName)] = {Editor->CurLine, Editor->CurPos, Editor->TopScreenLine,
+                                                              Editor->LeftPos};
     FEditors.erase(std::remove_if(FEditors.begin(), FEditors.end(),
                                   [Id](const std::unique_ptr<TEditor>& E) { return E->Id == Id; }),
                    FEditors.end());
-    if (FCurrent == Id)
-        FCurrent = FEditors.empty() ? -1 : FEditors.back()->Id;
+    FWindows.erase(
+        std::remove_if(FWindows.begin(), FWindows.end(),
+                       [Id](const THostWindow& W) { return W.Type == far3::WTYPE_EDITOR && W.EditorId == Id; }),
+        FWindows.end());
 }
 
 void TEditorModel::SetCurrent(intptr_t Id)
 {
-    if (!Find(Id))
-        FHost.Error(L"TEditorModel::SetCurrent: no editor " + std::to_wstring(Id));
-    else
-        FCurrent = Id;
+    for (size_t Pos = 0; Pos < FWindows.size(); ++Pos) {
+        if (FWindows[Pos].Type == far3::WTYPE_EDITOR && FWindows[Pos].EditorId == Id) {
+            Activate(Pos);
+            return;
+        }
+    }
+    FHost.Error(L"TEditorModel::SetCurrent: no editor " + std::to_wstring(Id));
+}
+
+void TEditorModel::Activate(size_t Pos)
+{
+    if (Pos >= FWindows.size()) {
+        FHost.Error(L"TEditorModel::Activate: no window at " + std::to_wstring(Pos));
+        return;
+    }
+    // The host keeps the others in their order.
+    std::rotate(FWindows.begin() + static_cast<std::ptrdiff_t>(Pos),
+                FWindows.begin() + static_cast<std::ptrdiff_t>(Pos) + 1, FWindows.end());
 }
 
 TEditor* TEditorModel::Find(intptr_t Id)
 {
-    if (Id == far3::CURRENT_EDITOR)
-        Id = FCurrent;
+    if (Id == far3::CURRENT_EDITOR) {
+        // The host's current editor is the topmost editor window, also while
+        // the panels, the desktop or a dialog is the current window.
+        const auto Top = std::find_if(FWindows.rbegin(), FWindows.rend(),
+                                      [](const THostWindow& W) { return W.Type == far3::WTYPE_EDITOR; });
+        if (Top == FWindows.rend())
+            return nullptr;
+        Id = Top->EditorId;
+    }
     for (const auto& Editor : FEditors)
         if (Editor->Id == Id)
             return Editor.get();

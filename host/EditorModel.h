@@ -1,11 +1,14 @@
 // The simulated host's editors: lines with their own line ends, cursor, top
 // screen line, blocks, state bits and file name, answering EditorControl as
-// the real host does.
+// the real host does; the window list they live in with the desktop and the
+// panels; and the Editor service that opens files into them
+// (EditorFiles.cpp). docs/far-editor-windows.md says what the real host does.
 #pragma once
 
 #include "bridge/FarApi.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,21 +69,42 @@ struct TEditor {
     void LineSelection(intptr_t Line, intptr_t& SelStart, intptr_t& SelEnd) const;
 };
 
+// A window of the host's list other than a dialog.
+struct THostWindow {
+    far3::WINDOWINFO_TYPE Type = far3::WTYPE_DESKTOP;
+    intptr_t EditorId = -1; // editors only
+};
+
 class TEditorModel {
 public:
-    explicit TEditorModel(THostContext& Host) : FHost(Host) {}
+    explicit TEditorModel(THostContext& Host);
     TEditorModel(const TEditorModel&) = delete;
     TEditorModel& operator=(const TEditorModel&) = delete;
 
-    // Opens an editor, which becomes the current one. Ids count from 0 as
-    // the host's do.
+    // Opens an editor on Text, which becomes the current window. Ids count
+    // from 0 as the host's do.
     TEditor& Open(const std::wstring& FileName, const std::wstring& Text);
+    // The Editor service: a file from disk into a new editor, or an editor
+    // that has it to the front, by the open mode of Flags. Answers an
+    // EDITOR_EXITCODE.
+    intptr_t OpenFile(const wchar_t* FileName, far3::EDITOR_FLAGS Flags, intptr_t StartLine, intptr_t StartChar,
+                      uintptr_t CodePage);
+    // Closes an editor, as its user does; the host remembers where its
+    // cursor was, for the next open of the file at StartLine -1.
     void Close(intptr_t Id);
+    // Makes an editor the current window.
     void SetCurrent(intptr_t Id);
-    // -1 is the current editor; null when there is no such editor.
+    // -1 is the topmost editor of the window list, whatever window is
+    // current; null when there is no such editor.
     TEditor* Find(intptr_t Id);
     TEditor& Current();
     size_t Count() const { return FEditors.size(); }
+
+    // The window list without the dialogs, in the host's order: the current
+    // window last. It starts with the desktop and the panels.
+    const std::vector<THostWindow>& Windows() const { return FWindows; }
+    // Makes the window at Pos current: it moves to the end of the list.
+    void Activate(size_t Pos);
 
     // The state bits the configured host build reports. Their meaning
     // changed twice: before 6562 MODIFIED is "unsaved changes" and SAVED
@@ -106,10 +130,22 @@ private:
     intptr_t SetPosition(TEditor& Editor, void* Param2);
     intptr_t GetFileName(TEditor& Editor, intptr_t Param1, void* Param2);
 
+    // The parts of OpenFile (EditorFiles.cpp).
+    TEditor* FindByName(const std::wstring& FullName);
+    intptr_t OpenNew(intptr_t Id, const std::wstring& FullName, intptr_t StartLine, intptr_t StartChar,
+                     uintptr_t CodePage);
+    bool Reload(TEditor& Editor);
+    TEditor& Add(intptr_t Id, const std::wstring& FileName);
+
     THostContext& FHost;
     std::vector<std::unique_ptr<TEditor>> FEditors;
-    intptr_t FCurrent = -1;
+    std::vector<THostWindow> FWindows;
     intptr_t FNextId = 0;
+    // Where each file's editor was left, by the file's name in capitals.
+    std::map<std::wstring, TSessionBookmark> FSavedPositions;
 };
+
+// A file's name as the host compares names: its full path, in capitals.
+std::wstring HostNameKey(const std::wstring& FullName);
 
 const char* EditorCommandName(far3::EDITOR_CONTROL_COMMANDS Command);

@@ -165,6 +165,15 @@ bool TFarHost::Start(const std::wstring& ModuleName)
         Error(L"GetGlobalInfoW: the plugin needs a newer host; the plugin is not loaded");
         return false;
     }
+    // Far writes the description into the Descript.ion of its profile in the
+    // OEM code page, and shows an error box on every run where that code
+    // page lacks a letter of it (a Russian description where OEM is 437).
+    for (const wchar_t* C = Global.Description; *C; ++C) {
+        if (*C >= 0x80) {
+            Error(L"GetGlobalInfoW: a description outside ASCII that Far cannot write on every system");
+            break;
+        }
+    }
     // The host copies the strings during the call.
     Title = Global.Title;
     Description = Global.Description;
@@ -327,6 +336,19 @@ size_t TFarHost::DeliverSynchroEvents()
             Error(L"ProcessSynchroEventW must return 0");
     }
     return Count;
+}
+
+size_t TFarHost::SynchroRequests() const
+{
+    std::lock_guard Guard(FLock);
+    return FSynchroRequests;
+}
+
+void TFarHost::SynchroRequestRefused()
+{
+    std::lock_guard Guard(FLock);
+    ++FSynchroRequests;
+    ::SetEvent(FSynchroEvent);
 }
 
 bool TFarHost::WaitForSynchroEvent(DWORD Milliseconds)

@@ -60,6 +60,14 @@ public:
     virtual void ScreenRestored(HANDLE Screen, bool Restore) {}
 };
 
+// One window as ACTL_GETWINDOWINFO describes it.
+struct TWindowView {
+    far3::WINDOWINFO_TYPE Type = far3::WTYPE_DESKTOP;
+    intptr_t Id = 0;
+    std::wstring TypeName, Name;
+    far3::WINDOWINFO_FLAGS Flags = 0;
+};
+
 struct TServiceCall {
     std::string Service;
     DWORD ThreadId = 0;
@@ -125,6 +133,9 @@ public:
     size_t DeliverSynchroEvents() override;
     // Waits until a synchro event is queued (or the time runs out).
     bool WaitForSynchroEvent(DWORD Milliseconds) override;
+    // ACTL_SYNCHRO requests so far, queued or refused.
+    size_t SynchroRequests() const override;
+    void SynchroRequestRefused();
 
     // --- message boxes -------------------------------------------------------
     // Scripted answers, used in order; without one, a box with buttons
@@ -145,6 +156,9 @@ public:
 
     // --- the editors and the settings store ----------------------------------
     TEditorModel& Editors() { return FEditors; }
+    // Every window in the host's order, the current one last: the desktop,
+    // the panels and the editors, then the dialogs that are running.
+    std::vector<TWindowView> WindowList();
     TSettingsStore& Settings() { return FSettings; }
 
     // --- dialogs ---------------------------------------------------------------
@@ -163,19 +177,19 @@ public:
     TDialogEngine& Dialogs() { return FDialogs; }
 
     // --- failures on demand ----------------------------------------------------
-    // Makes a service (by name: "GetMsg", "Message", "SaveScreen", or an
-    // AdvControl command such as "ACTL_GETFARRECT") refuse every request.
+    // Makes a service (by name: "GetMsg", "Message", "SaveScreen", "Editor",
+    // or an AdvControl command such as "ACTL_GETFARRECT") refuse every request.
     void SetFailing(const std::string& Service, bool Fail = true);
     bool IsFailing(const std::string& Service) const override;
 
     // --- a fault plan: "the Nth host call fails" ----------------------------------
-    // Counts every call of a service that gives the plugin an answer, from any
-    // thread: Message, GetMsg, SaveScreen, DialogInit, DialogRun, and every
-    // command or message of EditorControl, AdvControl, SendDlgMessage and
-    // SettingsControl. The void services (RestoreScreen, FreeScreen,
-    // DialogFree), DefDlgProc and the standard functions are not counted.
-    // The call numbered FailAt is refused the way the real host refuses it
-    // and nothing else happens (see FaultHere); 0 only counts. Setting a plan
+    // Counts every call of a service, from any thread: Message, GetMsg,
+    // SaveScreen, RestoreScreen, FreeScreen, DialogInit, DialogRun,
+    // DialogFree, DefDlgProc, TruncPathStr, Editor, and every command or message of
+    // EditorControl, AdvControl, SendDlgMessage and SettingsControl; not the
+    // regular redraws of a progress window, which come by the clock. The
+    // call numbered FailAt is refused the way the real host refuses it and
+    // nothing else happens (see FaultHere); 0 only counts. Setting a plan
     // starts the count again.
     void SetFaultPlan(size_t FailAt);
     size_t FaultableCalls() const;
@@ -205,6 +219,7 @@ public:
     const wchar_t* GetMsg(const GUID* PluginId, intptr_t MsgId);
     intptr_t ShowMessage(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags, const wchar_t* const* Items,
                          size_t ItemsNumber, intptr_t ButtonsNumber);
+    intptr_t HostBox(far3::FARMESSAGEFLAGS Flags, const std::vector<std::wstring>& Lines, size_t ButtonCount) override;
     HANDLE SaveScreen(intptr_t X1, intptr_t Y1, intptr_t X2, intptr_t Y2);
     void RestoreScreen(HANDLE Screen, bool Restore);
     intptr_t AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2);
@@ -216,7 +231,14 @@ private:
     bool Start(const std::wstring& ModuleName);
     bool MakeMessageBox(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags, const wchar_t* const* Items,
                         size_t ItemsNumber, intptr_t ButtonsNumber, TMessageBox& Box);
+    // Draws a box and takes its answer: a front end's, a scripted one, or
+    // the first button.
+    intptr_t Answer(TMessageBox Box);
     void FillStartupInfo(far3::PluginStartupInfo& Info, far3::FarStandardFunctions& FSF);
+    // The window commands of AdvControl (HostWindows.cpp).
+    intptr_t GetWindowInfo(void* Param2);
+    intptr_t SetCurrentWindow(intptr_t Pos);
+    intptr_t GetWindowType(void* Param2);
 
     mutable std::recursive_mutex FLock;
     DWORD FMainThread;
@@ -240,6 +262,7 @@ private:
     size_t FRedrawAll = 0;
 
     std::deque<void*> FSynchro;
+    size_t FSynchroRequests = 0;
     HANDLE FSynchroEvent;
 
     TEditorModel FEditors{*this};

@@ -9,6 +9,7 @@
 #include "bridge/FarApi.h"
 
 #include <string>
+#include <vector>
 
 class THostContext {
 public:
@@ -25,6 +26,14 @@ public:
     virtual bool IsFailing(const std::string& Service) const = 0;
     // Counts a call the fault plan may refuse; true for the one to refuse.
     virtual bool FaultHere(const char* Service, const char* Command = nullptr) = 0;
+
+    // --- the host's own boxes ----------------------------------------------------
+    // A box the host itself shows (not one the plugin asked for), drawn and
+    // answered as the plugin's boxes are: Lines[0] is the title, the last
+    // ButtonCount lines are the buttons. The index of the button chosen, or
+    // -1 for Esc.
+    virtual intptr_t HostBox(far3::FARMESSAGEFLAGS Flags, const std::vector<std::wstring>& Lines,
+                             size_t ButtonCount) = 0;
 
     // --- the checks every service makes ---------------------------------------
     virtual bool CheckPluginId(const GUID* PluginId, const char* Service) = 0;
@@ -46,6 +55,7 @@ public:
     virtual size_t DeliverSynchroEvents() = 0;
     // Waits until a synchro event is queued (or the time runs out).
     virtual bool WaitForSynchroEvent(DWORD Milliseconds) = 0;
+    virtual size_t SynchroRequests() const = 0;
 };
 
 // Text of a GUID for error messages.

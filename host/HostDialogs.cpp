@@ -36,6 +36,9 @@ void WINAPI DialogFree(HANDLE Dialog)
 {
     if (TFarHost* Host = TFarHost::Current()) {
         Host->Record("DialogFree");
+        // Answers nothing: refused, the handle is gone for the plugin all
+        // the same, and a later use of it is an error.
+        Host->FaultHere("DialogFree");
         Host->Dialogs().Free(Dialog);
     }
 }
@@ -63,6 +66,9 @@ intptr_t WINAPI DefDlgProc(HANDLE Dialog, intptr_t Msg, intptr_t Param1, void* P
     if (!Host)
         return 0;
     Host->Record("DefDlgProc");
+    // Refused: no default handling, and the answer 0.
+    if (Host->FaultHere("DefDlgProc", TDialogEngine::MessageName(Msg)))
+        return 0;
     return Host->Dialogs().DefProc(Dialog, Msg, Param1, Param2);
 }
 

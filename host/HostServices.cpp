@@ -18,7 +18,6 @@ void WINAPI Unsupported()
                                         "FreeDirList",
                                         "FreePluginDirList",
                                         "Viewer",
-                                        "Editor",
                                         "Text",
                                         "ShowHelp",
                                         "InputBox",
@@ -39,6 +38,8 @@ const char* AdvControlName(far3::ADVANCED_CONTROL_COMMANDS Command)
     case far3::ACTL_GETFARMANAGERVERSION: return "ACTL_GETFARMANAGERVERSION";
     case far3::ACTL_GETWINDOWINFO: return "ACTL_GETWINDOWINFO";
     case far3::ACTL_GETWINDOWCOUNT: return "ACTL_GETWINDOWCOUNT";
+    case far3::ACTL_SETCURRENTWINDOW: return "ACTL_SETCURRENTWINDOW";
+    case far3::ACTL_COMMIT: return "ACTL_COMMIT";
     case far3::ACTL_REDRAWALL: return "ACTL_REDRAWALL";
     case far3::ACTL_SYNCHRO: return "ACTL_SYNCHRO";
     case far3::ACTL_GETFARRECT: return "ACTL_GETFARRECT";
@@ -88,7 +89,11 @@ intptr_t WINAPI Message(const GUID* PluginId, const GUID*, far3::FARMESSAGEFLAGS
     if (!Host)
         return -1;
     Host->Record("Message");
-    if (Host->FaultHere("Message"))
+    // A progress window's regular redraws (no buttons, the background
+    // kept) come by the clock, more on a busy machine: the plan does not
+    // count them, so that a command's calls are the same on any machine.
+    const bool ByTheClock = ButtonsNumber == 0 && (Flags & far3::FMSG_KEEPBACKGROUND);
+    if (!ByTheClock && Host->FaultHere("Message"))
         return -1;
     return Host->ShowMessage(PluginId, Flags, Items, ItemsNumber, ButtonsNumber);
 }
@@ -116,11 +121,14 @@ HANDLE WINAPI SaveScreen(intptr_t X1, intptr_t Y1, intptr_t X2, intptr_t Y2)
     return Host->SaveScreen(X1, Y1, X2, Y2);
 }
 
+// These two answer nothing: refused, the screen is not painted back, and
+// the handle is gone all the same.
 void WINAPI RestoreScreen(HANDLE Screen)
 {
     if (TFarHost* Host = TFarHost::Current()) {
         Host->Record("RestoreScreen");
-        Host->RestoreScreen(Screen, true);
+        const bool Refused = Host->FaultHere("RestoreScreen");
+        Host->RestoreScreen(Screen, !Refused);
     }
 }
 
@@ -128,6 +136,7 @@ void WINAPI FreeScreen(HANDLE Screen)
 {
     if (TFarHost* Host = TFarHost::Current()) {
         Host->Record("FreeScreen");
+        Host->FaultHere("FreeScreen");
         Host->RestoreScreen(Screen, false);
     }
 }
@@ -139,8 +148,11 @@ intptr_t WINAPI AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS
         return 0;
     Host->Record(AdvControlName(Command));
     // A refused ACTL_SYNCHRO queues nothing: the event is never delivered.
-    if (Host->FaultHere("AdvControl", AdvControlName(Command)))
+    if (Host->FaultHere("AdvControl", AdvControlName(Command))) {
+        if (Command == far3::ACTL_SYNCHRO)
+            Host->SynchroRequestRefused();
         return 0;
+    }
     return Host->AdvControl(PluginId, Command, Param1, Param2);
 }
 
@@ -149,8 +161,12 @@ intptr_t WINAPI AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMANDS
 // root, or whose root leaves too little room, keeps just its end.
 wchar_t* WINAPI TruncPathStr(wchar_t* Str, intptr_t MaxLength)
 {
-    if (TFarHost* Host = TFarHost::Current())
+    if (TFarHost* Host = TFarHost::Current()) {
         Host->Record("TruncPathStr");
+        // Refused: nothing is shortened, and no string comes back.
+        if (Host->FaultHere("TruncPathStr"))
+            return nullptr;
+    }
     if (!Str)
         return Str;
     const intptr_t Length = static_cast<intptr_t>(std::wcslen(Str));
@@ -182,7 +198,7 @@ void TFarHost::FillStartupInfo(far3::PluginStartupInfo& Info, far3::FarStandardF
     FARAPIVOID* Slots = reinterpret_cast<FARAPIVOID*>(reinterpret_cast<char*>(&FSF) + sizeof(size_t));
     const size_t SlotCount = (sizeof(FSF) - sizeof(size_t)) / sizeof(FARAPIVOID);
     for (size_t I = 0; I < SlotCount; ++I)
-        Slots[I] = &Unsupported<17>;
+        Slots[I] = &Unsupported<16>;
     FSF.TruncPathStr = &host::TruncPathStr;
 
     Info.StructSize = sizeof(Info);
@@ -197,24 +213,24 @@ void TFarHost::FillStartupInfo(far3::PluginStartupInfo& Info, far3::FarStandardF
     Info.FreeDirList = &Unsupported<4>;
     Info.FreePluginDirList = &Unsupported<5>;
     Info.Viewer = &Unsupported<6>;
-    Info.Editor = &Unsupported<7>;
-    Info.Text = &Unsupported<8>;
+    Info.Editor = &host::Editor;
+    Info.Text = &Unsupported<7>;
     Info.EditorControl = &host::EditorControl;
     Info.FSF = &FSF;
-    Info.ShowHelp = &Unsupported<9>;
+    Info.ShowHelp = &Unsupported<8>;
     Info.AdvControl = &host::AdvControl;
-    Info.InputBox = &Unsupported<10>;
-    Info.ColorDialog = &Unsupported<11>;
+    Info.InputBox = &Unsupported<9>;
+    Info.ColorDialog = &Unsupported<10>;
     Info.DialogInit = &host::DialogInit;
     Info.DialogRun = &host::DialogRun;
     Info.DialogFree = &host::DialogFree;
     Info.SendDlgMessage = &host::SendDlgMessage;
     Info.DefDlgProc = &host::DefDlgProc;
-    Info.ViewerControl = &Unsupported<12>;
-    Info.PluginsControl = &Unsupported<13>;
-    Info.FileFilterControl = &Unsupported<14>;
-    Info.RegExpControl = &Unsupported<15>;
-    Info.MacroControl = &Unsupported<16>;
+    Info.ViewerControl = &Unsupported<11>;
+    Info.PluginsControl = &Unsupported<12>;
+    Info.FileFilterControl = &Unsupported<13>;
+    Info.RegExpControl = &Unsupported<14>;
+    Info.MacroControl = &Unsupported<15>;
     Info.SettingsControl = &host::SettingsControl;
     Info.Private = nullptr;
     Info.FreeScreen = &host::FreeScreen;
@@ -250,11 +266,33 @@ intptr_t TFarHost::ShowMessage(const GUID* PluginId, far3::FARMESSAGEFLAGS Flags
                                size_t ItemsNumber, intptr_t ButtonsNumber)
 {
     TMessageBox Box;
-    THostFrontEnd* FrontEnd = nullptr;
     {
         std::lock_guard Guard(FLock);
         if (!MakeMessageBox(PluginId, Flags, Items, ItemsNumber, ButtonsNumber, Box))
             return -1;
+    }
+    return Answer(std::move(Box));
+}
+
+intptr_t TFarHost::HostBox(far3::FARMESSAGEFLAGS Flags, const std::vector<std::wstring>& Lines, size_t ButtonCount)
+{
+    TMessageBox Box;
+    Box.Flags = Flags;
+    if (Lines.empty() || ButtonCount >= Lines.size()) {
+        Error(L"HostBox: a box needs a title and its buttons");
+        return -1;
+    }
+    Box.Title = Lines.front();
+    Box.Lines.assign(Lines.begin() + 1, Lines.end() - static_cast<std::ptrdiff_t>(ButtonCount));
+    Box.Buttons.assign(Lines.end() - static_cast<std::ptrdiff_t>(ButtonCount), Lines.end());
+    return Answer(std::move(Box));
+}
+
+intptr_t TFarHost::Answer(TMessageBox Box)
+{
+    THostFrontEnd* FrontEnd = nullptr;
+    {
+        std::lock_guard Guard(FLock);
         FrontEnd = FFrontEnd;
         if (!FrontEnd) {
             if (Box.Buttons.empty()) {
@@ -416,8 +454,15 @@ intptr_t TFarHost::AdvControl(const GUID* PluginId, far3::ADVANCED_CONTROL_COMMA
         return TRUE;
     }
     case far3::ACTL_REDRAWALL: ++FRedrawAll; return TRUE;
+    case far3::ACTL_GETWINDOWCOUNT: return static_cast<intptr_t>(WindowList().size());
+    case far3::ACTL_GETWINDOWINFO: return GetWindowInfo(Param2);
+    case far3::ACTL_SETCURRENTWINDOW: return SetCurrentWindow(Param1);
+    // The host has switched already: there is nothing left to commit.
+    case far3::ACTL_COMMIT: return TRUE;
+    case far3::ACTL_GETWINDOWTYPE: return GetWindowType(Param2);
     case far3::ACTL_SYNCHRO:
         FSynchro.push_back(Param2);
+        ++FSynchroRequests;
         ::SetEvent(FSynchroEvent);
         return 0;
     default:

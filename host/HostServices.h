@@ -18,6 +18,9 @@ wchar_t* WINAPI TruncPathStr(wchar_t* Str, intptr_t MaxLength);
 
 // The editor (HostEditor.cpp).
 intptr_t WINAPI EditorControl(intptr_t EditorID, far3::EDITOR_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2);
+intptr_t WINAPI Editor(const wchar_t* FileName, const wchar_t* Title, intptr_t X1, intptr_t Y1, intptr_t X2,
+                       intptr_t Y2, far3::EDITOR_FLAGS Flags, intptr_t StartLine, intptr_t StartChar,
+                       uintptr_t CodePage);
 
 // The settings store (HostSettings.cpp).
 intptr_t WINAPI SettingsControl(HANDLE Handle, far3::FAR_SETTINGS_CONTROL_COMMANDS Command, intptr_t Param1,

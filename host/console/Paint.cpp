@@ -220,15 +220,15 @@ void EditItem(TScreen& Screen, const THostDialog& Dialog, const THostItem& Item,
     const int Width = static_cast<int>(Item.X2 - Item.X1 + 1);
     const bool Disabled = (Item.Flags & DIF_DISABLE) != 0;
     const WORD Attr = Disabled ? P.EditDisabled : (Focused && Item.Unchanged) ? P.EditUnchanged : P.Edit;
-    std::wstring Text = Item.Data;
+    THostItem Shown = Item;
     if (Item.Type == DI_PSWEDIT)
-        Text.assign(Text.size(), L'*');
-    const int Cursor = static_cast<int>(std::clamp<intptr_t>(Item.CursorPos, 0, Length(Text)));
-    // The focused field scrolls to keep its cursor in view.
-    const int Start = Focused ? std::max(0, Cursor - Width + 1) : 0;
+        Shown.Data.assign(Item.Data.size(), L'*');
+    const int Cursor = static_cast<int>(std::clamp<intptr_t>(Item.CursorPos, 0, Length(Item.Data)));
+    // Every field keeps its cursor in view, as Far's do.
+    const std::wstring Text = ShownEditText(Shown);
     Screen.Fill(X1, Y, X1 + Width - 1, Y, L' ', Attr);
-    if (Start < Length(Text))
-        Screen.Text(X1, Y, std::wstring_view(Text).substr(static_cast<size_t>(Start)), Attr, Width);
+    Screen.Text(X1, Y, Text, Attr, Width);
+    const int Start = std::max(0, Cursor - Width + 1);
     if (Item.Flags & DIF_HISTORY)
         Screen.Put(X1 + Width, Y, HistoryArrow, Disabled ? P.Disabled : P.Text);
     if (Focused)

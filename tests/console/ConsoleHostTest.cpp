@@ -166,7 +166,8 @@ TEST_F(ConsoleHostTest, TheHostsWindowsAreDrawnAsTheHostDrawsThem)
         const wchar_t* Keys;
         std::vector<std::wstring> Rows;
     } const Cases[] = {
-        {L"F11 Screen Esc", {L"\u2554\u2550 Plugin commands \u2550\u2557", L"\u2551 Lodestar          \u2551"}},
+        {L"F11 Screen Esc",
+         {L"\u2550 Plugin commands \u2550", L"\u2551 Lodestar: function list ", L"\u2551 Lodestar: go to definition "}},
         {L"F9 Screen Esc", {L"\u2554\u2550 Plugins configuration \u2550\u2557"}},
         // ctags is nowhere: the plugin's warning, its "&OK" a button.
         {L"F11 Enter Screen Esc",

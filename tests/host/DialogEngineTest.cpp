@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <vector>
 
 using namespace far3;
 using ::testing::ElementsAre;
@@ -252,6 +253,16 @@ TEST_F(DialogEngineTest, ListPositionsFollowTheHostsRules)
                         Send(D.Handle, DM_LISTSET, 0, &PlainList);
                         EXPECT_EQ(Pos(D.Handle), 1);
                         EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 1", "DN_LISTCHANGE 0 1"));
+                        // A LIF_SELECTED entry below the window is scrolled to, just far enough.
+                        std::vector<FarListItem> Long(30, FarListItem{0, L"n", 0, 0});
+                        Long[20].Flags = LIF_SELECTED;
+                        FarList LongList{sizeof(FarList), Long.size(), Long.data()};
+                        Send(D.Handle, DM_LISTSET, 0, &LongList);
+                        FarListPos Shown{sizeof(Shown), -7, -7};
+                        EXPECT_EQ(Send(D.Handle, DM_LISTGETCURPOS, 0, &Shown), 20);
+                        EXPECT_EQ(Shown.TopPos, 17);
+                        Send(D.Handle, DM_LISTSET, 0, &PlainList);
+                        EXPECT_THAT(Trace(), ElementsAre("DN_LISTCHANGE 0 0", "DN_LISTCHANGE 0 1"));
                         // Clamped, then the nearest focusable entry in the direction of travel, else the other way;
                         // each change is told twice, and a veto restores the position, says -1 and answers -1.
                         EXPECT_EQ(SetPos(D.Handle, 2), 3);

@@ -135,6 +135,7 @@ TEST(SimulatedHost, AFaultPlanRefusesTheNthCountedCallAsTheHostRefusesAndDoesNot
     const wchar_t* Box[] = {L"Title", L"Ok"};
     far3::EditorSetPosition Position{sizeof(Position), 0, 2, -1, -1, -1, -1};
     SMALL_RECT Rect{-5, -5, -5, -5};
+    wchar_t LongPath[] = L"C:\\some\\long\\path";
     far3::FarSettingsCreate Create{sizeof(Create), Host.PluginGuid, nullptr};
 
     struct {
@@ -180,17 +181,20 @@ TEST(SimulatedHost, AFaultPlanRefusesTheNthCountedCallAsTheHostRefusesAndDoesNot
         {"SettingsControl(SCTL_CREATE)",
          [&] { return host::SettingsControl(INVALID_HANDLE_VALUE, far3::SCTL_CREATE, far3::PSL_ROAMING, &Create); }, 0,
          [&] { return !Create.Handle && Host.Settings().OpenHandleCount() == 1; }},
+        {"DefDlgProc(DM_GETFOCUS)", [&] { return host::DefDlgProc(Dialog, far3::DM_GETFOCUS, 0, nullptr); }, 0,
+         [] { return true; }},
+        {"TruncPathStr", [&] { return reinterpret_cast<intptr_t>(host::TruncPathStr(LongPath, 8)); }, 0,
+         [&] { return std::wstring(LongPath) == L"C:\\some\\long\\path"; }},
         // A handle goes whatever else does.
         {"SettingsControl(SCTL_FREE)", [&] { return host::SettingsControl(Settings, far3::SCTL_FREE, 0, nullptr); }, 0,
          [&] { return Host.Settings().OpenHandleCount() == 0; }},
     };
     for (auto& Case : Cases) {
         Host.SetFaultPlan(2);
-        // Not counted: the void services, DefDlgProc, the standard functions.
-        host::RestoreScreen(nullptr);
-        host::DefDlgProc(Dialog, far3::DM_GETFOCUS, 0, nullptr);
-        wchar_t Path[] = L"C:\\x";
-        host::TruncPathStr(Path, 10);
+        // Not counted: a progress window's redraw by the clock.
+        const wchar_t* Progress[] = {L"Title", L"Working"};
+        host::Message(Me, nullptr, far3::FMSG_LEFTALIGN | far3::FMSG_KEEPBACKGROUND, nullptr, Progress, 2, 0);
+        Host.ClearMessages();
         EXPECT_EQ(host::AdvControl(Me, far3::ACTL_GETFARMANAGERVERSION, 0, nullptr), TRUE) << Case.Fault;
         EXPECT_EQ(Host.InjectedFault(), "") << Case.Fault;
         EXPECT_EQ(Case.Call(), Case.Refusal) << Case.Fault;
