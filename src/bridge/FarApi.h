@@ -28,6 +28,7 @@ using FARDIALOGFLAGS = unsigned long long;
 using FARLISTFINDFLAGS = unsigned long long;
 using FARLISTINFOFLAGS = unsigned long long;
 using WINDOWINFO_FLAGS = unsigned long long;
+using EDITOR_FLAGS = unsigned long long;
 
 // --- enumerations (4 bytes in records) ---------------------------------------
 enum VERSION_STAGE : unsigned int { VS_RELEASE = 0, VS_ALPHA = 1, VS_BETA = 2, VS_RC = 3, VS_SPECIAL = 4, VS_PRIVATE = 5 };
@@ -52,6 +53,9 @@ enum EDITOR_CONTROL_COMMANDS : unsigned int {
     ECTL_DELCOLOR = 34, ECTL_SUBSCRIBECHANGEEVENT = 36, ECTL_UNSUBSCRIBECHANGEEVENT = 37,
     ECTL_GETTITLE = 38,
 };
+
+// What the Editor service answers (docs/far-editor-windows.md, section 3).
+enum EDITOR_EXITCODE : int { EEC_OPEN_ERROR = 0, EEC_MODIFIED = 1, EEC_NOT_MODIFIED = 2, EEC_LOADING_INTERRUPTED = 3 };
 
 enum EDITOR_CURRENTSTATE : unsigned int { ECSTATE_MODIFIED = 1, ECSTATE_SAVED = 2, ECSTATE_LOCKED = 4 };
 enum EDITOR_BLOCK_TYPES : unsigned int { BTYPE_NONE = 0, BTYPE_STREAM = 1, BTYPE_COLUMN = 2 };
@@ -168,9 +172,18 @@ inline constexpr FARDIALOGFLAGS FDLG_NONE = 0, FDLG_WARNING = 0x1, FDLG_SMALLDIA
 
 inline constexpr WINDOWINFO_FLAGS WIF_NONE = 0, WIF_MODIFIED = 0x1, WIF_CURRENT = 0x2, WIF_MODAL = 0x4;
 
+// The Editor service's flags, from docs/far-editor-windows.md (section 2).
+inline constexpr EDITOR_FLAGS EF_NONMODAL = 0x1, EF_CREATENEW = 0x2, EF_ENABLE_F6 = 0x4,
+    EF_DISABLEHISTORY = 0x8, EF_DELETEONCLOSE = 0x10, EF_IMMEDIATERETURN = 0x100,
+    EF_DELETEONLYFILEONCLOSE = 0x200, EF_LOCKED = 0x400, EF_DISABLESAVEPOS = 0x800,
+    EF_OPENMODE_MASK = 0xF0000000, EF_OPENMODE_QUERY = 0x0, EF_OPENMODE_NEWIFOPEN = 0x10000000,
+    EF_OPENMODE_USEEXISTING = 0x20000000, EF_OPENMODE_BREAKIFOPEN = 0x30000000,
+    EF_OPENMODE_RELOADIFOPEN = 0x40000000;
+
 inline constexpr intptr_t CURRENT_EDITOR = -1;
 inline constexpr uintptr_t CP_DEFAULT = static_cast<uintptr_t>(-1);
 inline constexpr uintptr_t CP_REDETECT = static_cast<uintptr_t>(-2);
+inline constexpr uintptr_t CP_UTF16LE = 1200, CP_UTF16BE = 1201;
 
 // --- records -----------------------------------------------------------------
 struct VersionInfo {
@@ -473,6 +486,9 @@ using FARAPIGETMSG = const wchar_t*(WINAPI*)(const GUID* PluginId, intptr_t MsgI
 using FARAPISAVESCREEN = HANDLE(WINAPI*)(intptr_t X1, intptr_t Y1, intptr_t X2, intptr_t Y2);
 using FARAPIRESTORESCREEN = void(WINAPI*)(HANDLE hScreen);
 using FARAPIFREESCREEN = void(WINAPI*)(HANDLE hScreen);
+using FARAPIEDITOR = intptr_t(WINAPI*)(const wchar_t* FileName, const wchar_t* Title, intptr_t X1, intptr_t Y1,
+                                       intptr_t X2, intptr_t Y2, EDITOR_FLAGS Flags, intptr_t StartLine,
+                                       intptr_t StartChar, uintptr_t CodePage);
 using FARAPIEDITORCONTROL = intptr_t(WINAPI*)(intptr_t EditorID, EDITOR_CONTROL_COMMANDS Command,
                                               intptr_t Param1, void* Param2);
 using FARAPIADVCONTROL = intptr_t(WINAPI*)(const GUID* PluginId, ADVANCED_CONTROL_COMMANDS Command,
@@ -512,7 +528,9 @@ struct PluginStartupInfo {
     FARAPIVOID PanelControl;
     FARAPISAVESCREEN SaveScreen;
     FARAPIRESTORESCREEN RestoreScreen;
-    FARAPIVOID GetDirList, GetPluginDirList, FreeDirList, FreePluginDirList, Viewer, Editor, Text;
+    FARAPIVOID GetDirList, GetPluginDirList, FreeDirList, FreePluginDirList, Viewer;
+    FARAPIEDITOR Editor;
+    FARAPIVOID Text;
     FARAPIEDITORCONTROL EditorControl;
     FarStandardFunctions* FSF;
     FARAPIVOID ShowHelp;
@@ -648,7 +666,8 @@ FAR3_AT(FarStandardFunctions, FarClock, 376); FAR3_AT(FarStandardFunctions, Dete
 FAR3_CHECK(PluginStartupInfo, 280);
 FAR3_AT(PluginStartupInfo, ModuleName, 8); FAR3_AT(PluginStartupInfo, Message, 24);
 FAR3_AT(PluginStartupInfo, GetMsg, 32); FAR3_AT(PluginStartupInfo, SaveScreen, 48);
-FAR3_AT(PluginStartupInfo, RestoreScreen, 56); FAR3_AT(PluginStartupInfo, EditorControl, 120);
+FAR3_AT(PluginStartupInfo, RestoreScreen, 56); FAR3_AT(PluginStartupInfo, Editor, 104);
+FAR3_AT(PluginStartupInfo, EditorControl, 120);
 FAR3_AT(PluginStartupInfo, FSF, 128); FAR3_AT(PluginStartupInfo, AdvControl, 144);
 FAR3_AT(PluginStartupInfo, DialogInit, 168); FAR3_AT(PluginStartupInfo, DialogRun, 176);
 FAR3_AT(PluginStartupInfo, DialogFree, 184); FAR3_AT(PluginStartupInfo, SendDlgMessage, 192);

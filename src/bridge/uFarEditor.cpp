@@ -1,5 +1,8 @@
 #include "bridge/uFarEditor.h"
 
+#include "base/uSystem.h"
+#include "bridge/uFarWindows.h"
+
 #include <algorithm>
 
 namespace {
@@ -139,10 +142,59 @@ bool TFarEditor::SetPosition(intptr_t EditorId, intptr_t Line, intptr_t Pos, int
 
 bool TFarEditor::GoTo(intptr_t EditorId, intptr_t Line, intptr_t Pos)
 {
-    // The target becomes the sixth visible line; near the top the host
-    // keeps its own scroll position.
-    const intptr_t Top = Line < 5 ? -1 : Line - 5;
-    return SetPosition(EditorId, Line, Pos, -1, Top, -1, -1);
+    return SetPosition(EditorId, Line, Pos, -1, TopLineAbove(Line), -1, -1);
+}
+
+intptr_t TFarEditor::TopLineAbove(intptr_t Line)
+{
+    // The target becomes the sixth visible line, or as near to it as the top
+    // of the text allows: left to the host, a line above the screen became
+    // its top line, with nothing above it in sight.
+    return Line < 5 ? 0 : Line - 5;
+}
+
+TEditorOpen TFarEditor::OpenAt(const std::wstring& FileName, intptr_t Line, intptr_t Pos, intptr_t TopScreenLine,
+                               intptr_t& EditorId)
+{
+    EditorId = -1;
+    TEditorOpen Result = TEditorOpen::Existing;
+    intptr_t Id = -1;
+    TFarWindow Window;
+    if (TFarWindows::FindEditor(FileName, Window)) {
+        if (!TFarWindows::ActivateEditor(Window.Id))
+            return TEditorOpen::Failed;
+        Id = Window.Id;
+    } else {
+        // For a name that is not on disk the host opens an empty editor and
+        // calls it a success.
+        if (!FileExists(ExpandFileName(FileName)))
+            return TEditorOpen::Missing;
+        const auto Editor = StartupInfo().Editor;
+        if (!Editor)
+            return TEditorOpen::Failed;
+        // Use existing still, for an editor whose name the list spells
+        // otherwise. The host places a new editor's cursor itself and
+        // centres it; an existing editor keeps its own: the position below
+        // settles both.
+        const intptr_t Answer = Editor(FileName.c_str(), nullptr, 0, 0, -1, -1,
+                                       far3::EF_NONMODAL | far3::EF_IMMEDIATERETURN | far3::EF_OPENMODE_USEEXISTING,
+                                       Line + 1, Pos + 1, far3::CP_DEFAULT);
+        // 0: the host has told the user why; 3: the user cancelled.
+        if (Answer != far3::EEC_MODIFIED)
+            return TEditorOpen::Failed;
+        far3::EditorInfo Info;
+        if (!GetInfo(far3::CURRENT_EDITOR, Info))
+            return TEditorOpen::Failed;
+        Id = Info.EditorID;
+        Result = TEditorOpen::Opened;
+    }
+    // The host takes a top line only when it is not below the cursor line.
+    const intptr_t Top = TopScreenLine > Line ? -1 : TopScreenLine;
+    if (!SetPosition(Id, Line, Pos, -1, Top, -1, -1))
+        return TEditorOpen::Failed;
+    EditorControl(Id, far3::ECTL_REDRAW, 0, nullptr);
+    EditorId = Id;
+    return Result;
 }
 
 bool TFarEditor::GoToLine(intptr_t EditorId, intptr_t Line)

@@ -12,6 +12,14 @@
 // The buffer the editor's file name is read into.
 using TFarCharArray = std::vector<wchar_t>;
 
+// What came of putting the cursor into a file's editor.
+enum class TEditorOpen {
+    Failed,   // the host refused or the user cancelled; the host said why
+    Missing,  // no editor has the file and it is not on disk
+    Opened,   // in a new editor
+    Existing, // in the editor that had it, now in front
+};
+
 class TFarEditor : public TFarCommonModule {
 public:
     TFarEditor() = delete;
@@ -39,6 +47,18 @@ public:
                             intptr_t LeftPos, intptr_t Overtype);
     // Moves the cursor and scrolls so that five lines stay visible above it.
     static bool GoTo(intptr_t EditorId, intptr_t Line, intptr_t Pos);
+    // The top line that leaves five lines above Line, as GoTo scrolls (the
+    // first line near the start).
+    static intptr_t TopLineAbove(intptr_t Line);
+    // Puts the cursor at Line, Pos (from 0) of FileName's editor, with
+    // TopScreenLine the first line on the screen (-1: the host's choice, not
+    // below Line), bringing the editor that has the file to the front or
+    // opening it in a new one. The editor is then the current one for the
+    // rest of the call into the plugin; EditorId gets its id (-1 unless
+    // Opened or Existing). Call it from OpenW itself: the host switches at
+    // once and the cursor is set in the same call.
+    static TEditorOpen OpenAt(const std::wstring& FileName, intptr_t Line, intptr_t Pos, intptr_t TopScreenLine,
+                              intptr_t& EditorId);
     static bool GoToLine(intptr_t EditorId, intptr_t Line);
     // A session bookmark at the cursor, where the host's own bookmark keys
     // (and a "back" macro) return.

@@ -86,16 +86,16 @@ void TFarProgress::Draw(const std::vector<std::wstring>& Lines)
 
 void TFarProgress::ScanForEscape()
 {
-    // What the user types ahead while waiting (a name to filter by, Enter)
-    // belongs to whatever comes next: only the records up to an Esc are
-    // taken from the input.
+    // What the user types ahead while waiting (a name to filter by, Enter),
+    // before the Esc or after it, belongs to whatever comes next: only the
+    // Esc is taken from the input.
     const std::vector<INPUT_RECORD> Pending = TFarScreen::PeekInput();
     for (size_t I = 0; I < Pending.size(); ++I) {
         const INPUT_RECORD& Record = Pending[I];
         if (Record.EventType != KEY_EVENT || !Record.Event.KeyEvent.bKeyDown ||
             Record.Event.KeyEvent.wVirtualKeyCode != VK_ESCAPE)
             continue;
-        TFarScreen::DiscardInput(I + 1);
+        TFarScreen::RemoveInput(I);
         bool Abort = true;
         ForceRedraw = true;
         if (OnAbort)

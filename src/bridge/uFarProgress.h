@@ -28,7 +28,7 @@ public:
     // Lines[0] is the title. Draws when a redraw is due (see TimeToDraw);
     // Force makes it a full redraw now. With the Esc scan on, every call
     // looks at the console input, drawn or not, and raises EAbort when the
-    // user pressed Esc; only the records up to that Esc are taken.
+    // user pressed Esc; only that Esc is taken from the input.
     void Show(const std::vector<std::wstring>& Lines, bool Force = false);
     // Puts back the console title and the screen saved by the first Show.
     void Hide();
@@ -52,13 +52,19 @@ public:
     void SetCheckEscape(bool Value) { CheckEscape = Value; }
     void SetOnAbort(TAbortEvent Handler) { OnAbort = std::move(Handler); }
     void SetTickSource(TTickSource Ticks);
+    // The window's clock now: what an operation that says how long it has
+    // taken counts by, so that a test's clock is its clock too.
+    DWORD GetTick() const { return Ticks(); }
+    // The Esc scan of Show on its own, for work that does not draw as often
+    // as it should look at the keyboard: EAbort when the user pressed Esc
+    // (unless OnAbort lets the work go on).
+    void ScanForEscape();
 
 private:
     // The text width of the window's lines: the screen width minus the box
     // and its margins, never negative.
     static intptr_t ComputeWidth();
     void Draw(const std::vector<std::wstring>& Lines);
-    void ScanForEscape();
 
     std::wstring SavedTitle;
     HANDLE SavedScreen;

@@ -89,19 +89,23 @@ std::vector<INPUT_RECORD> TFarScreen::PeekInput()
     return Records;
 }
 
-void TFarScreen::DiscardInput(size_t Count)
+void TFarScreen::RemoveInput(size_t Index)
 {
     const HANDLE Input = ::GetStdHandle(STD_INPUT_HANDLE);
-    if (Input == INVALID_HANDLE_VALUE || !Input)
+    DWORD Pending = 0;
+    if (Input == INVALID_HANDLE_VALUE || !Input || !::GetNumberOfConsoleInputEvents(Input, &Pending) ||
+        Pending <= Index)
         return;
-    std::vector<INPUT_RECORD> Records(std::min<size_t>(Count, 256));
-    while (Count > 0) {
-        DWORD Read = 0;
-        if (!::ReadConsoleInputW(Input, Records.data(), static_cast<DWORD>(std::min(Count, Records.size())), &Read) ||
-            Read == 0)
-            return;
-        Count -= Read;
-    }
+    std::vector<INPUT_RECORD> Records(Pending);
+    DWORD Read = 0;
+    if (!::ReadConsoleInputW(Input, Records.data(), Pending, &Read))
+        return;
+    Records.resize(Read);
+    if (Index < Records.size())
+        Records.erase(Records.begin() + static_cast<std::ptrdiff_t>(Index));
+    DWORD Written = 0;
+    if (!Records.empty())
+        ::WriteConsoleInputW(Input, Records.data(), static_cast<DWORD>(Records.size()), &Written);
 }
 
 bool TFarScreen::ReadKey(KEY_EVENT_RECORD& KeyEvent, bool Wait)

@@ -38,6 +38,9 @@ public:
     static bool ReadKey(KEY_EVENT_RECORD& KeyEvent, bool Wait);
     // The records waiting in the console input, left where they are.
     static std::vector<INPUT_RECORD> PeekInput();
-    // Removes the first Count records of the console input.
-    static void DiscardInput(size_t Count);
+    // Removes the record at Index of those PeekInput returned and keeps
+    // the others, before it and after it, in their order. The console can
+    // only append, so the records are read and the others written back: a
+    // record that arrives in between comes before them.
+    static void RemoveInput(size_t Index);
 };

@@ -57,6 +57,8 @@ int TFarDialog::TControl::GetMaxHeight()
     return 1;
 }
 
+void TFarDialog::TControl::BeforeRun() {}
+
 void TFarDialog::TControl::InitControl() {}
 
 TFarDialog::TControl::TBounds TFarDialog::TControl::Bounds() const

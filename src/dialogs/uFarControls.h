@@ -31,6 +31,9 @@ public:
 
     virtual int GetPreferredWidth();
     virtual int GetMaxHeight();
+    // Just before the host runs the dialog, which is when it reads what an
+    // item points at (a list box's entries).
+    virtual void BeforeRun();
     virtual void InitControl();
 
     void GetBounds(int& Left, int& Top, int& Width, int& Height) const;
@@ -188,13 +191,12 @@ public:
     std::uint32_t GetChangeDelay() const noexcept { return FChangeDelay.load(); }
     void SetChangeDelay(std::uint32_t Value) noexcept { FChangeDelay.store(Value); }
     bool HasChangeThread() const noexcept { return FChangeThread != nullptr; }
-    // Whether a delayed handler failed, which ends the delayed notifications.
-    bool DelayedChangeFailed() const noexcept { return FDelayedFailure != nullptr; }
     // Whether a change waits for its pause to be reported.
     bool HasPendingChange() const noexcept;
     // Reports a waiting change now, on the host's thread, instead of at the
     // end of the pause (for a key that acts on what the change would show).
-    // Does nothing once the dialog's run has ended.
+    // Does nothing once the dialog's run has ended. What the handler raises
+    // passes on; at the end of a pause it ends the dialog's run.
     void ApplyPendingChange();
 
     TChangeEvent OnChange;
@@ -216,7 +218,6 @@ private:
     // Made at the first delayed change.
     std::unique_ptr<TDelayedChangeThread> FChangeThread;
     std::uintptr_t FSynchroToken = 0;
-    std::exception_ptr FDelayedFailure;
     std::unique_ptr<wchar_t[]> FMask;
     // Changes made, and changes reported to OnChange (host's thread only).
     std::uint64_t FChangeSerial = 0;

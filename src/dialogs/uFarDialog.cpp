@@ -306,6 +306,8 @@ bool TFarDialog::Run(TButton*& Button)
     const auto DialogRun = StartupInfo().DialogRun;
     if (!DialogRun)
         throw EFarPluginError(L"The host has not provided the service DialogRun");
+    for (int I = 0; I < FControlCount; ++I)
+        FControls[static_cast<size_t>(I)]->BeforeRun();
     intptr_t ExitCode = -1;
     {
         FRunning = true;

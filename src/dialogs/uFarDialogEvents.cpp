@@ -124,9 +124,7 @@ bool TFarDialog::DoListChange(intptr_t Param1, void* Param2, intptr_t& Result)
     if (!List || !List->OnSelect)
         return false;
     try {
-        bool Allow = true;
-        List->OnSelect(*List, reinterpret_cast<intptr_t>(Param2), Allow);
-        Result = Allow ? 1 : 0;
+        Result = List->HostSelected(reinterpret_cast<intptr_t>(Param2)) ? 1 : 0;
         return true;
     } catch (const EAbort&) {
         return false;

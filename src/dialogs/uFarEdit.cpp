@@ -127,11 +127,8 @@ bool TFarDialog::TCustomEdit::DoChange()
 {
     bool Result = true;
     if (GetChangeDelay() > 0) {
-        // A failed delayed handler ends the delayed notifications for good.
-        if (!FDelayedFailure) {
-            ++FChangeSerial;
-            GetChangeThread()->Signal();
-        }
+        ++FChangeSerial;
+        GetChangeThread()->Signal();
         return true;
     }
     if (OnChange)
@@ -159,12 +156,20 @@ void TFarDialog::TCustomEdit::StopChangeThread() noexcept
 
 void TFarDialog::TCustomEdit::SynchroEvent()
 {
-    ApplyPendingChange();
+    // No dialog event is on the way here to carry a failure out: it ends
+    // the run as a failure inside an event does, and is reported when the
+    // host has returned from the dialog. A dialog that went on would act on
+    // the rows of an older filter.
+    try {
+        ApplyPendingChange();
+    } catch (...) {
+        GetDialog().CaptureFailure(std::current_exception());
+    }
 }
 
 bool TFarDialog::TCustomEdit::HasPendingChange() const noexcept
 {
-    return FChangeSerial != FReportedSerial && !FDelayedFailure;
+    return FChangeSerial != FReportedSerial;
 }
 
 void TFarDialog::TCustomEdit::ApplyPendingChange()
@@ -175,14 +180,8 @@ void TFarDialog::TCustomEdit::ApplyPendingChange()
     // Once the run has ended, the dialog is only kept for its values.
     if (!GetDialog().IsRunning() || !OnChange)
         return;
-    try {
-        bool Result = true;
-        OnChange(*this, Result);
-    } catch (...) {
-        // Nobody waits for this handler to report to; the failure is kept
-        // and the edit stops notifying, as a worker would after it.
-        FDelayedFailure = std::current_exception();
-    }
+    bool Result = true;
+    OnChange(*this, Result);
 }
 
 TFarDialog::TEdit::TEdit(TFarDialog& Dialog, int Left, int Top, int Width, const std::wstring& Text)

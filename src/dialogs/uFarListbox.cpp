@@ -3,6 +3,7 @@
 #include "base/Handle.h"
 #include "base/uStrings.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -259,7 +260,8 @@ TFarDialog::TListbox::TListbox(TFarDialog& Dialog, int Left, int Top, int Width,
     // way without DIF_LISTNOAMPERSAND, which, as its name says, makes '&' a
     // hot-key marker (seen in build 6727: with it, "operator &&" showed as
     // "operator &").
-    DialogItem().ListItems = FItems->GetHostList();
+    FShownList.StructSize = sizeof(far3::FarList);
+    DialogItem().ListItems = &FShownList;
 }
 
 TFarDialog::TListbox::~TListbox()
@@ -270,6 +272,66 @@ TFarDialog::TListbox::~TListbox()
 int TFarDialog::TListbox::GetMaxHeight()
 {
     return MaxHeight;
+}
+
+void TFarDialog::TListbox::MakeShown() const
+{
+    if (!FShownStale)
+        return;
+    const far3::FarList& All = *FItems->GetHostList();
+    FShownRecords.clear();
+    FShownEntries.clear();
+    for (size_t I = 0; I < All.ItemsNumber; ++I) {
+        const far3::FarListItem& Record = All.Items[I];
+        if (Record.Flags & far3::LIF_HIDDEN)
+            continue;
+        FShownRecords.push_back(Record);
+        FShownRecords.back().Flags &= ~far3::LIF_SELECTED;
+        FShownEntries.push_back(static_cast<intptr_t>(I));
+    }
+    FShownList.ItemsNumber = FShownRecords.size();
+    FShownList.Items = FShownRecords.empty() ? nullptr : FShownRecords.data();
+    FShownStale = false;
+}
+
+far3::FarList* TFarDialog::TListbox::GetHostList() const
+{
+    MakeShown();
+    return &FShownList;
+}
+
+intptr_t TFarDialog::TListbox::EntryAt(intptr_t Position) const
+{
+    MakeShown();
+    if (Position < 0 || static_cast<size_t>(Position) >= FShownEntries.size())
+        return -1;
+    return FShownEntries[static_cast<size_t>(Position)];
+}
+
+intptr_t TFarDialog::TListbox::PositionOf(intptr_t Index) const
+{
+    MakeShown();
+    const auto Found = std::lower_bound(FShownEntries.begin(), FShownEntries.end(), Index);
+    return Found != FShownEntries.end() && *Found == Index ? Found - FShownEntries.begin() : -1;
+}
+
+intptr_t TFarDialog::TListbox::PositionFor(intptr_t Index) const
+{
+    MakeShown();
+    if (FShownEntries.empty())
+        return -1;
+    const auto Found = std::lower_bound(FShownEntries.begin(), FShownEntries.end(), Index);
+    return std::min<intptr_t>(Found - FShownEntries.begin(), static_cast<intptr_t>(FShownEntries.size()) - 1);
+}
+
+intptr_t TFarDialog::TListbox::HostPosition() const
+{
+    return GetDialog().SendMessage(far3::DM_LISTGETCURPOS, GetIndex(), nullptr);
+}
+
+void TFarDialog::TListbox::BeforeRun()
+{
+    DialogItem().ListItems = GetHostList();
 }
 
 void TFarDialog::TListbox::InitControl()
@@ -283,7 +345,7 @@ void TFarDialog::TListbox::InitControl()
 intptr_t TFarDialog::TListbox::GetItemIndex() const
 {
     if (GetDialog().IsActive())
-        return GetDialog().SendMessage(far3::DM_LISTGETCURPOS, GetIndex(), nullptr);
+        return EntryAt(HostPosition());
     return FItemIndex;
 }
 
@@ -298,31 +360,51 @@ void TFarDialog::TListbox::SetItemIndex(intptr_t NewIndex)
             return;
     }
     FItemIndex = NewIndex;
-    if (GetDialog().IsActive()) {
-        far3::FarListPos Position{sizeof(far3::FarListPos), NewIndex, -1};
-        GetDialog().SendMessage(far3::DM_LISTSETCURPOS, GetIndex(), &Position);
-    }
+    if (!GetDialog().IsActive())
+        return;
+    const intptr_t Position = PositionFor(NewIndex);
+    if (Position < 0)
+        return; // nothing shown: the host has no position to take
+    far3::FarListPos Target{sizeof(far3::FarListPos), Position, -1};
+    GetDialog().SendMessage(far3::DM_LISTSETCURPOS, GetIndex(), &Target);
+}
+
+bool TFarDialog::TListbox::HostSelected(intptr_t Position)
+{
+    if (FHandingOver || !OnSelect)
+        return true;
+    bool Allow = true;
+    OnSelect(*this, EntryAt(Position), Allow);
+    return Allow;
 }
 
 bool TFarDialog::TListbox::MoveSelection(intptr_t Delta, bool SkipDisabled)
 {
     if (Delta == 0)
         return true;
+    MakeShown();
     const intptr_t Step = Delta > 0 ? 1 : -1;
     intptr_t Remaining = Delta > 0 ? Delta : -Delta;
-    const intptr_t Count = FItems->Count();
+    const intptr_t Count = static_cast<intptr_t>(FShownEntries.size());
+    // The steps go over the host's positions. An entry that is current but
+    // hidden (before the run) stands between the shown ones around it.
     intptr_t Current = GetItemIndex();
-    intptr_t Candidate = Current;
+    intptr_t Candidate = -1;
+    if (Current >= 0) {
+        const auto Next = std::lower_bound(FShownEntries.begin(), FShownEntries.end(), Current);
+        Candidate = Next - FShownEntries.begin();
+        if ((Next == FShownEntries.end() || *Next != Current) && Step > 0)
+            --Candidate;
+    }
     while (Remaining > 0) {
         do
             Candidate += Step;
-        while (
-            Candidate >= 0 && Candidate < Count &&
-            (!FItems->GetItem(Candidate)->GetVisible() || (SkipDisabled && !FItems->GetItem(Candidate)->GetEnabled())));
+        while (Candidate >= 0 && Candidate < Count && SkipDisabled &&
+               !FItems->GetItem(FShownEntries[static_cast<size_t>(Candidate)])->GetEnabled());
         --Remaining;
         if (Candidate < 0 || Candidate >= Count)
             break;
-        Current = Candidate;
+        Current = FShownEntries[static_cast<size_t>(Candidate)];
     }
     SetItemIndex(Current);
     return true;
@@ -345,6 +427,11 @@ void TFarDialog::TListbox::EndUpdate()
 
 void TFarDialog::TListbox::ItemsChanged()
 {
+    // Before the run the host's list is made when it is read; while the
+    // dialog runs the host's own list is what the positions mean until the
+    // changes reach it.
+    if (!GetDialog().IsActive())
+        FShownStale = true;
     if (FUpdateCount <= 0)
         SyncItems();
 }
@@ -357,30 +444,64 @@ void TFarDialog::TListbox::UpdateItem(intptr_t Index)
     }
     if (FUpdateCount > 0)
         return; // the closing EndUpdate replaces the whole list
-    far3::FarListUpdate Update{sizeof(far3::FarListUpdate), Index, FItems->GetItem(Index)->ListItem()};
-    GetDialog().SendMessage(far3::DM_LISTUPDATE, GetIndex(), &Update);
+    const far3::FarListItem& Record = FItems->GetItem(Index)->ListItem();
+    const intptr_t Position = PositionOf(Index);
+    const bool Shown = (Record.Flags & far3::LIF_HIDDEN) == 0;
+    if (Position >= 0 && Shown) {
+        far3::FarListItem& Copy = FShownRecords[static_cast<size_t>(Position)];
+        Copy = Record;
+        Copy.Flags &= ~far3::LIF_SELECTED;
+        far3::FarListUpdate Update{sizeof(far3::FarListUpdate), Position, Copy};
+        GetDialog().SendMessage(far3::DM_LISTUPDATE, GetIndex(), &Update);
+    } else if ((Position >= 0) != Shown) {
+        // Shown now and not before, or the other way round: the positions
+        // after it move, so the host gets the list anew.
+        SyncItems();
+    }
     SetItemIndex(Index);
 }
 
 void TFarDialog::TListbox::SyncItems()
 {
-    DialogItem().ListItems = FItems->GetHostList();
-    if (!GetDialog().IsActive())
+    DialogItem().ListItems = &FShownList;
+    if (!GetDialog().IsActive()) {
+        FShownStale = true; // made when it is read: a list may grow entry by entry
         return;
-    intptr_t Position = GetItemIndex();
-    const auto Restore = [&] {
-        // A row the change hid gives way to the first row left, as a list
-        // read from the top; never a row the host picks at the far end.
-        if (Position < 0 || Position >= FItems->Count() || !FItems->GetItem(Position)->GetVisible() ||
-            !FItems->GetItem(Position)->GetEnabled())
-            Position = FirstSelectable();
-        if (Position >= 0)
-            SetItemIndex(Position);
-    };
-    auto Restored = ScopeFinish(Restore);
-    GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), FItems->GetHostList());
-    GetDialog().Redraw();
-    Restored.Finish();
+    }
+    // The current entry as the host's list still has it, before the new one.
+    intptr_t Current = GetItemIndex();
+    FShownStale = true;
+    MakeShown();
+    // A row the change hid gives way to the first row left, as a list
+    // read from the top; never a row the host picks at the far end.
+    if (Current < 0 || Current >= FItems->Count() || !FItems->GetItem(Current)->GetVisible() ||
+        !FItems->GetItem(Current)->GetEnabled())
+        Current = FirstSelectable();
+    const intptr_t Position = PositionOf(Current);
+    // The host starts the new list on its LIF_SELECTED entry: the one
+    // message sets the current row too, and draws the list.
+    if (Position >= 0)
+        FShownRecords[static_cast<size_t>(Position)].Flags |= far3::LIF_SELECTED;
+    {
+        FHandingOver = true;
+        const auto Done = ScopeExit([&] {
+            FHandingOver = false;
+            if (Position >= 0)
+                FShownRecords[static_cast<size_t>(Position)].Flags &= ~far3::LIF_SELECTED;
+        });
+        GetDialog().SendMessage(far3::DM_LISTSET, GetIndex(), &FShownList);
+        if (Position >= 0 && HostPosition() != Position) {
+            far3::FarListPos Target{sizeof(far3::FarListPos), Position, -1};
+            GetDialog().SendMessage(far3::DM_LISTSETCURPOS, GetIndex(), &Target);
+        }
+    }
+    FItemIndex = Current;
+    // The host's notices were held back while the list was handed over
+    // (the first of them names a row that is not the one it ends on).
+    if (Current >= 0 && OnSelect) {
+        bool Allow = true;
+        OnSelect(*this, Current, Allow);
+    }
 }
 
 intptr_t TFarDialog::TListbox::FirstSelectable() const

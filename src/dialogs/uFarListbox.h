@@ -1,7 +1,11 @@
 // List boxes and their entries. The entries are kept in the host's own list
-// format (a FarList over an array of FarListItem records), so the whole list
-// can be handed to the host at any time: pointed at before the dialog is
-// built, or sent with one DM_LISTSET while it runs.
+// format (a FarList over an array of FarListItem records), hidden ones too.
+// The host gets only the entries that show: its list skips hidden entries
+// at a cost that grows with the square of their number (seen in build 6727:
+// 10 s for one DM_LISTSET of 100,000 entries with only the last ones shown,
+// 30 ms for all of them shown). So a list box keeps a second, compact list
+// of the shown records for the host, and translates between the host's
+// positions and the indices of its entries; callers only see entry indices.
 #pragma once
 
 #include "dialogs/uFarControls.h"
@@ -126,6 +130,8 @@ public:
 
     TListboxItems& GetItems() const noexcept { return *FItems; }
     int GetMaxHeight() override;
+    // The host reads the shown entries as the run starts.
+    void BeforeRun() override;
     // The run starts on the entry chosen before it.
     void InitControl() override;
     // While the dialog exists, the host's current entry (-1 for none).
@@ -135,6 +141,15 @@ public:
     // The first entry that is neither hidden nor disabled, or -1.
     intptr_t FirstSelectable() const;
     int GetUpdateCount() const noexcept { return FUpdateCount; }
+
+    // The host's list: the records of the shown entries, in their order.
+    far3::FarList* GetHostList() const;
+    // The entry at a position of the host's list, or -1; the position of an
+    // entry, or -1 for one that is not shown.
+    intptr_t EntryAt(intptr_t Position) const;
+    intptr_t PositionOf(intptr_t Index) const;
+    // The host's DN_LISTCHANGE, with its position; false vetoes.
+    bool HostSelected(intptr_t Position);
 
     void BeginUpdate();
     void EndUpdate();
@@ -148,7 +163,24 @@ protected:
     ~TListbox() override;
 
 private:
+    // Makes the host's list anew from the entries, if they changed since.
+    void MakeShown() const;
+    // Where the host goes for Index: its position, else the next shown
+    // entry's, else the last one's (-1 with nothing shown), as the host
+    // moves from a position it cannot take.
+    intptr_t PositionFor(intptr_t Index) const;
+    intptr_t HostPosition() const;
+
     std::unique_ptr<TListboxItems> FItems;
     intptr_t FItemIndex = -1;
     int FUpdateCount = 0;
+    // The host's list, and the entry of each of its positions; made again
+    // when asked for after the entries changed.
+    mutable far3::FarList FShownList{};
+    mutable std::vector<far3::FarListItem> FShownRecords;
+    mutable std::vector<intptr_t> FShownEntries;
+    mutable bool FShownStale = true;
+    // While the whole list is handed over, the host's own notices of its
+    // moves are not passed on: the list box reports where it ends once.
+    bool FHandingOver = false;
 };

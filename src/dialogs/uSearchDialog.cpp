@@ -106,16 +106,33 @@ bool TSearchDialog::Execute()
 
 void TSearchDialog::SearchEditKeyDown(TControl&, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)
 {
-    if (Handled || (ControlKeyState & KeyModifiers) != 0)
+    const DWORD State = ControlKeyState & KeyModifiers;
+    if (Handled)
         return;
     const intptr_t Page = FList->GetHeight() - 3;
+    // Ctrl with Home, End, PgUp or PgDn: the first or the last row, the only
+    // way there but thousands of pages on a long list. Home and End alone
+    // stay the field's.
+    const intptr_t All = FList->GetItems().Count() + 1;
     intptr_t Delta;
-    switch (VirtualKey) {
-    case VK_UP: Delta = -1; break;
-    case VK_DOWN: Delta = 1; break;
-    case VK_PRIOR: Delta = -Page; break;
-    case VK_NEXT: Delta = Page; break;
-    default: return;
+    if (State == 0) {
+        switch (VirtualKey) {
+        case VK_UP: Delta = -1; break;
+        case VK_DOWN: Delta = 1; break;
+        case VK_PRIOR: Delta = -Page; break;
+        case VK_NEXT: Delta = Page; break;
+        default: return;
+        }
+    } else if ((State & ~(LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) == 0) {
+        switch (VirtualKey) {
+        case VK_HOME:
+        case VK_PRIOR: Delta = -All; break;
+        case VK_END:
+        case VK_NEXT: Delta = All; break;
+        default: return;
+        }
+    } else {
+        return;
     }
     ApplyPendingFilter();
     FList->MoveSelection(Delta, true);

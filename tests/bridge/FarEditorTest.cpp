@@ -41,7 +41,7 @@ TEST_F(FarEditorTest, GoToLineKeepsFiveLinesAboveTheTargetAndTheCursorColumn)
 
     const auto& Sent = Editors().PositionRequests;
     ASSERT_EQ(Sent.size(), 3u);
-    EXPECT_THAT(Fields(Sent[0]), ElementsAre(3, -1, -1, -1, -1, -1));
+    EXPECT_THAT(Fields(Sent[0]), ElementsAre(3, -1, -1, 0, -1, -1));
     EXPECT_THAT(Fields(Sent[1]), ElementsAre(5, -1, -1, 0, -1, -1));
     EXPECT_THAT(Fields(Sent[2]), ElementsAre(100, -1, -1, 95, -1, -1));
     EXPECT_EQ(Editor.CurLine, 100);

@@ -171,17 +171,18 @@ TEST_F(FarPluginTest, PluginInfoIsBuiltOnceFromTheLanguageOfTheFirstCall)
     const TPluginInfoCopy First = Host->GetPluginInfo();
     EXPECT_EQ(First.StructSize, 96u);
     EXPECT_EQ(First.Flags, far3::PF_DISABLEPANELS | far3::PF_EDITOR);
-    ASSERT_EQ(First.PluginMenu.size(), 1u);
+    // The function list, go to definition, back, project tags, making them.
+    ASSERT_EQ(First.PluginMenu.size(), 5u);
     ASSERT_EQ(First.PluginConfig.size(), 1u);
     EXPECT_THAT(First.DiskMenu, IsEmpty());
     EXPECT_TRUE(First.CommandPrefix.empty());
-    EXPECT_EQ(First.PluginMenu[0].Text, L"Lodestar");
+    EXPECT_EQ(First.PluginMenu[0].Text, L"Lodestar: function list");
     EXPECT_NE(std::memcmp(&First.PluginMenu[0].Guid, &First.PluginConfig[0].Guid, sizeof(GUID)), 0);
 
     const size_t GetMsgCalls = Host->CallCount("GetMsg");
     Host->SetLanguage(L"Russian");
     const TPluginInfoCopy Second = Host->GetPluginInfo();
-    EXPECT_EQ(Second.PluginMenu[0].Text, L"Lodestar");
+    EXPECT_EQ(Second.PluginMenu[0].Text, L"Lodestar: function list");
     EXPECT_EQ(Host->CallCount("GetMsg"), GetMsgCalls);
 }
 
@@ -195,7 +196,7 @@ TEST_F(FarPluginTest, StandardTextsComeFromTheLanguageFile)
     EXPECT_EQ(GetMsg(MCtagsExitCode), L"Exit code: %d");
 
     Host->SetLanguage(L"Russian");
-    EXPECT_EQ(Plugin->GetStandardMessage(TStandardMessage::smOk), L"&ОК");
+    EXPECT_EQ(Plugin->GetStandardMessage(TStandardMessage::smOk), L"&OK");
     EXPECT_EQ(Plugin->GetStandardMessage(TStandardMessage::smNo), L"&Нет");
     EXPECT_EQ(Plugin->TFarPlugin::GetStandardMessage(TStandardMessage::smOk), L"&OK");
     EXPECT_EQ(Plugin->TFarPlugin::GetStandardMessage(TStandardMessage::smExceptionInFunction),
@@ -300,7 +301,7 @@ TEST_F(FarPluginTest, AFailureInsideAnyExportIsReportedByNameAndLeavesNothingHal
     EXPECT_FALSE(Plugin->IsPluginInfoCached());
     Plugin->FailPluginInfo = nullptr;
     // Once the cause is gone the information is built whole.
-    EXPECT_EQ(Host->GetPluginInfo().PluginMenu.size(), 1u);
+    EXPECT_EQ(Host->GetPluginInfo().PluginMenu.size(), 5u);
 
     Plugin->FailExit = Fail;
     far3::ExitInfo Exit{sizeof(far3::ExitInfo), nullptr};

@@ -124,6 +124,25 @@ DWORD TTestConsole::PendingCount()
     return Count;
 }
 
+std::string TTestConsole::Pending()
+{
+    std::vector<INPUT_RECORD> Records(PendingCount() + 1);
+    DWORD Count = 0;
+    ::PeekConsoleInputW(FInput, Records.data(), static_cast<DWORD>(Records.size()), &Count);
+    std::string Text;
+    for (DWORD I = 0; I < Count; ++I) {
+        const INPUT_RECORD& Record = Records[I];
+        if (!Text.empty())
+            Text += ' ';
+        if (Record.EventType == KEY_EVENT)
+            Text += std::to_string(Record.Event.KeyEvent.wVirtualKeyCode) +
+                    (Record.Event.KeyEvent.bKeyDown ? "+" : "-");
+        else
+            Text += Record.EventType == MOUSE_EVENT ? "mouse" : "other";
+    }
+    return Text;
+}
+
 INPUT_RECORD TTestConsole::Key(WORD VirtualKey, bool Down, wchar_t Char)
 {
     INPUT_RECORD Record{};

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 class TTestConsole {
@@ -25,6 +26,10 @@ public:
     bool Write(const std::vector<INPUT_RECORD>& Records);
     void Flush();
     DWORD PendingCount();
+    // The pending records in order, left where they are: a key as its
+    // virtual-key code with "+" (down) or "-" (up), a mouse event as "mouse",
+    // separated by blanks.
+    std::string Pending();
 
     static INPUT_RECORD Key(WORD VirtualKey, bool Down = true, wchar_t Char = 0);
     static INPUT_RECORD Mouse();

@@ -35,7 +35,7 @@ protected:
 
 TEST_F(FarListboxTest, EntriesLiveInTheHostsListFormat)
 {
-    EXPECT_EQ(List->DialogItem().ListItems, Items().GetHostList());
+    EXPECT_EQ(List->DialogItem().ListItems, List->GetHostList());
     // Without DIF_LISTNOAMPERSAND the host shows an entry's '&' as it is.
     EXPECT_FALSE(List->GetFlags() & far3::DIF_LISTNOAMPERSAND);
     Fill(65);
@@ -114,8 +114,60 @@ TEST_F(FarListboxTest, ARunningListGetsOneReplacementPerBracketAndKeepsItsRow)
                    EXPECT_EQ(Host->CallCount("DM_LISTSET"), Sets + 1);
                    // One entry changed outside a bracket becomes the current one.
                    Items().GetItem(2)->SetText(L"two");
-                   EXPECT_EQ(Live.Items[0].List.Entries[2].Text, L"two");
+                   EXPECT_EQ(Live.Items[0].List.Entries[1].Text, L"two");
                    EXPECT_EQ(List->GetItemIndex(), 2);
+               })
+               .Esc());
+    TFarDialog::TButton* Button;
+    Dialog->Run(Button);
+}
+
+// The host holds only the shown entries; every position it has or is given
+// is translated, so callers see entry indices alone: before the run, while
+// it runs (the host's own keys and notices included), and for the changes
+// of one entry that move the positions after it.
+TEST_F(FarListboxTest, TheHostHoldsOnlyTheShownEntriesAndPositionsAreTranslated)
+{
+    Fill(1000);
+    for (intptr_t I = 0; I < 996; ++I)
+        Items().GetItem(I)->SetVisible(false);
+    Items().GetItem(998)->SetFlag(far3::LIF_DISABLE, true);
+    List->SetItemIndex(997);
+    std::vector<intptr_t> Selected;
+    List->OnSelect = [&](TFarDialog::TListbox&, intptr_t Index, bool&) { Selected.push_back(Index); };
+    const auto Shown = [](THostDialog& Live) {
+        std::vector<std::wstring> Texts;
+        for (const THostListEntry& Entry : Live.Items[0].List.Entries)
+            Texts.push_back(Entry.Text);
+        return Texts;
+    };
+    Script(TDialogScript()
+               .Check([&](THostDialog& Live) {
+                   EXPECT_THAT(Shown(Live), ElementsAre(L"entry 996", L"entry 997", L"entry 998", L"entry 999"));
+                   EXPECT_EQ(Live.Items[0].List.CurPos, 1);
+                   EXPECT_EQ(List->GetItemIndex(), 997);
+                   EXPECT_EQ(List->EntryAt(3), 999);
+                   EXPECT_EQ(List->PositionOf(5), -1);
+                   List->MoveSelection(1, true); // over the disabled entry
+                   EXPECT_EQ(List->GetItemIndex(), 999);
+                   EXPECT_EQ(Live.Items[0].List.CurPos, 3);
+                   List->MoveSelection(-5, false);
+                   EXPECT_EQ(List->GetItemIndex(), 996);
+                   Selected.clear();
+               })
+               .Key(VK_END) // the host's own key, over the entries it has
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Live.Items[0].List.CurPos, 3);
+                   EXPECT_THAT(Selected, ElementsAre(999));
+                   // A hidden entry shown again, alone: the host gets the
+                   // list anew and the entry becomes current.
+                   Items().GetItem(500)->SetVisible(true);
+                   EXPECT_THAT(Shown(Live),
+                               ElementsAre(L"entry 500", L"entry 996", L"entry 997", L"entry 998", L"entry 999"));
+                   EXPECT_EQ(List->GetItemIndex(), 500);
+                   Items().GetItem(997)->SetText(L"changed");
+                   EXPECT_EQ(Live.Items[0].List.Entries[2].Text, L"changed");
+                   EXPECT_EQ(List->GetItemIndex(), 997);
                })
                .Esc());
     TFarDialog::TButton* Button;
