@@ -5,6 +5,7 @@
 #include "bridge/uFarEditor.h"
 #include "bridge/uFarPlugin.h"
 #include "base/uFiles.h"
+#include "plugin/uCtagsReport.h"
 #include "plugin/uFunctionListUI.h"
 #include "plugin/uMessages.h"
 #include "base/uStrings.h"
@@ -16,12 +17,34 @@
 
 namespace {
 
-// The edited file's whole name, without its folder.
+// Whether Windows takes Name for a device in any folder: "aux.c" opens the
+// AUX device, not a file, whatever its extension.
+bool IsDeviceName(std::wstring_view Name)
+{
+    Name = Name.substr(0, Name.find(L'.'));
+    while (!Name.empty() && Name.back() == L' ')
+        Name.remove_suffix(1);
+    const std::wstring Upper = UpperCaseText(Name);
+    for (const wchar_t* Device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+        if (Upper == Device)
+            return true;
+    return Upper.size() == 4 && (Upper.starts_with(L"COM") || Upper.starts_with(L"LPT")) &&
+           ((Upper[3] >= L'0' && Upper[3] <= L'9') || Upper[3] == L'\u00B9' || Upper[3] == L'\u00B2' ||
+            Upper[3] == L'\u00B3');
+}
+
+// The edited file's whole name, without its folder: ctags chooses the
+// language of many files by it. A device's name gets a mark before its
+// extension, which ctags still reads.
 std::wstring SnapshotName(const std::wstring& FileName)
 {
     const size_t Separator = FileName.find_last_of(L"\\/:");
-    const std::wstring Name = Separator == std::wstring::npos ? FileName : FileName.substr(Separator + 1);
-    return Name.empty() ? std::wstring(L"untitled") : Name;
+    std::wstring Name = Separator == std::wstring::npos ? FileName : FileName.substr(Separator + 1);
+    if (Name.empty())
+        return L"untitled";
+    if (IsDeviceName(Name))
+        Name.insert(std::min(Name.find(L'.'), Name.size()), L"_");
+    return Name;
 }
 
 // The temporary folder cannot take the snapshot; the user is told which
@@ -32,31 +55,18 @@ public:
     const wchar_t* ClassName() const noexcept override { return L"ETempFolderError"; }
 };
 
-// The folder the plugin was loaded from.
-std::wstring PluginFolder()
-{
-    const std::wstring Module = ModuleFileName(CurrentModule());
-    return Module.empty() ? Module : ExtractFileDir(ExpandFileName(Module));
-}
-
-// ctags may say thousands of lines; a box shows the first few.
-constexpr size_t MaxErrorLines = 10;
+// How often the snapshot looks at the keyboard, in lines: a look costs a
+// system call, a line a copy.
+constexpr intptr_t EscapeScanLines = 4096;
 
 // A fresh folder of the plugin's own under Temp, registered for the
 // clean-up at unload.
 std::wstring MakeSnapshotFolder(const std::wstring& Temp)
 {
-    for (int Attempt = 0; Attempt < 8; ++Attempt) {
-        const std::wstring Name = MakeTempFileName(Temp, L"ctagstemp");
-        if (Name.empty())
-            break;
-        // Another program may take the name between its release and now.
-        if (::CreateDirectoryW(Name.c_str(), nullptr)) {
-            RegisterTempFile(Name);
-            return Name;
-        }
-    }
-    throw ETempFolderError(Temp.empty() ? L"%TEMP%" : Temp);
+    const std::wstring Folder = MakePrivateFolder(Temp, SnapshotPrefix);
+    if (Folder.empty())
+        throw ETempFolderError(Temp.empty() ? L"%TEMP%" : Temp);
+    return Folder;
 }
 
 } // namespace
@@ -73,18 +83,61 @@ bool IsIdentChar(wchar_t C)
 
 namespace {
 
-// Where Name first stands as a whole word in Text, or -1.
+// Where the name Name stands in Text, from At: its end, or npos. A space
+// of the name matches any run of blanks, none included: ctags spells
+// "operator&&" as "operator &&".
+size_t MatchName(std::wstring_view Text, size_t At, std::wstring_view Name)
+{
+    for (size_t I = 0; I < Name.size(); ++I) {
+        if (Name[I] == L' ') {
+            while (At < Text.size() && (Text[At] == L' ' || Text[At] == L'\t'))
+                ++At;
+            continue;
+        }
+        if (At >= Text.size() || Text[At] != Name[I])
+            return std::wstring_view::npos;
+        ++At;
+    }
+    return At;
+}
+
+} // namespace
+
 intptr_t NameColumn(std::wstring_view Text, std::wstring_view Name)
 {
     if (Name.empty())
         return -1;
-    for (size_t At = Text.find(Name); At != std::wstring_view::npos; At = Text.find(Name, At + 1)) {
-        const size_t End = At + Name.size();
-        if ((At == 0 || !IsIdentChar(Text[At - 1])) && (End == Text.size() || !IsIdentChar(Text[End])))
-            return static_cast<intptr_t>(At);
+    // Where the definition's own part ends: what comes after its name.
+    const size_t Stop = std::min(Text.find_first_of(L"(=;{["), Text.size());
+    intptr_t First = -1;
+    intptr_t LastBeforeStop = -1;
+    for (size_t At = 0; At < Text.size(); ++At) {
+        const size_t End = MatchName(Text, At, Name);
+        if (End == std::wstring_view::npos)
+            continue;
+        // A whole word: not the end of a longer name, nor its start.
+        if ((IsIdentChar(Name.front()) && At > 0 && IsIdentChar(Text[At - 1])) ||
+            (IsIdentChar(Name.back()) && End < Text.size() && IsIdentChar(Text[End])))
+            continue;
+        if (First < 0)
+            First = static_cast<intptr_t>(At);
+        if (At < Stop)
+            LastBeforeStop = static_cast<intptr_t>(At);
     }
-    return -1;
+    // The name being defined is the last one before its parameters, its
+    // value or its body: "Circle::Circle(", "struct point point;", "struct
+    // node *node(". Where it follows them ("func (c *T) Area(") the first
+    // one serves.
+    if (LastBeforeStop >= 0)
+        return LastBeforeStop;
+    if (First >= 0)
+        return First;
+    // Not in the line: its first character that is not blank.
+    const size_t Text0 = Text.find_first_not_of(L" \t");
+    return Text0 == std::wstring_view::npos ? 0 : static_cast<intptr_t>(Text0);
 }
+
+namespace {
 
 } // namespace
 
@@ -150,7 +203,7 @@ void TEditorTasks::ShowError(const std::vector<std::wstring>& Lines)
     TFarModule::Message(far3::FMSG_WARNING, Lines, 1);
 }
 
-bool TEditorTasks::Execute()
+bool TEditorTasks::LoadTags()
 {
     // Without the options the user's choice of ctags is unknown; whatever
     // would run instead is not one the user chose.
@@ -171,6 +224,16 @@ bool TEditorTasks::Execute()
     }
     if (!RunCtags(FileName, IsTemporary))
         return false;
+    // Far takes line -1 for "the current line", and asking for a line past
+    // the end gets nothing: such tags are not offered.
+    GetCtags().KeepLines(static_cast<std::int32_t>(std::min<intptr_t>(FTotalLines, INT32_MAX)));
+    return true;
+}
+
+bool TEditorTasks::Execute()
+{
+    if (!LoadTags())
+        return false;
     // A flash of the progress window and nothing else would leave the user
     // guessing: an empty file, a language ctags does not know, a new buffer.
     if (GetCtags().Count() == 0) {
@@ -181,13 +244,25 @@ bool TEditorTasks::Execute()
     std::wstring Name;
     if (!ChooseTag(Line, Name))
         return false;
-    // Where the user was, for the way back; a host that refuses it still
-    // gets the jump.
-    TFarEditor::AddSessionBookmark(FEditorId);
     // Tags count lines from 1, the editor from 0.
     std::wstring Text;
     const intptr_t Column = TFarEditor::GetString(FEditorId, Line - 1, Text) ? NameColumn(Text, Name) : -1;
-    return TFarEditor::GoTo(FEditorId, Line - 1, Column);
+    // Where the user was, for the way back; a host that refuses it still
+    // gets the jump. A jump that does not move adds none: the way back
+    // would stay on it.
+    far3::EditorInfo Before{};
+    const bool Moves = !TFarEditor::GetInfo(FEditorId, Before) || Before.CurLine != Line - 1 || Before.CurPos != Column;
+    if (Moves)
+        TFarEditor::AddSessionBookmark(FEditorId);
+    TPlace From;
+    const bool Known = FPlaces && Moves && CurrentPlace(From);
+    if (!TFarEditor::GoTo(FEditorId, Line - 1, Column))
+        return false;
+    if (Known)
+        FPlaces->Push(std::move(From));
+    // The macro is told of a jump only where the cursor now is on the tag.
+    far3::EditorInfo After{};
+    return TFarEditor::GetInfo(FEditorId, After) && After.CurLine == Line - 1;
 }
 
 bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
@@ -199,6 +274,7 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
     if (!TFarEditor::GetInfo(FEditorId, Info) || !TFarEditor::GetFileName(FEditorId, EditorFileName))
         return false;
     FEditorFileName = EditorFileName;
+    FTotalLines = Info.TotalLines;
 
     // ctags always reads the lines the editor holds, in an encoding it
     // reads: the file on disk may be UTF-16, may have line ends the editor
@@ -227,11 +303,19 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
         std::wstring_view Text;
         if (!TFarEditor::GetStringView(FEditorId, I, Text))
             return false;
+        // ctags guesses the language of a file without an extension from
+        // its "#!" line, which a byte-order mark in front of it would hide.
+        if (I == 0 && Text.starts_with(L"#!"))
+            Stream->SetEncoding(TTextEncoding::teUtf8);
         Stream->WriteLine(Text);
         if (Progress.TimeToDraw()) {
             Lines[3] = Progress.ProgressBar(I + 1, Info.TotalLines);
             Progress.Show(Lines, false);
         }
+        // A large buffer takes a while: Esc ends the command here as it does
+        // while ctags runs, whether or not a redraw was due.
+        if (I % EscapeScanLines == EscapeScanLines - 1)
+            Progress.ScanForEscape();
     }
     // Flushed here, where a failure to write is reported.
     Stream->Flush();
@@ -268,28 +352,9 @@ bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
         Ctags.OnTurn = [&] { Progress.Show(Lines, false); };
         const auto Forget = ScopeExit([&] { Ctags.OnTurn = nullptr; });
         Ctags.LoadFromFile(FileName);
-    } catch (const ECtagsError_CtagsNotFound&) {
-        // A file that is there but will not start is another matter than a
-        // wrong path.
-        const std::wstring& Name = Ctags.GetExecutableName();
-        const TMessageId Id = IsAbsolutePath(Name) && FileExists(Name) ? MCtagsCannotStart : MCtagsNotFound;
-        ShowError({GetMsg(MTitle), GetMsg(Id), Ctags.GetExecutableName(), GetMsg(MOk)});
-        return false;
-    } catch (const ECtagsError_ExecutionFailed& E) {
-        std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MCtagsFailed)};
-        // ctags may say several lines; a box shows each on its own, but not
-        // thousands of them.
-        const std::vector<std::wstring> Said = TFarModule::SplitLines(E.Message());
-        const size_t Shown = std::min(Said.size(), MaxErrorLines);
-        Lines.insert(Lines.end(), Said.begin(), Said.begin() + static_cast<std::ptrdiff_t>(Shown));
-        if (Said.size() > MaxErrorLines)
-            Lines.push_back(L"\u2026");
-        Lines.push_back(Format(GetMsg(MCtagsExitCode), {E.ExitCode()}));
-        Lines.push_back(GetMsg(MOk));
-        ShowError(Lines);
-        return false;
     } catch (const ECtagsError& E) {
-        ShowError({GetMsg(MTitle), GetMsg(MCtagsFailed), E.Message(), GetMsg(MOk)});
+        ShowCtagsError(E, Ctags.GetExecutableName(), FEditorFileName.empty() ? FileName : FEditorFileName,
+                       !TrimText(GetOptions().GetCtagsFileName()).empty());
         return false;
     }
     return true;
@@ -302,7 +367,10 @@ bool TEditorTasks::ChooseTag(std::int32_t& Line, std::wstring& Name)
     auto Dialog = TFarDialog::Create<TFunctionListDialog>();
     Dialog->SetTags(&Tags);
     TOptions& Options = GetOptions();
-    Dialog->SetFileOrder(Options.GetFunctionListFileOrder());
+    Dialog->SetOrder(Options.GetFunctionListMatchOrder()  ? TListOrder::ByMatch
+                     : Options.GetFunctionListFileOrder() ? TListOrder::InFile
+                                                          : TListOrder::ByName);
+    Dialog->SetFuzzy(Options.GetFunctionListFuzzy());
     if (Options.GetFunctionSearchDelayEnabled() && Options.GetFunctionSearchDelay() > 0)
         Dialog->SetSearchDelay(static_cast<std::uint32_t>(Options.GetFunctionSearchDelay()));
     Dialog->SetEditorId(FEditorId);
@@ -324,6 +392,7 @@ bool TEditorTasks::ChooseTag(std::int32_t& Line, std::wstring& Name)
     std::int32_t BestLine = 0;
     far3::EditorInfo Info{};
     if (TFarEditor::GetInfo(FEditorId, Info)) {
+        Dialog->SetCursorLine(Info.CurLine);
         for (int I = 0; I < Tags.Count(); ++I) {
             const std::int32_t TagLine = Tags.GetItem(I)->Line;
             if (TagLine - 1 <= Info.CurLine && TagLine >= BestLine) {
@@ -332,14 +401,19 @@ bool TEditorTasks::ChooseTag(std::int32_t& Line, std::wstring& Name)
             }
         }
     }
-    Dialog->SetItemIndex(static_cast<std::int32_t>(Dialog->RowOfTag(Best)));
+    // None at or above the cursor: the first row in the order shown, which
+    // in file order is the file's first tag.
+    Dialog->SetItemIndex(static_cast<std::int32_t>(BestLine > 0 ? Dialog->RowOfTag(Best) : 0));
     const bool Executed = Dialog->Execute();
     // The order the user switched to stays for the next list; a store that
     // refuses it costs only that.
-    if (Dialog->GetFileOrder() != Options.GetFunctionListFileOrder()) {
-        Options.SetFunctionListFileOrder(Dialog->GetFileOrder());
-        Options.Save(false);
-    }
+    const TListOrder Order = Dialog->GetOrder();
+    // By match over a file order the file order stays: it is what a
+    // version that knows only those two reads.
+    if (Order != TListOrder::ByMatch)
+        Options.SetFunctionListFileOrder(Order == TListOrder::InFile);
+    Options.SetFunctionListMatchOrder(Order == TListOrder::ByMatch);
+    Options.Save(false);
     if (!Executed)
         return false;
     // With every row filtered away the host reports no row (-1); a row the

@@ -6,15 +6,25 @@
 
 #include "tags/uCtags.h"
 #include "bridge/uFarProgress.h"
+#include "plugin/uNavigation.h"
 #include "settings/uOptions.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The name of the snapshot folders in the temporary folder, before the
+// process id (see MakePrivateFolder).
+inline constexpr const wchar_t* SnapshotPrefix = L"ctagstemp";
 
 // Characters that make up the word under the cursor.
 bool IsIdentChar(wchar_t C);
+// The column where the cursor lands for a tag named Name on the line Text:
+// the name as it is defined there, else the line's first character that is
+// not blank.
+intptr_t NameColumn(std::wstring_view Text, std::wstring_view Name);
 
 class TEditorTasks {
 public:
@@ -26,8 +36,16 @@ public:
     intptr_t GetEditorId() const noexcept { return FEditorId; }
     void SetEditorId(intptr_t Value) noexcept { FEditorId = Value; }
 
+    // Where the jumps go on, for the way back; none: they are not kept.
+    void SetPlaces(TPlaceStack* Value) noexcept { FPlaces = Value; }
+
     // True when the cursor was moved to a chosen tag.
     bool Execute();
+    // The tags of the editor's text as it stands, each within the text;
+    // false when they could not be had (the user has been told why).
+    bool LoadTags();
+    // The edited file's name, known once LoadTags or PrepareFile has run.
+    const std::wstring& GetEditorFileName() const noexcept { return FEditorFileName; }
 
     bool PrepareFile(std::wstring& FileName, bool& IsTemporary);
     bool RunCtags(const std::wstring& FileName, bool IsTemporary);
@@ -50,4 +68,7 @@ private:
     // The edited file as the user knows it, and the folder of its snapshot.
     std::wstring FEditorFileName;
     std::wstring FSnapshotFolder;
+    // The lines of the text ctags read.
+    intptr_t FTotalLines = 0;
+    TPlaceStack* FPlaces = nullptr;
 };

@@ -1,12 +1,14 @@
 #include "plugin/uFunctionListUI.h"
 
 #include "bridge/uFarEditor.h"
+#include "plugin/uEditorTasks.h"
 #include "plugin/uHelpTopics.h"
 #include "plugin/uMessages.h"
 #include "base/uStrings.h"
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -26,6 +28,19 @@ void AppendColumn(std::wstring& Row, std::wstring_view Text, int Width, bool Rig
     Row.append(Text);
     if (!Right)
         Row.append(Size - Text.size(), L' ');
+}
+
+// A scope cut from the left: its innermost part tells members apart
+// ("...::Inner"), the outer ones do not.
+void AppendScope(std::wstring& Row, std::wstring_view Scope, int Width)
+{
+    const size_t Size = static_cast<size_t>(std::max(Width, 0));
+    if (Scope.size() <= Size || Size == 0) {
+        AppendColumn(Row, Scope, Width, false);
+        return;
+    }
+    Row += L'\u2026';
+    Row.append(Scope.substr(Scope.size() - (Size - 1)));
 }
 
 } // namespace
@@ -59,9 +74,46 @@ void TFunctionListDialog::MakeOrder()
     FOrder.resize(static_cast<size_t>(Count));
     std::iota(FOrder.begin(), FOrder.end(), 0);
     // The tags come by name; by line, tags of one line keep that order.
-    if (FFileOrder)
+    if (FOrderKind == TListOrder::InFile)
         std::stable_sort(FOrder.begin(), FOrder.end(),
                          [&](int A, int B) { return FTags->GetItem(A)->Line < FTags->GetItem(B)->Line; });
+    if (FOrderKind != TListOrder::ByMatch)
+        return;
+    // Best first, the nearest to the cursor first among matches alike;
+    // rows that do not match go last, by name, hidden.
+    FOrderedFor = GetSearchEdit() && IsActive() ? GetSearchEdit()->GetText() : GetSearchText();
+    Pattern(FOrderedFor);
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> Keys(static_cast<size_t>(Count));
+    for (int I = 0; I < Count; ++I)
+        Keys[static_cast<size_t>(I)] = {RankOf(I).Key(), TieOf(I)};
+    std::stable_sort(FOrder.begin(), FOrder.end(),
+                     [&](int A, int B) { return Keys[static_cast<size_t>(A)] < Keys[static_cast<size_t>(B)]; });
+}
+
+const TMatchPattern& TFunctionListDialog::Pattern(const std::wstring& Filter)
+{
+    if (!FPatternReady || FPattern.Typed() != Filter || FPattern.IsFuzzy() != FFuzzy) {
+        FPattern = TMatchPattern(Filter, FFuzzy);
+        FPatternReady = true;
+    }
+    return FPattern;
+}
+
+TMatchRank TFunctionListDialog::RankOf(int Tag)
+{
+    const std::wstring& Upper = UpperName(Tag);
+    return FPattern.Rank(FTags->GetItem(Tag)->Name, Upper, FMasks[static_cast<size_t>(Tag)]);
+}
+
+std::uint64_t TFunctionListDialog::TieOf(int Tag) const noexcept
+{
+    // As the list is first shown: the nearest tag at or above the cursor,
+    // the later in name order on one line; below the cursor all alike, so
+    // that the first row shown wins.
+    const std::int32_t Line = FTags->GetItem(Tag)->Line;
+    if (FCursorLine < 0 || Line - 1 > FCursorLine)
+        return UINT64_MAX - 1;
+    return static_cast<std::uint64_t>(FCursorLine - (Line - 1)) << 32 | (UINT32_MAX - static_cast<std::uint32_t>(Tag));
 }
 
 int TFunctionListDialog::TagOfRow(intptr_t Row) const noexcept
@@ -76,11 +128,11 @@ intptr_t TFunctionListDialog::RowOfTag(int Tag) const noexcept
     return Found == FOrder.end() ? -1 : static_cast<intptr_t>(Found - FOrder.begin());
 }
 
-void TFunctionListDialog::SetFileOrder(bool Value)
+void TFunctionListDialog::SetOrder(TListOrder Value)
 {
-    if (Value == FFileOrder)
+    if (Value == FOrderKind)
         return;
-    FFileOrder = Value;
+    FOrderKind = Value;
     Refilter(true);
 }
 
@@ -118,8 +170,17 @@ void TFunctionListDialog::UpdateTitle()
 {
     if (!GetList())
         return;
-    GetList()->SetText(GetMsg(MListTitle) + L": " + GetMsg(FFileOrder ? MInFileOrder : MByName) + L", " +
-                       (FKind >= 0 ? FKinds[static_cast<size_t>(FKind)] : GetMsg(MAllKinds)));
+    // On a narrow list the title loses its parts from the front: the kind
+    // chosen is what the user needs to see.
+    const std::wstring Kind = FKind >= 0 ? FKinds[static_cast<size_t>(FKind)] : GetMsg(MAllKinds);
+    const TMessageId OrderName = FOrderKind == TListOrder::InFile    ? MInFileOrder
+                                 : FOrderKind == TListOrder::ByMatch ? MByMatch
+                                                                     : MByName;
+    const std::wstring Order = GetMsg(OrderName) + L", " + Kind;
+    const std::wstring Full = GetMsg(MListTitle) + L": " + Order;
+    const int Room = GetList()->GetWidth() - 6;
+    const int Width = static_cast<int>(Full.size());
+    GetList()->SetText(Room <= 0 || Width <= Room ? Full : static_cast<int>(Order.size()) <= Room ? Order : Kind);
 }
 
 void TFunctionListDialog::SearchEditKeyDown(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled)
@@ -127,7 +188,9 @@ void TFunctionListDialog::SearchEditKeyDown(TControl& Sender, WORD VirtualKey, D
     const DWORD State = ControlKeyState & KeyModifiers;
     if (!Handled && VirtualKey == VK_F2 && State == 0) {
         ApplyPendingFilter();
-        SetFileOrder(!FFileOrder);
+        SetOrder(FOrderKind == TListOrder::ByName   ? TListOrder::InFile
+                 : FOrderKind == TListOrder::InFile ? TListOrder::ByMatch
+                                                    : TListOrder::ByName);
         Handled = true;
     } else if (!Handled && VirtualKey == VK_F3 && (State == 0 || State == SHIFT_PRESSED)) {
         ApplyPendingFilter();
@@ -137,23 +200,9 @@ void TFunctionListDialog::SearchEditKeyDown(TControl& Sender, WORD VirtualKey, D
     TSearchDialog::SearchEditKeyDown(Sender, VirtualKey, ControlKeyState, Handled);
 }
 
-TFarDialog::TEdit* TFunctionListDialog::GetContextEdit(int Index) const
-{
-    if (Index < 0 || Index >= ContextEditCount())
-        throw EListError(L"List index out of bounds");
-    return FContextEdits[static_cast<size_t>(Index)];
-}
-
-void TFunctionListDialog::ClearControls()
-{
-    TSearchDialog::ClearControls();
-    std::fill(FContextEdits.begin(), FContextEdits.end(), nullptr);
-}
-
 void TFunctionListDialog::BuildControls()
 {
-    TSearchDialog::BuildControls();
-    CreateContextEdits();
+    TContextListDialog::BuildControls();
     // The order and kind keys work wherever the focus is; the list keeps
     // its own movement keys.
     GetList()->OnKeyDown = [this](TControl& Sender, WORD Key, DWORD State, bool& Handled) {
@@ -162,57 +211,10 @@ void TFunctionListDialog::BuildControls()
     };
 }
 
-void TFunctionListDialog::CreateContextEdits()
+void TFunctionListDialog::Placed()
 {
-    for (TEdit*& Edit : FContextEdits) {
-        if (Edit)
-            Edit->Free();
-        Edit = nullptr;
-    }
-    FContextEdits.assign(ContextLines, nullptr);
-    TControl* Previous = GetList();
-    for (TEdit*& Edit : FContextEdits) {
-        Edit = AddEdit(0, 0, 0, std::wstring());
-        Edit->SetReadOnly(true);
-        // Consecutive editor-flagged edits are one multi-line block to the host.
-        Edit->SetEditor(true);
-        Edit->PlaceAfter(*Previous);
-        Previous = Edit;
-    }
-}
-
-void TFunctionListDialog::AdjustSize(int& Width, int& Height)
-{
-    const int Console = Height;
-    TSearchDialog::AdjustSize(Width, Height);
-    // On a low console the dialog takes more of it, up to all of it, before
-    // the list may fall under its least rows.
-    if (Height < RoomyHeight)
-        Height = std::min(Console, RoomyHeight);
-}
-
-void TFunctionListDialog::SetSize(int Width, int Height)
-{
-    // The frame's margins give way first, then the context lines: the list
-    // keeps its least rows, and nothing lies outside the frame.
-    SetFrameMargin(Height >= RoomyHeight ? 1 : 0);
-    TSearchDialog::SetSize(Width, Height);
-    BuildRows();
-    // Rebuilt rows all show; while the dialog runs the typed filter still
-    // stands in the search field, so it is applied to them again.
-    if (IsActive() && GetSearchEdit())
-        ApplyFilter(GetSearchEdit()->GetText());
-    const int Spare = GetList()->GetHeight() - MinListHeight;
-    const int Shown = std::clamp(Spare, 0, ContextEditCount());
-    GrowList(-Shown);
-    for (int I = 0; I < ContextEditCount(); ++I) {
-        TEdit* Edit = FContextEdits[static_cast<size_t>(I)];
-        if (!Edit)
-            continue;
-        Edit->SetVisible(I < Shown);
-        if (I < Shown)
-            PlaceControl(Edit);
-    }
+    // The title is cut to the list's width, known only now.
+    UpdateTitle();
 }
 
 void TFunctionListDialog::BuildRows()
@@ -242,20 +244,28 @@ void TFunctionListDialog::BuildRows()
     int KindWidth = static_cast<int>(KindLength);
     const bool Scoped = ScopeLength > 0;
     const int Separators = Scoped ? 3 : 2;
-    if (LineWidth + static_cast<int>(NameLength + ScopeLength) + KindWidth + Separators > RowWidth && KindWidth > 10)
-        KindWidth = 10;
+    const int Available = std::max(0, RowWidth - LineWidth - Separators);
+    // Where not everything fits, the name comes first: the kind gets ten
+    // columns at most, and on a narrow list no more than a quarter.
+    if (static_cast<int>(NameLength + ScopeLength) + KindWidth > Available)
+        KindWidth = std::min({KindWidth, 10, Available / 4});
     // Name and scope share what is left; the name comes first, but the
     // scope keeps a third of it at least, or same-named members would
-    // look alike again. On a wide list the scope stays next to the name
-    // and the room left over goes after the kind.
-    const int Shared = std::max(0, RowWidth - LineWidth - KindWidth - Separators);
+    // look alike again (where there is room for both to be read). On a
+    // wide list the scope stays next to the name and the room left over
+    // goes after the kind.
+    constexpr int RoomForBoth = 12;
+    const int Shared = std::max(0, Available - KindWidth);
     int ScopeWidth = 0;
     int NameWidth = Shared;
     if (Scoped) {
-        ScopeWidth = std::min(static_cast<int>(ScopeLength),
-                              std::max(Shared / 3, Shared - static_cast<int>(NameLength)));
+        const int Least = Shared >= RoomForBoth ? Shared / 3 : 0;
+        ScopeWidth = std::min(static_cast<int>(ScopeLength), std::max(Least, Shared - static_cast<int>(NameLength)));
         NameWidth = std::min(static_cast<int>(NameLength), Shared - ScopeWidth);
         KindWidth += Shared - ScopeWidth - NameWidth;
+        // No room for the scope: its separator's column is free too.
+        if (ScopeWidth == 0)
+            ++(NameWidth < static_cast<int>(NameLength) ? NameWidth : KindWidth);
     }
 
     TListboxItems& Items = List->GetItems();
@@ -273,8 +283,10 @@ void TFunctionListDialog::BuildRows()
         Row += L'|';
         AppendColumn(Row, Tag->Name, NameWidth, false);
         Row += L'|';
-        if (Scoped) {
-            AppendColumn(Row, Tag->Scope, ScopeWidth, false);
+        // A scope column the name has taken all the room of goes with its
+        // separator.
+        if (Scoped && ScopeWidth > 0) {
+            AppendScope(Row, Tag->Scope, ScopeWidth);
             Row += L'|';
         }
         AppendColumn(Row, Tag->Kind, KindWidth, false);
@@ -303,8 +315,27 @@ void TFunctionListDialog::PrepareNames()
     const int Count = FTags ? FTags->Count() : 0;
     FUpperNames.clear();
     FUpperNames.reserve(static_cast<size_t>(Count));
-    for (int I = 0; I < Count; ++I)
+    FMasks.clear();
+    FMasks.reserve(static_cast<size_t>(Count));
+    for (int I = 0; I < Count; ++I) {
         FUpperNames.push_back(UpperCaseText(FTags->GetItem(I)->Name));
+        FMasks.push_back(MatchMask(FTags->GetItem(I)->Name, FUpperNames.back()));
+    }
+}
+
+void TFunctionListDialog::ApplyFilter(const std::wstring& Filter)
+{
+    Pattern(Filter);
+    if (FOrderKind == TListOrder::ByMatch && IsActive() && Filter != FOrderedFor) {
+        MakeOrder();
+        BuildRows();
+    }
+    // Each row shown is offered as it is tested; the best becomes current,
+    // also when the rows are in order of match (it is then the first).
+    FBest = TBestMatch();
+    TSearchDialog::ApplyFilter(Filter);
+    if (GetList() && FBest.Index() >= 0)
+        GetList()->SetItemIndex(FBest.Index());
 }
 
 bool TFunctionListDialog::ItemMatches(intptr_t Index, const std::wstring& Filter)
@@ -314,9 +345,11 @@ bool TFunctionListDialog::ItemMatches(intptr_t Index, const std::wstring& Filter
         return false;
     if (FKind >= 0 && FTags->GetItem(Tag)->Kind != FKinds[static_cast<size_t>(FKind)])
         return false;
-    if (Filter.empty())
-        return true;
-    return ContainsUpperText(UpperName(Tag), UpperFilter(Filter));
+    const TMatchRank Rank = Pattern(Filter).IsEmpty() ? TMatchRank(TMatchKind::Anywhere, 0) : RankOf(Tag);
+    if (!Rank.IsMatch())
+        return false;
+    FBest.Offer(Index, Rank, TieOf(Tag));
+    return true;
 }
 
 bool TFunctionListDialog::HasMatch(const std::wstring& Filter)
@@ -329,40 +362,18 @@ bool TFunctionListDialog::HasMatch(const std::wstring& Filter)
 
 void TFunctionListDialog::ItemSelected(intptr_t Index)
 {
-    if (FContextEdits.empty() || !FContextEdits.front())
-        return;
     // Without a current row, or past the end of the file, the lines are
     // empty: never the text of a row shown before.
-    std::vector<std::wstring> Pieces;
     far3::EditorInfo Info{};
     const int Tag = TagOfRow(Index);
-    if (Tag >= 0 && FTags && Tag < FTags->Count() && TFarEditor::GetInfo(FEditorId, Info)) {
-        intptr_t LineIndex = FTags->GetItem(Tag)->Line - 1;
-        // A piece of at least one character, or a very narrow dialog would
-        // never get through a long line.
-        const size_t PieceWidth = static_cast<size_t>(std::max(1, FContextEdits.front()->GetWidth() - 1));
-        std::wstring Pending;
-        while (Pieces.size() < FContextEdits.size()) {
-            if (!Pending.empty()) {
-                const size_t Length = std::min(PieceWidth, Pending.size());
-                Pieces.push_back(Pending.substr(0, Length));
-                Pending.erase(0, Length);
-                continue;
-            }
-            // Lines past the end of the text are not asked for.
-            if (LineIndex < 0 || LineIndex >= Info.TotalLines || !TFarEditor::GetString(FEditorId, LineIndex, Pending))
-                break;
-            ++LineIndex;
-        }
+    if (Tag < 0 || !FTags || Tag >= FTags->Count() || !TFarEditor::GetInfo(FEditorId, Info)) {
+        ClearContext();
+        return;
     }
-    Pieces.resize(FContextEdits.size());
-    TRedrawLock Redraw(*this);
-    for (size_t I = 0; I < FContextEdits.size(); ++I) {
-        TEdit* Edit = FContextEdits[I];
-        if (!Edit)
-            continue;
-        Edit->SetText(Pieces[I]);
-        Edit->SetUnchanged(false);
-    }
-    Redraw.Finish();
+    const TCtagsItem* Item = FTags->GetItem(Tag);
+    ShowContext(
+        [&](intptr_t Line, std::wstring& Text) {
+            return Line < Info.TotalLines && TFarEditor::GetString(FEditorId, Line, Text);
+        },
+        Item->Line - 1, Item->Name, Info.TabSize);
 }

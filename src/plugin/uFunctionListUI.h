@@ -1,13 +1,15 @@
 // The function list: one row per tag in aligned columns (line, name, the
 // scope where any tag has one, kind), filtered by tag name and, if chosen,
-// by kind as the user types, by name or in file order, with the source at
-// the current row shown in three read-only lines under the list. Rows and
-// tags are told apart: the list's rows follow the order shown, the tags
-// keep theirs.
+// by kind as the user types, by name, in file order or best match first,
+// with the source at the current row shown in three read-only lines under
+// the list. After each change of the filter the best match is the current
+// row. Rows and tags are told apart: the list's rows follow the order
+// shown, the tags keep theirs.
 #pragma once
 
+#include "base/uMatch.h"
 #include "tags/uCtags.h"
-#include "dialogs/uSearchDialog.h"
+#include "plugin/uContextListUI.h"
 
 #include <cstdint>
 #include <string>
@@ -17,15 +19,10 @@
 inline constexpr GUID FunctionListDialogGuid = {
     0x6c2d4b8e, 0x93a1, 0x4f0b, {0x9e, 0x27, 0x5d, 0x8a, 0x1c, 0x3f, 0x7b, 0x64}};
 
-class TFunctionListDialog : public TSearchDialog {
-public:
-    static constexpr int ContextLines = 3;
-    // The list's least height: three rows and its two borders.
-    static constexpr int MinListHeight = 5;
-    // Rows for the frame with its margins, the search, the least list, the
-    // separator and the buttons; below it the margins go.
-    static constexpr int RoomyHeight = 13;
+enum class TListOrder : std::uint8_t { ByName, InFile, ByMatch };
 
+class TFunctionListDialog : public TContextListDialog {
+public:
     TCtags* GetTags() const noexcept { return FTags; }
     // The tags must stay as they are while the dialog exists.
     void SetTags(TCtags* Value);
@@ -33,10 +30,16 @@ public:
     int TagOfRow(intptr_t Row) const noexcept;
     intptr_t RowOfTag(int Tag) const noexcept;
 
-    // File order (by line) rather than name order; switching it keeps the
-    // current tag current and the filter as it is.
-    bool GetFileOrder() const noexcept { return FFileOrder; }
-    void SetFileOrder(bool Value);
+    // Name order, file order (by line) or the best match first (then name
+    // order); switching it keeps the current tag current and the filter as
+    // it is.
+    TListOrder GetOrder() const noexcept { return FOrderKind; }
+    void SetOrder(TListOrder Value);
+    // Whether names holding the typed characters in order with gaps match.
+    void SetFuzzy(bool Value) noexcept { FFuzzy = Value; }
+    // The editor's cursor line (from 0): among matches alike the tag
+    // nearest above it is the best.
+    void SetCursorLine(intptr_t Value) noexcept { FCursorLine = Value; }
     // The kind the rows are limited to; empty for all kinds.
     std::wstring GetKindFilter() const;
     // Steps through all kinds and each kind present, Delta at a time.
@@ -45,32 +48,32 @@ public:
     const std::vector<std::wstring>& GetKinds() const noexcept { return FKinds; }
     intptr_t GetEditorId() const noexcept { return FEditorId; }
     void SetEditorId(intptr_t Value) noexcept { FEditorId = Value; }
-    TEdit* GetContextEdit(int Index) const;
-    int ContextEditCount() const noexcept { return static_cast<int>(FContextEdits.size()); }
 
     // Whether any tag's name matches Filter.
     bool HasMatch(const std::wstring& Filter);
 
-    void ClearControls() override;
-    void SetSize(int Width, int Height) override;
-    void AdjustSize(int& Width, int& Height) override;
     void BuildControls() override;
+    void Placed() override;
     void SearchEditKeyDown(TControl& Sender, WORD VirtualKey, DWORD ControlKeyState, bool& Handled) override;
+    void ApplyFilter(const std::wstring& Filter) override;
     bool ItemMatches(intptr_t Index, const std::wstring& Filter) override;
     void ItemSelected(intptr_t Index) override;
     void PrepareFilter() override;
 
-    void CreateContextEdits();
-    void BuildRows();
+    void BuildRows() override;
 
 protected:
     friend class TFarDialog;
-    TFunctionListDialog() : TSearchDialog(FunctionListDialogGuid) {}
+    TFunctionListDialog() : TContextListDialog(FunctionListDialogGuid) {}
     void AfterConstruction() override;
 
 private:
     const std::wstring& UpperName(int Tag);
     void PrepareNames();
+    // The typed text readied for matching, once per change.
+    const TMatchPattern& Pattern(const std::wstring& Filter);
+    TMatchRank RankOf(int Tag);
+    std::uint64_t TieOf(int Tag) const noexcept;
     void MakeOrder();
     void UpdateTitle();
     // Shows the rows again as the order and the kind now say, keeping the
@@ -78,11 +81,18 @@ private:
     void Refilter(bool Rebuild);
 
     TCtags* FTags = nullptr;
-    bool FFileOrder = false;
+    TListOrder FOrderKind = TListOrder::ByName;
+    bool FFuzzy = false;
+    intptr_t FCursorLine = -1;
+    TMatchPattern FPattern;
+    bool FPatternReady = false;
+    // The filter the rows were put in order of match for.
+    std::wstring FOrderedFor;
+    TBestMatch FBest;
     std::vector<int> FOrder; // the tag of each row
     std::vector<std::wstring> FKinds;
     int FKind = -1; // into FKinds; -1 for all kinds
     intptr_t FEditorId = -1;
-    std::vector<TEdit*> FContextEdits;
     std::vector<std::wstring> FUpperNames;
+    std::vector<TMatchMask> FMasks;
 };

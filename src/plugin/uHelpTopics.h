@@ -6,5 +6,10 @@
 
 inline constexpr const wchar_t* HelpContents = L"Contents";
 inline constexpr const wchar_t* HelpFunctionList = L"FunctionList";
-inline constexpr const wchar_t* HelpOptions = L"Options";
-inline constexpr const wchar_t* HelpTopics[] = {HelpContents, HelpFunctionList, HelpOptions};
+// Far opens a plugin's "Config" topic for Shift+F1 in its plugins
+// configuration menu: the options have that name.
+inline constexpr const wchar_t* HelpOptions = L"Config";
+inline constexpr const wchar_t* HelpDefinitions = L"Definitions";
+inline constexpr const wchar_t* HelpProjectTags = L"ProjectTags";
+inline constexpr const wchar_t* HelpTopics[] = {HelpContents, HelpFunctionList, HelpOptions, HelpDefinitions,
+                                                HelpProjectTags};

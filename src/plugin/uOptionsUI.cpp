@@ -34,6 +34,9 @@ void TOptionsDialog::CreateContent()
     FDelayEdit->SetMask(L"99999");
     FDelayEdit->OnChange = [this](TCustomEdit& Sender, bool& Result) { DelayEditChange(Sender, Result); };
     FDelayLabel = AddLabel(0, 0, 0, GetMsg(MMilliseconds), laLeft);
+    FTagsFilesLabel = AddLabel(0, 0, 0, GetMsg(MTagsFilesLabel), laLeft);
+    FTagsFilesEdit = AddEdit(0, 0, 0, std::wstring());
+    FFuzzyCheckbox = AddCheckbox(0, 0, GetMsg(MFuzzyCheck), false);
 }
 
 void TOptionsDialog::ClearControls()
@@ -44,6 +47,9 @@ void TOptionsDialog::ClearControls()
     FDelayCheckbox = nullptr;
     FDelayEdit = nullptr;
     FDelayLabel = nullptr;
+    FTagsFilesLabel = nullptr;
+    FTagsFilesEdit = nullptr;
+    FFuzzyCheckbox = nullptr;
 }
 
 void TOptionsDialog::SetSize(int Width, int Height)
@@ -53,10 +59,18 @@ void TOptionsDialog::SetSize(int Width, int Height)
         return;
     PlaceControl(FCtagsLabel);
     PlaceControl(FCtagsEdit);
+    // The check box's text stays inside the frame: on a narrow console the
+    // shorter one, which the field under it completes.
+    FDelayCheckbox->SetText(GetMsg(MSearchDelayCheck));
+    if (FDelayCheckbox->GetPreferredWidth() > GetRemainingRect().Width)
+        FDelayCheckbox->SetText(GetMsg(MSearchDelayCheckShort));
     PlaceControl(FDelayCheckbox);
     PlaceControl(FDelayEdit, 4);
     FDelayEdit->SetWidth(5);
     PlaceBeside(FDelayLabel, FDelayEdit);
+    PlaceControl(FTagsFilesLabel);
+    PlaceControl(FTagsFilesEdit);
+    PlaceControl(FFuzzyCheckbox);
 }
 
 void TOptionsDialog::AdjustSize(int& Width, int& Height)
@@ -65,7 +79,7 @@ void TOptionsDialog::AdjustSize(int& Width, int& Height)
     // As wide as its content needs, as the host's own settings dialogs are,
     // not as wide as the screen.
     Width = std::min(Width, MaxWidth);
-    Height = 10;
+    Height = 13;
 }
 
 bool TOptionsDialog::Execute()
@@ -73,12 +87,19 @@ bool TOptionsDialog::Execute()
     FCtagsEdit->SetText(FOptions->GetCtagsFileName());
     FDelayCheckbox->SetChecked(FOptions->GetFunctionSearchDelayEnabled());
     FDelayEdit->SetText(std::to_wstring(FOptions->GetFunctionSearchDelay()));
+    FTagsFilesEdit->SetText(FOptions->GetTagsFiles());
+    FFuzzyCheckbox->SetChecked(FOptions->GetFunctionListFuzzy());
     if (!TOkCancelDialog::Execute())
         return false;
     FOptions->SetCtagsFileName(FCtagsEdit->GetText());
+    // Nothing named means the usual name, not no tags file at all.
+    const std::wstring TagsFiles = TrimText(FTagsFilesEdit->GetText());
+    FOptions->SetTagsFiles(TagsFiles.empty() ? std::wstring(L"tags") : TagsFiles);
     FOptions->SetFunctionSearchDelayEnabled(FDelayCheckbox->GetChecked());
-    // OK is only offered for a valid delay: text that is none now means the
-    // host did not give the text back, and the delay stays as it was.
+    FOptions->SetFunctionListFuzzy(FFuzzyCheckbox->GetChecked());
+    // OK is only offered for a valid delay or with the pause off: text that
+    // is none now means the pause is off or the host did not give the text
+    // back, and the delay stays as it was.
     FOptions->SetFunctionSearchDelay(DelayValue(FDelayEdit->GetText(), FOptions->GetFunctionSearchDelay()));
     return true;
 }
@@ -86,9 +107,20 @@ bool TOptionsDialog::Execute()
 void TOptionsDialog::DelayCheckboxClick(TCheckbox&, TCheckState State, bool&)
 {
     FDelayEdit->SetEnabled(State == csChecked);
+    Validate(State == csChecked);
 }
 
 void TOptionsDialog::DelayEditChange(TCustomEdit&, bool&)
 {
-    GetOkButton()->SetEnabled(DelayValue(FDelayEdit->GetText(), -1) >= 0);
+    Validate(FDelayCheckbox->GetChecked());
+}
+
+void TOptionsDialog::Validate(bool DelayOn)
+{
+    // A pause that is off is not asked for: a number it no longer uses
+    // must not hold OK back. While OK waits for one, the unit after the
+    // field says so.
+    const bool Valid = !DelayOn || DelayValue(FDelayEdit->GetText(), -1) >= 0;
+    GetOkButton()->SetEnabled(Valid);
+    FDelayLabel->SetText(GetMsg(Valid ? MMilliseconds : MDelayNeeded));
 }

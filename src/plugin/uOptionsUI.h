@@ -1,5 +1,6 @@
 // The configuration dialog: the path of the ctags executable, whether the
-// function list filters only after a pause in typing, and that pause.
+// lists filter only after a pause in typing, and that pause, the names of
+// the project's tags files, and whether the filters match fuzzily.
 #pragma once
 
 #include "dialogs/uButtonsDialog.h"
@@ -20,6 +21,8 @@ public:
     TCheckbox* GetDelayCheckbox() const noexcept { return FDelayCheckbox; }
     TEdit* GetDelayEdit() const noexcept { return FDelayEdit; }
     TLabel* GetDelayLabel() const noexcept { return FDelayLabel; }
+    TEdit* GetTagsFilesEdit() const noexcept { return FTagsFilesEdit; }
+    TCheckbox* GetFuzzyCheckbox() const noexcept { return FFuzzyCheckbox; }
 
     // True when the user confirmed; Options then holds the edited values.
     bool Execute();
@@ -36,6 +39,7 @@ protected:
 private:
     void DelayCheckboxClick(TCheckbox& Sender, TCheckState State, bool& Allow);
     void DelayEditChange(TCustomEdit& Sender, bool& Result);
+    void Validate(bool DelayOn);
 
     TOptions* FOptions = nullptr;
     TLabel* FCtagsLabel = nullptr;
@@ -43,4 +47,7 @@ private:
     TCheckbox* FDelayCheckbox = nullptr;
     TEdit* FDelayEdit = nullptr;
     TLabel* FDelayLabel = nullptr;
+    TLabel* FTagsFilesLabel = nullptr;
+    TEdit* FTagsFilesEdit = nullptr;
+    TCheckbox* FFuzzyCheckbox = nullptr;
 };

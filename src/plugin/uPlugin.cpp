@@ -1,52 +1,24 @@
 #include "plugin/uPlugin.h"
 
+#include "bridge/uFarWindows.h"
+#include "plugin/uDefinition.h"
 #include "plugin/uEditorTasks.h"
+#include "plugin/uMakeTags.h"
+#include "plugin/uProjectTags.h"
 #include "plugin/uMessages.h"
 #include "plugin/uOptionsUI.h"
 #include "base/uStrings.h"
 #include "base/uSystem.h"
 
-namespace {
+#include <cstring>
+#include <utility>
 
-// Message Id of the language file for Language, read as the host reads it:
-// the file whose ".Language=" names it, else the English one; the messages
-// are the lines that start with a quote, in order.
-std::wstring LanguageFileMessage(const std::wstring& Language, TMessageId Id)
+void TPlugin::Startup()
 {
-    const std::wstring Folder = ExtractFileDir(ExpandFileName(ModuleFileName(CurrentModule())));
-    std::wstring Found, English;
-    WIN32_FIND_DATAW Data;
-    TFindHandle Find(::FindFirstFileW((Folder + L"\\*.lng").c_str(), &Data));
-    if (!Find)
-        return std::wstring();
-    do {
-        std::string Bytes;
-        if (!ReadWholeFile(Folder + L"\\" + Data.cFileName, Bytes))
-            continue;
-        std::wstring Name;
-        int Index = 0;
-        std::wstring Text;
-        for (const std::wstring& Raw : SplitTextLines(DecodeText(Bytes))) {
-            const std::wstring Line = TrimText(Raw);
-            if (Name.empty() && Line.rfind(L".Language=", 0) == 0) {
-                Name = Line.substr(10,
-                                   Line.find(L',') == std::wstring::npos ? std::wstring::npos : Line.find(L',') - 10);
-            } else if (!Line.empty() && Line.front() == L'"' && Index++ == Id) {
-                Text = Line.substr(1, Line.size() - (Line.size() > 1 && Line.back() == L'"' ? 2 : 1));
-                break;
-            }
-        }
-        if (Text.empty())
-            continue;
-        if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Name.c_str(), -1, Language.c_str(), -1) == CSTR_EQUAL)
-            Found = Text;
-        else if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Name.c_str(), -1, L"English", -1) == CSTR_EQUAL)
-            English = Text;
-    } while (Found.empty() && ::FindNextFileW(Find.get(), &Data));
-    return !Found.empty() ? Found : English;
+    const std::wstring Temp = GetTempDirectory();
+    RemoveLeftoverFolders(Temp, SnapshotPrefix);
+    RemoveLeftoverFolders(Temp, TCtags::RunFolderPrefix);
 }
-
-} // namespace
 
 GUID TPlugin::GetGuid()
 {
@@ -56,14 +28,10 @@ GUID TPlugin::GetGuid()
 void TPlugin::GetIdentity(std::wstring& Title, std::wstring& Description, std::wstring& Author)
 {
     Title = L"Lodestar";
-    // The host asks before it hands over its services, GetMsg included:
-    // the description is read from the language file of the host's
-    // language, which it names in FARLANG.
-    wchar_t Language[64] = {};
-    const DWORD Length = ::GetEnvironmentVariableW(L"FARLANG", Language, 64);
-    Description = LanguageFileMessage(Length > 0 && Length < 64 ? Language : L"English", MDescription);
-    if (Description.empty())
-        Description = L"Function list and navigation with ctags";
+    // Far writes the description into a file of its profile in the OEM code
+    // page, and a letter that code page lacks gives an error box on every
+    // run: it stays in plain ASCII, in English.
+    Description = L"Function list and navigation with ctags";
     Author = L"The Lodestar developers";
 }
 
@@ -72,41 +40,73 @@ void TPlugin::GetPluginInfo(far3::PLUGIN_FLAGS& Flags, TFarPluginMenu& PluginMen
 {
     // Listed in the editor's plugins menu only.
     Flags |= far3::PF_DISABLEPANELS | far3::PF_EDITOR;
-    PluginMenu = {{GetMsg(MTitle), PluginMenuGuid}};
+    PluginMenu = {{GetMsg(MMenuFunctionList), PluginMenuGuid},
+                  {GetMsg(MMenuDefinition), DefinitionMenuGuid},
+                  {GetMsg(MMenuBack), BackMenuGuid},
+                  {GetMsg(MMenuProjectTags), ProjectMenuGuid},
+                  {GetMsg(MMenuMakeProjectTags), MakeTagsMenuGuid}};
     ConfigMenu = {{GetMsg(MTitle), PluginConfigGuid}};
 }
 
-TPlugin::~TPlugin()
-{
-    FreeOptions();
-}
+class TPlugin::TCommand {
+public:
+    explicit TCommand(TPlugin& Plugin) : FPlugin(Plugin), FFirst(!std::exchange(Plugin.FBusy, true)) {}
+    ~TCommand()
+    {
+        if (FFirst)
+            FPlugin.FBusy = false;
+    }
+    TCommand(const TCommand&) = delete;
+    TCommand& operator=(const TCommand&) = delete;
+    bool Refused() const noexcept { return !FFirst; }
 
-TOptions& TPlugin::GetOptions()
-{
-    if (!FOptions)
-        FOptions = TOptions::CreateLoaded();
-    return *FOptions;
-}
+private:
+    TPlugin& FPlugin;
+    const bool FFirst;
+};
 
-void TPlugin::FreeOptions() noexcept
+intptr_t TPlugin::Open(far3::OPENFROM OpenFrom, const GUID* Guid, intptr_t Data)
 {
-    FOptions.reset();
-}
-
-intptr_t TPlugin::Open(far3::OPENFROM OpenFrom, const GUID*, intptr_t Data)
-{
-    FreeOptions();
+    const TCommand Command(*this);
+    if (Command.Refused())
+        return 0;
     intptr_t Result = 0;
     if (OpenFrom == far3::OPEN_FROMMACRO) {
         if (RunMacro(TFarMacro::GetArguments(reinterpret_cast<const far3::OpenMacroInfo*>(Data))))
             Result = 1;
     } else if (OpenFrom == far3::OPEN_EDITOR) {
-        // The menu call's result means nothing to the host.
-        TEditorTasks Tasks;
-        Tasks.SetEditorId(far3::CURRENT_EDITOR);
-        Tasks.Execute();
+        // The item the host reports; the function list for any other. The
+        // menu call's result means nothing to the host.
+        const auto Is = [Guid](const GUID& Item) { return Guid && std::memcmp(Guid, &Item, sizeof(GUID)) == 0; };
+        TCommandKind Kind = TCommandKind::FunctionList;
+        if (Is(DefinitionMenuGuid))
+            Kind = TCommandKind::Definition;
+        else if (Is(BackMenuGuid))
+            Kind = TCommandKind::Back;
+        else if (Is(ProjectMenuGuid))
+            Kind = TCommandKind::ProjectTags;
+        else if (Is(MakeTagsMenuGuid))
+            Kind = TCommandKind::MakeProjectTags;
+        RunCommand(Kind);
     }
     return Result;
+}
+
+bool TPlugin::RunCommand(TCommandKind Kind)
+{
+    switch (Kind) {
+    case TCommandKind::FunctionList: {
+        TEditorTasks Tasks;
+        Tasks.SetEditorId(far3::CURRENT_EDITOR);
+        Tasks.SetPlaces(&FPlaces);
+        return Tasks.Execute();
+    }
+    case TCommandKind::Definition: return GoToDefinition(FPlaces);
+    case TCommandKind::Back: return GoBack(FPlaces);
+    case TCommandKind::ProjectTags: return ShowProjectTags(FPlaces);
+    case TCommandKind::MakeProjectTags: return MakeProjectTags();
+    }
+    return false;
 }
 
 bool TPlugin::RunMacro(const TVariantArray& Args)
@@ -116,30 +116,52 @@ bool TPlugin::RunMacro(const TVariantArray& Args)
     const TVariant& First = Args.front();
     // The ordinary conversion to text: a number gives its digits, which is
     // never "execute".
-    if (!First.Is<std::wstring>() || First.As<std::wstring>() != L"execute")
+    if (!First.Is<std::wstring>())
         return false;
-    TEditorTasks Tasks;
-    Tasks.SetEditorId(far3::CURRENT_EDITOR);
-    return Tasks.Execute();
+    const std::wstring& Name = First.As<std::wstring>();
+    TCommandKind Kind;
+    if (Name == L"execute")
+        Kind = TCommandKind::FunctionList;
+    else if (Name == L"definition")
+        Kind = TCommandKind::Definition;
+    else if (Name == L"back")
+        Kind = TCommandKind::Back;
+    else if (Name == L"project")
+        Kind = TCommandKind::ProjectTags;
+    else
+        return false;
+    // A macro may call from the panels or the viewer, where EditorControl
+    // would still reach an editor in the background. The way back opens
+    // the editor it needs.
+    if (Kind != TCommandKind::Back && !TFarWindows::CurrentIsEditor()) {
+        TFarModule::Message(far3::FMSG_WARNING, {GetMsg(MTitle), GetMsg(MNotInEditor), GetMsg(MOk)}, 1);
+        return false;
+    }
+    return RunCommand(Kind);
 }
 
 bool TPlugin::Configure(const GUID*)
 {
-    FreeOptions();
+    const TCommand Command(*this);
+    if (Command.Refused())
+        return false;
     const auto Warn = [](TMessageId Id) {
         TFarModule::Message(far3::FMSG_WARNING, {GetMsg(MTitle), GetMsg(Id), GetMsg(MOk)}, 1);
     };
     // Defaults shown in place of options that could not be read would be
     // saved over them.
-    if (!GetOptions().IsLoaded()) {
+    // The dialog writes into these options until it ends: they are this
+    // command's own.
+    const std::unique_ptr<TOptions> Options = TOptions::CreateLoaded();
+    if (!Options->IsLoaded()) {
         Warn(MSettingsUnreadable);
         return false;
     }
     auto Dialog = TFarDialog::Create<TOptionsDialog>();
-    Dialog->SetOptions(&GetOptions());
+    Dialog->SetOptions(Options.get());
     if (!Dialog->Execute())
         return false;
-    if (!GetOptions().Save(false)) {
+    if (!Options->Save(false)) {
         Warn(MSettingsNotSaved);
         return false;
     }

@@ -8,6 +8,9 @@ const wchar_t* const CtagsFileNameValue = L"CtagsFileName";
 const wchar_t* const FunctionSearchDelayEnabledValue = L"FunctionSearchDelayEnabled";
 const wchar_t* const FunctionSearchDelayValue = L"FunctionSearchDelay";
 const wchar_t* const FunctionListFileOrderValue = L"FunctionListFileOrder";
+const wchar_t* const TagsFilesValue = L"TagsFiles";
+const wchar_t* const FunctionListFuzzyValue = L"FunctionListFuzzy";
+const wchar_t* const FunctionListMatchOrderValue = L"FunctionListMatchOrder";
 
 } // namespace
 
@@ -22,6 +25,9 @@ void TOptions::SetDefaults()
     FunctionSearchDelayEnabled = true;
     FunctionSearchDelay = 300;
     FunctionListFileOrder = false;
+    FunctionListMatchOrder = false;
+    FunctionListFuzzy = false;
+    TagsFiles = L"tags";
     // Nothing has been loaded yet: whatever is in memory is unsaved.
     SetModified();
 }
@@ -38,6 +44,9 @@ bool TOptions::Load()
                                      static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay)));
     FunctionSearchDelay = static_cast<int32_t>(static_cast<uint32_t>(Delay));
     FunctionListFileOrder = ReadBool(FunctionListFileOrderValue, FunctionListFileOrder);
+    TagsFiles = ReadString(TagsFilesValue, TagsFiles);
+    FunctionListFuzzy = ReadBool(FunctionListFuzzyValue, FunctionListFuzzy);
+    FunctionListMatchOrder = ReadBool(FunctionListMatchOrderValue, FunctionListMatchOrder);
     ClearModified();
     FLoaded = true;
     return true;
@@ -57,6 +66,9 @@ bool TOptions::Save(bool Force)
     Written = WriteQWord(FunctionSearchDelayValue, static_cast<uint64_t>(static_cast<int64_t>(FunctionSearchDelay))) &&
               Written;
     Written = WriteBool(FunctionListFileOrderValue, FunctionListFileOrder) && Written;
+    Written = WriteString(TagsFilesValue, TagsFiles) && Written;
+    Written = WriteBool(FunctionListFuzzyValue, FunctionListFuzzy) && Written;
+    Written = WriteBool(FunctionListMatchOrderValue, FunctionListMatchOrder) && Written;
     if (Written)
         ClearModified();
     return Written;

@@ -1,6 +1,6 @@
 // The plugin's user settings, kept at the root of the plugin's own settings
-// in the host's store: the three of the options dialog, and the function
-// list's order, which the list itself switches.
+// in the host's store: those of the options dialog, and the function list's
+// order, which the list itself switches.
 #pragma once
 
 #include "settings/uFarConfig.h"
@@ -38,9 +38,22 @@ public:
     // No range check: the callers decide what a zero or negative delay means.
     int32_t GetFunctionSearchDelay() const noexcept { return FunctionSearchDelay; }
     void SetFunctionSearchDelay(int32_t Value) { UpdateInteger(FunctionSearchDelay, Value); }
+    // The names of a project's tags files, separated by ';': each is looked
+    // for from the edited file's folder upward; an absolute path is used as
+    // it is.
+    const std::wstring& GetTagsFiles() const noexcept { return TagsFiles; }
+    void SetTagsFiles(const std::wstring& Value) { UpdateString(TagsFiles, Value); }
     // The function list in file order (by line) rather than by name.
     bool GetFunctionListFileOrder() const noexcept { return FunctionListFileOrder; }
     void SetFunctionListFileOrder(bool Value) { UpdateBoolean(FunctionListFileOrder, Value); }
+    // The function list best match first; it goes before the file order,
+    // which stays what it was for a version that knows only that one.
+    bool GetFunctionListMatchOrder() const noexcept { return FunctionListMatchOrder; }
+    void SetFunctionListMatchOrder(bool Value) { UpdateBoolean(FunctionListMatchOrder, Value); }
+    // The lists' filters also show names holding the typed characters in
+    // order with gaps.
+    bool GetFunctionListFuzzy() const noexcept { return FunctionListFuzzy; }
+    void SetFunctionListFuzzy(bool Value) { UpdateBoolean(FunctionListFuzzy, Value); }
 
 private:
     bool FLoaded = false;
@@ -48,4 +61,7 @@ private:
     bool FunctionSearchDelayEnabled = true;
     int32_t FunctionSearchDelay = 300;
     bool FunctionListFileOrder = false;
+    bool FunctionListMatchOrder = false;
+    bool FunctionListFuzzy = false;
+    std::wstring TagsFiles = L"tags";
 };

@@ -5,8 +5,13 @@
 #include "DllTestSupport.h"
 #include "base/Handle.h"
 
+#include "base/uFaults.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
+#include <utility>
 
 using ::testing::IsEmpty;
 using namespace dlltest;
@@ -61,8 +66,8 @@ const char* const Source = "#include <stdio.h>\n"
                            "}\n";
 
 // Options dialog: frame, path label, path, check box, delay, unit label,
-// separator, OK, Cancel.
-constexpr intptr_t OkButton = 7;
+// tags files label, tags files, separator, OK, Cancel.
+constexpr intptr_t OkButton = 10;
 
 std::string Narrow(const std::vector<std::wstring>& Lines)
 {
@@ -90,20 +95,62 @@ protected:
         size_t Warnings = 0;                          // of them
     };
 
+    // Which call fails: a host call by its number, or (with System set) a
+    // call of the system layer in the library built for it.
+    struct TPlan {
+        size_t FailAt = 0;
+        std::optional<TSystemFault> System;
+    };
+    static constexpr const char* SiteNames[] = {"allocation", "file write", "file delete"};
+
     TPluginInfoCopy Info;
     std::vector<std::string> Problems;
+    // The library with the system's failures on demand, loaded in place of
+    // the shipped one.
+    bool SystemFaults = false;
 
-    TEditor& OpenModified()
+    void UseSystemFaults()
     {
-        TEditor& Editor = OpenSource(L"main.c", Source);
+        SystemFaults = true;
+        ASSERT_TRUE(::CopyFileW((toolsupport::ProgramFolder() + L"\\LodestarFaults.dll").c_str(),
+                                (PluginDir + L"\\Lodestar.dll").c_str(), FALSE));
+    }
+
+    // Sets the system's plan in the loaded library; the calls it counted and
+    // whether its fault came, of the plan before.
+    std::pair<size_t, bool> PlanSystem(TSystemFault Site, size_t FailAt, bool Armed)
+    {
+        using TPlanFn = void(WINAPI*)(unsigned, size_t, BOOL);
+        using TCallsFn = size_t(WINAPI*)(unsigned, BOOL*);
+        const auto Plan = reinterpret_cast<TPlanFn>(::GetProcAddress(Host->Module(), "LodestarPlanSystemFault"));
+        const auto Calls = reinterpret_cast<TCallsFn>(::GetProcAddress(Host->Module(), "LodestarSystemFaultCalls"));
+        if (!Plan || !Calls) {
+            ADD_FAILURE() << "the library has no system fault plan";
+            return {0, false};
+        }
+        BOOL Injected = FALSE;
+        const size_t Counted = Calls(static_cast<unsigned>(Site), &Injected);
+        Plan(static_cast<unsigned>(Site), FailAt, Armed ? TRUE : FALSE);
+        return {Counted, Injected != FALSE};
+    }
+
+    TEditor& OpenModified(size_t FillerLines = 0)
+    {
+        std::string Text = Source;
+        for (size_t I = 0; I < FillerLines; ++I)
+            Text += "/* a comment that takes room in the snapshot, line " + std::to_string(I) + " */\n";
+        TEditor& Editor = OpenSource(L"main.c", Text);
         Editor.Unsaved = true;
         return Editor;
     }
 
     // One run of Command in a fresh host with the plugin freshly loaded, the
     // host call FailAt refused (0: none). What went wrong goes to Problems.
-    TOutcome RunOnce(const TCommand& Command, size_t FailAt)
+    TOutcome RunOnce(const TCommand& Command, size_t FailAt) { return RunOnce(Command, TPlan{FailAt, {}}); }
+
+    TOutcome RunOnce(const TCommand& Command, const TPlan& Plan)
     {
+        const size_t FailAt = Plan.FailAt;
         TOutcome Outcome;
         if (Host->IsLoaded())
             Host->Unload();
@@ -118,23 +165,35 @@ protected:
         Host->Dialogs().SetInput(&User);
         const size_t CallsBefore = Host->Calls().size();
 
-        Host->SetFaultPlan(FailAt);
-        Outcome.Result = Command.Run();
-        Outcome.Calls = Host->FaultableCalls();
-        Outcome.Fault = Host->InjectedFault();
-        Host->SetFaultPlan(0);
+        if (Plan.System) {
+            PlanSystem(*Plan.System, FailAt, true);
+            Outcome.Result = Command.Run();
+            const auto [Counted, Injected] = PlanSystem(*Plan.System, 0, false);
+            Outcome.Calls = Counted;
+            if (Injected)
+                Outcome.Fault = SiteNames[static_cast<size_t>(*Plan.System)];
+        } else {
+            Host->SetFaultPlan(FailAt);
+            Outcome.Result = Command.Run();
+            Outcome.Calls = Host->FaultableCalls();
+            Outcome.Fault = Host->InjectedFault();
+            Host->SetFaultPlan(0);
+        }
         Host->Dialogs().SetInput(nullptr);
         Outcome.Boxes = Host->ButtonBoxTexts();
         for (const TMessageBox& Box : Host->Messages())
             Outcome.Warnings += !Box.Buttons.empty() && (Box.Flags & far3::FMSG_WARNING);
 
-        const std::string Where = std::string(Command.Name) + ", call " + std::to_string(FailAt) + " " +
-                                  (FailAt ? Outcome.Fault : std::string("(no fault)")) + ": ";
+        const std::string Where = std::string(Command.Name) + ", " +
+                                  (Plan.System ? SiteNames[static_cast<size_t>(*Plan.System)] : "call") + " " +
+                                  std::to_string(FailAt) + " " + (FailAt ? Outcome.Fault : std::string("(no fault)")) +
+                                  ": ";
         const auto Problem = [&](const std::string& What) { Problems.push_back(Where + What); };
-        // The progress window redraws by the clock: on a busy machine a run
-        // makes a call more or less, and the last numbers may find none.
-        if (FailAt && Outcome.Fault.empty() && FailAt < Outcome.Calls)
-            Problem("the command made only " + std::to_string(Outcome.Calls) + " calls");
+        // A command makes the same calls on any machine (a progress
+        // window's redraws by the clock are not counted): a fault planned
+        // within the calls of a clean run is met.
+        if (FailAt && Outcome.Fault.empty())
+            Problem("the fault was never met: the command made only " + std::to_string(Outcome.Calls) + " calls");
         const std::vector<TServiceCall> Calls = Host->Calls();
         for (size_t I = CallsBefore; I < Calls.size(); ++I)
             if (Calls[I].Service != "ACTL_SYNCHRO" && Calls[I].ThreadId != Host->MainThreadId())
@@ -145,8 +204,6 @@ protected:
             Problem(std::to_string(Host->DialogCount()) + " dialogs not freed");
         if (Host->Settings().OpenHandleCount())
             Problem(std::to_string(Host->Settings().OpenHandleCount()) + " settings handles open");
-        if (!LeftIn(TempDir).empty())
-            Problem("left in the temporary folder: " + Narrow(LeftIn(TempDir)));
         if (Editor && Editor->Text() != Text)
             Problem("the editor's text changed");
         if (Outcome.Boxes.size() > 1) {
@@ -156,6 +213,9 @@ protected:
             Problem(std::to_string(Outcome.Boxes.size()) + " boxes:" + All);
         }
         EXPECT_TRUE(Host->Unload());
+        // A snapshot that could not be deleted goes at the unload.
+        if (!LeftIn(TempDir).empty())
+            Problem("left in the temporary folder: " + Narrow(LeftIn(TempDir)));
         for (const std::wstring& Error : Host->Errors())
             Problem("host error: " + WideToUtf8(Error));
         Host->ClearErrors();
@@ -177,6 +237,37 @@ protected:
         std::fflush(stdout);
         EXPECT_THAT(Problems, IsEmpty());
     }
+
+    // The same with the system's failures: every write and every delete in
+    // turn, and allocations at Samples points spread over the command (the
+    // first ones all, where the start of every piece of work lies).
+    void InjectSystemFaults(const TCommand& Command, size_t Samples)
+    {
+        UseSystemFaults();
+        size_t Injected = 0;
+        std::string Counts;
+        for (const TSystemFault Site : {TSystemFault::FileWrite, TSystemFault::FileDelete, TSystemFault::Allocation}) {
+            const TOutcome Clean = RunOnce(Command, TPlan{0, Site});
+            ASSERT_THAT(Problems, IsEmpty());
+            EXPECT_THAT(Clean.Boxes, IsEmpty());
+            Command.CheckDone(Clean.Result);
+            std::vector<size_t> Points;
+            const size_t Dense = Site == TSystemFault::Allocation ? std::min(Clean.Calls, Samples / 2) : Clean.Calls;
+            for (size_t N = 1; N <= Dense; ++N)
+                Points.push_back(N);
+            for (size_t K = 1; Dense < Clean.Calls && K <= Samples - Dense; ++K)
+                Points.push_back(Dense + (Clean.Calls - Dense) * K / (Samples - Dense));
+            Points.erase(std::unique(Points.begin(), Points.end()), Points.end());
+            for (const size_t N : Points)
+                RunOnce(Command, TPlan{N, Site});
+            Injected += Points.size();
+            Counts += std::string(Counts.empty() ? "" : ", ") + SiteNames[static_cast<size_t>(Site)] + " " +
+                      std::to_string(Points.size()) + " of " + std::to_string(Clean.Calls);
+        }
+        std::printf("%s, system failures: %zu faults injected (%s)\n", Command.Name, Injected, Counts.c_str());
+        std::fflush(stdout);
+        EXPECT_THAT(Problems, IsEmpty());
+    }
 };
 
 } // namespace
@@ -189,6 +280,40 @@ TEST_F(FaultInjectionTest, TheMenuCommandSurvivesEveryRefusedHostCall)
                           return intptr_t{0};
                       },
                       [&](intptr_t) { EXPECT_EQ(Host->Editors().Current().CurLine, 7); }});
+}
+
+// The filter that waits for a pause in typing takes another road: a worker
+// thread, ACTL_SYNCHRO, and the filter on the host's thread when the host
+// calls back.
+TEST_F(FaultInjectionTest, TheDelayedFilterSurvivesEveryRefusedHostCall)
+{
+    InjectEveryFault({"delayed filter",
+                      [&] {
+                          Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelayEnabled", 1);
+                          Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelay", 50);
+                          OpenModified();
+                      },
+                      [] { return TDialogScript().Type(L"ar").WaitForSynchro().Enter(); },
+                      [&] {
+                          Host->Open(far3::OPEN_EDITOR, &Info.PluginMenu.front().Guid, 0);
+                          return intptr_t{0};
+                      },
+                      [&](intptr_t) { EXPECT_EQ(Host->Editors().Current().CurLine, 7); }});
+}
+
+// Memory that runs out, a disk that fills up in the middle of the snapshot,
+// a snapshot another program holds open: each ends the command in one box
+// or none, with nothing left behind.
+TEST_F(FaultInjectionTest, TheMenuCommandSurvivesTheSystemsFailures)
+{
+    // A snapshot of several writes, so that one fails in the middle.
+    InjectSystemFaults({"menu command", [&] { OpenModified(4000); }, [] { return TDialogScript().Type(L"ar").Enter(); },
+                        [&] {
+                            Host->Open(far3::OPEN_EDITOR, &Info.PluginMenu.front().Guid, 0);
+                            return intptr_t{0};
+                        },
+                        [&](intptr_t) { EXPECT_EQ(Host->Editors().Current().CurLine, 7); }},
+                       200);
 }
 
 TEST_F(FaultInjectionTest, TheMacroCallSurvivesEveryRefusedHostCall)
@@ -216,6 +341,15 @@ TEST_F(FaultInjectionTest, TheOptionsDialogSurvivesEveryRefusedHostCall)
                           EXPECT_EQ(Host->Settings().GetValue(PluginGuidValue, L"", L"FunctionSearchDelay"),
                                     TSettingsValue::FromNumber(500));
                       }});
+}
+
+TEST_F(FaultInjectionTest, TheOptionsDialogSurvivesTheSystemsFailures)
+{
+    InjectSystemFaults({"options dialog", [] {},
+                        [] { return TDialogScript().Key(VK_TAB).Key(VK_TAB).Type(L"500").Click(OkButton); },
+                        [&] { return Host->Configure(sizeof(far3::ConfigureInfo), &Info.PluginConfig.front().Guid); },
+                        [&](intptr_t Result) { EXPECT_EQ(Result, 1); }},
+                       100);
 }
 
 TEST_F(FaultInjectionTest, SystemFaultsEndInOneBoxOrNoneAndWriteNowhere)

@@ -125,8 +125,9 @@ TEST_F(FunctionListDllTest, OnlyASelectionWithinOneLineIsAFilter)
     Host->OpenFromEditor();
 }
 
-// Down to 40 x 12 the list keeps three rows, the context lines give way
-// first, and everything lies inside the frame, also after a resize.
+// Down to 40 x 12 the list keeps three rows, the frame's margins and then
+// the context lines give way (one stays down to 12 rows), and everything
+// lies inside the frame, also after a resize.
 TEST_F(FunctionListDllTest, TheListFitsAnyConsoleItOpensInAndFollowsAResize)
 {
     Load();
@@ -165,11 +166,13 @@ TEST_F(FunctionListDllTest, TheListFitsAnyConsoleItOpensInAndFollowsAResize)
     };
     Host->SetConsoleSize(80, 17);
     Script(TDialogScript()
-               .Check(Fits(80, 17, 0))
+               .Check(Fits(80, 17, 1))
                .Resize(80, 25)
                .Check(Fits(80, 25, 3))
                .Resize(80, 14)
-               .Check(Fits(80, 14, 0))
+               .Check(Fits(80, 14, 1))
+               .Resize(80, 13)
+               .Check(Fits(80, 13, 2))
                .Resize(40, 12)
                .Check(Fits(40, 12, 1))
                .Esc());
@@ -315,9 +318,10 @@ TEST_F(FunctionListDllTest, MembersShowTheirScopeAndSortByItAfterTheName)
     EXPECT_THAT(Boxes(), IsEmpty());
 }
 
-// F2 shows the tags in file order and back, keeping the current tag and the
-// filter; the order chosen is the next list's. F3 and Shift+F3 step the
-// kind shown, together with the typed filter. The title says both.
+// F2 steps the order through file order and best match first back to name
+// order, keeping the current tag and the filter; the order chosen is the
+// next list's. F3 and Shift+F3 step the kind shown, together with the
+// typed filter. The title says both.
 TEST_F(FunctionListDllTest, OrderAndKindKeysKeepTheCurrentTagAndTheFilter)
 {
     Load();
@@ -325,37 +329,43 @@ TEST_F(FunctionListDllTest, OrderAndKindKeysKeepTheCurrentTagAndTheFilter)
     TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Editor.CurLine = 14; // in main, on no word that would fill the filter
     const auto Title = [](THostDialog& Live) { return Live.Items[List].List.Title; };
-    Script(TDialogScript()
-               .Key(VK_F2)
-               .Check([&](THostDialog& Live) {
-                   EXPECT_EQ(Title(Live), L"Values: in file order, all kinds");
-                   EXPECT_THAT(ShownCells(Live.Items[List]),
-                               ElementsAre(L"1|LIMIT|macro", L"3|point|struct", L"8|area|function", L"14|main|function",
-                                           L"20|print_point|function"));
-                   EXPECT_EQ(CurrentCells(Live.Items[List]), L"14|main|function");
-               })
-               .Type(L"p")
-               .Key(VK_F2)
-               .Check([&](THostDialog& Live) {
-                   EXPECT_EQ(Title(Live), L"Values: by name, all kinds");
-                   EXPECT_THAT(ShownCells(Live.Items[List]),
-                               ElementsAre(L"3|point|struct", L"20|print_point|function"));
-               })
-               .Key(VK_DOWN)
-               .Key(VK_F3) // function: print_point stays current
-               .Check([&](THostDialog& Live) {
-                   EXPECT_EQ(Title(Live), L"Values: by name, function");
-                   EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"20|print_point|function"));
-                   EXPECT_EQ(CurrentCells(Live.Items[List]), L"20|print_point|function");
-               })
-               .Key(VK_F3, SHIFT_PRESSED)
-               .Key(VK_F3, SHIFT_PRESSED) // back past all kinds to the last
-               .Check([&](THostDialog& Live) {
-                   EXPECT_EQ(Title(Live), L"Values: by name, struct");
-                   EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"3|point|struct"));
-               })
-               .Key(VK_F2)
-               .Enter());
+    Script(
+        TDialogScript()
+            .Key(VK_F2)
+            .Check([&](THostDialog& Live) {
+                EXPECT_EQ(Title(Live), L"Values: in file order, all kinds");
+                EXPECT_THAT(ShownCells(Live.Items[List]),
+                            ElementsAre(L"1|LIMIT|macro", L"3|point|struct", L"8|area|function", L"14|main|function",
+                                        L"20|print_point|function"));
+                EXPECT_EQ(CurrentCells(Live.Items[List]), L"14|main|function");
+            })
+            .Type(L"p")
+            .Key(VK_F2)
+            .Check([&](THostDialog& Live) {
+                EXPECT_EQ(Title(Live), L"Values: by match, all kinds");
+                EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"3|point|struct", L"20|print_point|function"));
+                EXPECT_EQ(CurrentCells(Live.Items[List]), L"3|point|struct");
+            })
+            .Key(VK_F2)
+            .Check([&](THostDialog& Live) {
+                EXPECT_EQ(Title(Live), L"Values: by name, all kinds");
+                EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"3|point|struct", L"20|print_point|function"));
+            })
+            .Key(VK_DOWN)
+            .Key(VK_F3) // function: print_point stays current
+            .Check([&](THostDialog& Live) {
+                EXPECT_EQ(Title(Live), L"Values: by name, function");
+                EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"20|print_point|function"));
+                EXPECT_EQ(CurrentCells(Live.Items[List]), L"20|print_point|function");
+            })
+            .Key(VK_F3, SHIFT_PRESSED)
+            .Key(VK_F3, SHIFT_PRESSED) // back past all kinds to the last
+            .Check([&](THostDialog& Live) {
+                EXPECT_EQ(Title(Live), L"Values: by name, struct");
+                EXPECT_THAT(ShownCells(Live.Items[List]), ElementsAre(L"3|point|struct"));
+            })
+            .Key(VK_F2)
+            .Enter());
     Host->OpenFromEditor();
     EXPECT_EQ(Editor.CurLine, 2);
     EXPECT_EQ(Host->Settings().GetValue(PluginGuidValue, L"", L"FunctionListFileOrder")->AsNumber(), 1u);
@@ -401,15 +411,204 @@ TEST_F(FunctionListDllTest, TheJumpLeavesABookmarkAndLandsOnTheName)
     }
     EXPECT_EQ(Editor.SessionBookmarks.size(), 2u);
     {
-        // A tag whose name its line does not hold: the column stays.
+        // A tag whose name its line does not hold: the line's first
+        // character, not the old screen column.
         const TScript Ghost(Dir, "out ghost\tm\t2;\"\tfunction\\n\n", L"ghost.txt");
         Editor.CurLine = 5;
         Editor.CurPos = 9;
         Script(TDialogScript().Enter());
         Host->OpenFromEditor();
         EXPECT_EQ(Editor.CurLine, 1);
-        EXPECT_EQ(Editor.CurPos, 9);
+        EXPECT_EQ(Editor.CurPos, 0);
+        // Where the cursor already is, no bookmark: the way back would stay
+        // on it.
+        const size_t Bookmarks = Editor.SessionBookmarks.size();
+        Script(TDialogScript().Enter());
+        Host->OpenFromEditor();
+        EXPECT_EQ(Editor.SessionBookmarks.size(), Bookmarks);
     }
-    Script(TDialogScript().Check([](THostDialog& Live) { EXPECT_EQ(Live.HelpTopic, L"Options"); }).Esc());
+    // A tag near the top, from the end of the file: the lines above it stay
+    // in sight.
+    Editor.CurLine = 5;
+    Editor.TopScreenLine = 5;
+    Script(TDialogScript().Type(L"area").Enter());
+    Host->OpenFromEditor();
+    EXPECT_EQ(Editor.TopScreenLine, 0);
+    Script(TDialogScript().Check([](THostDialog& Live) { EXPECT_EQ(Live.HelpTopic, L"Config"); }).Esc());
     Host->Configure();
+}
+
+// What the context lines and the rows show of tabs, a tag far into a long
+// line and a long scope.
+TEST_F(FunctionListDllTest, ThePreviewAndTheRowsShowWhatMatters)
+{
+    Load();
+    const std::string Long = "var pad = \"" + std::string(100000, 'x') + "\"; function far_name() {}";
+    const std::string Scope = "namespace_level_00::namespace_level_01::namespace_level_02::Inner";
+    const TScript Steer(Dir, "out table_count\\tm\\t1;\"\\tvariable\\n\n"
+                             "out far_name\\tm\\t2;\"\\tfunction\\n\n"
+                             "out member\\tm\\t3;\"\\tfunction\\tscope:class:" +
+                                 Scope + "\\n\n");
+    OpenSource(L"main.js", "int table_count;\t\t/* how many */\n" + Long + "\nvoid member(void);\n");
+    Script(TDialogScript()
+               .Type(L"table")
+               .Check([](THostDialog& Live) {
+                   // Far's edit shows a text wider than its field from its end.
+                   EXPECT_EQ(ShownEditText(Live.Items[FirstContext]).substr(0, 24), L"int table_count;        ");
+               })
+               .Key(VK_BACK, 0)
+               .Key(VK_BACK, 0)
+               .Key(VK_BACK, 0)
+               .Key(VK_BACK, 0)
+               .Key(VK_BACK, 0)
+               .Type(L"far")
+               .Check([](THostDialog& Live) {
+                   const std::wstring Shown = ShownEditText(Live.Items[FirstContext]);
+                   EXPECT_EQ(Shown.substr(0, 1), L"\u2026");
+                   EXPECT_NE(Shown.find(L"far_name"), std::wstring::npos) << WideToUtf8(Shown);
+               })
+               .Key(VK_BACK, 0)
+               .Key(VK_BACK, 0)
+               .Key(VK_BACK, 0)
+               .Type(L"member")
+               .Check([](THostDialog& Live) {
+                   const std::wstring Row = VisibleEntries(Live.Items[List]).at(0);
+                   EXPECT_NE(Row.find(L"\u2026"), std::wstring::npos) << WideToUtf8(Row);
+                   EXPECT_NE(Row.find(L"::Inner|"), std::wstring::npos) << WideToUtf8(Row);
+               })
+               .Esc());
+    Host->OpenFromEditor();
+    EXPECT_THAT(Boxes(), IsEmpty());
+}
+
+// Which row is current: the file's first tag in file order above every
+// tag, the current one again when the filter widens, the first or the last
+// with Ctrl+Home and Ctrl+End.
+TEST_F(FunctionListDllTest, TheCurrentRowIsTheOneTheUserExpects)
+{
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    TEditor& Editor = OpenSource(L"main.c", "\n\n" + std::string(TaggedSource));
+    const auto Current = [](const wchar_t* Start) {
+        return [Start](THostDialog& Live) {
+            const THostList& Rows = Live.Items[List].List;
+            ASSERT_GE(Rows.CurPos, 0);
+            EXPECT_EQ(Rows.Entries[static_cast<size_t>(Rows.CurPos)].Text.substr(0, wcslen(Start)), Start);
+        };
+    };
+    Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionListFileOrder", 1);
+    Editor.CurLine = 0;
+    Script(TDialogScript().Check(Current(L"  3|LIMIT")).Esc());
+    Host->OpenFromEditor();
+    Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionListFileOrder", 0);
+    Editor.CurLine = 21; // in print_point
+    Script(TDialogScript()
+               .Type(L"p")
+               .Check(Current(L" 22|print_point"))
+               .Key(VK_BACK, 0)
+               .Check(Current(L" 22|print_point"))
+               .Key(VK_HOME, LEFT_CTRL_PRESSED)
+               .Check(Current(L" 10|area"))
+               .Key(VK_END, LEFT_CTRL_PRESSED)
+               .Check(Current(L" 22|print_point"))
+               .Key(VK_PRIOR, RIGHT_CTRL_PRESSED)
+               .Check(Current(L" 10|area"))
+               .Key(VK_NEXT, LEFT_CTRL_PRESSED)
+               .Check(Current(L" 22|print_point"))
+               .Esc());
+    Host->OpenFromEditor();
+}
+
+// On narrow consoles the name keeps its room before the kind and the
+// scope, and the title keeps the kind chosen.
+TEST_F(FunctionListDllTest, NarrowConsolesKeepTheNameAndTheKindChosen)
+{
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    OpenSource(L"main.c", TaggedSource);
+    for (const SHORT Width : {40, 30}) {
+        Host->SetConsoleSize(Width, Width == 40 ? 12 : 10);
+        Script(TDialogScript()
+                   .Type(L"print")
+                   .Key(VK_F3)
+                   .Check([Width](THostDialog& Live) {
+                       const std::wstring Row = VisibleEntries(Live.Items[List]).at(0);
+                       EXPECT_EQ(Row.substr(0, 8), L" 20|prin") << Width << ": " << WideToUtf8(Row);
+                       if (Width == 40) {
+                           EXPECT_NE(Row.find(L"print_point"), std::wstring::npos) << WideToUtf8(Row);
+                           EXPECT_THAT(Live.Items[List].List.Title, ::testing::EndsWith(L"function"));
+                       }
+                   })
+                   .Esc());
+        Host->OpenFromEditor();
+    }
+}
+
+// After each change of the filter the best match is current: the name as
+// typed, then without case, then the start of the name, of a word in it,
+// anywhere; among equals the tag nearest above the cursor, else the first
+// row. Fuzzy matching, when chosen, also finds scattered letters, below
+// every substring; by match order lists the rows best first and stays.
+TEST_F(FunctionListDllTest, TheBestMatchIsCurrentAndFuzzyAndMatchOrderWhenChosen)
+{
+    Load();
+    const TScript Steer(Dir, "out Area\tm\t2;\"\tfunction\\n\n"
+                             "out area_total\tm\t4;\"\tfunction\\n\n"
+                             "out subarea\tm\t6;\"\tfunction\\n\n"
+                             "out calc_area\tm\t8;\"\tfunction\\n\n"
+                             "out area\tm\t10;\"\tfunction\\n\n"
+                             "out xname\tm\t12;\"\tfunction\\n\n"
+                             "out getUserName\tm\t14;\"\tfunction\\n\n"
+                             "out getUserRecord\tm\t16;\"\tfunction\\n\n"
+                             "out total\tm\t18;\"\tfunction\\n\n"
+                             "out total\tm\t22;\"\tvariable\\n\n");
+    std::string Source;
+    for (int I = 1; I <= 30; ++I)
+        Source += "line " + std::to_string(I) + "\n";
+    TEditor& Editor = OpenSource(L"main.c", Source);
+    struct {
+        bool Fuzzy;
+        intptr_t CursorLine;
+        const wchar_t* Typed;
+        const wchar_t* Chosen; // its first cells; empty: no row
+    } const Cases[] = {
+        {false, 0, L"area", L"10|area"},          {false, 0, L"AREA", L"2|Area"},
+        {false, 0, L"area_", L"4|area_total"},    {false, 0, L"Area_", L"4|area_total"},
+        {false, 0, L"name", L"14|getUserName"},   {false, 0, L"rea", L"2|Area"},
+        {false, 0, L"total", L"18|total"},        {false, 25, L"total", L"22|total"},
+        {false, 20, L"total", L"18|total"},       {false, 0, L"gtusr", L""},
+        {true, 0, L"gtusr", L"16|getUserRecord"}, {true, 0, L"sar", L"6|subarea"},
+        {true, 0, L"area", L"10|area"},
+    };
+    for (const auto& Case : Cases) {
+        Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionListFuzzy", Case.Fuzzy);
+        Editor.CurLine = Case.CursorLine;
+        const std::wstring Chosen = Case.Chosen;
+        Script(TDialogScript()
+                   .Type(Case.Typed)
+                   .Check([&](THostDialog& Live) {
+                       const std::wstring Cells = CurrentCells(Live.Items[List]);
+                       EXPECT_EQ(Chosen.empty() ? Cells : Cells.substr(0, Chosen.size()), Chosen)
+                           << WideToUtf8(Case.Typed) << " fuzzy " << Case.Fuzzy << " at " << Case.CursorLine;
+                   })
+                   .Esc());
+        Host->OpenFromEditor();
+    }
+    Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionListFuzzy", 0);
+    Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionListMatchOrder", 1);
+    Editor.CurLine = 0;
+    Script(TDialogScript()
+               .Type(L"area")
+               .Check([&](THostDialog& Live) {
+                   EXPECT_EQ(Live.Items[List].List.Title, L"Values: by match, all kinds");
+                   EXPECT_THAT(ShownCells(Live.Items[List]),
+                               ElementsAre(L"10|area|function", L"2|Area|function", L"4|area_total|function",
+                                           L"8|calc_area|function", L"6|subarea|function"));
+                   EXPECT_EQ(CurrentCells(Live.Items[List]), L"10|area|function");
+               })
+               .Enter());
+    Host->OpenFromEditor();
+    EXPECT_EQ(Editor.CurLine, 9);
+    EXPECT_EQ(Host->Settings().GetValue(PluginGuidValue, L"", L"FunctionListMatchOrder")->AsNumber(), 1u);
+    EXPECT_THAT(Boxes(), IsEmpty());
 }

@@ -4,6 +4,7 @@
 // error box in place of help.
 #include "ToolSupport.h"
 #include "plugin/uHelpTopics.h"
+#include "plugin/uMessages.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -83,5 +84,61 @@ TEST(HelpFiles, EachLanguageHasEveryTopicTheCodeOpensAndLinksOnlyToItsOwnTopics)
             EnglishTopics = Topics;
         else
             EXPECT_EQ(Topics, EnglishTopics) << Name << ": the languages differ in their topics";
+    }
+}
+
+// Far 6727 loops for ever, eating memory, when a paragraph's continuation
+// indent reaches the width its help window leaves for text: ten columns
+// fewer than the console. Every wrap indent leaves text room on a console
+// of 40 columns, the narrowest the dialogs fit.
+TEST(HelpFiles, EveryWrapIndentFitsAConsoleOfFortyColumns)
+{
+    constexpr size_t NarrowConsole = 40;
+    constexpr size_t FrameAndMargins = 10;
+    constexpr size_t LeastText = 10;
+    const std::wregex Link(L"~([^~]+)~@[^@]+@");
+    for (const wchar_t* Name : {L"LodestarEng.hlf", L"LodestarRus.hlf"}) {
+        for (const std::wstring& Line : Lines(Name)) {
+            const size_t Marker = Line.find(L"^<wrap>");
+            if (Marker == std::wstring::npos || Line.starts_with(L".Options"))
+                continue;
+            // What the host shows before the marker: highlights and links
+            // take no columns of their own.
+            std::wstring Shown = std::regex_replace(Line.substr(0, Marker), Link, L"$1");
+            Shown.erase(std::remove(Shown.begin(), Shown.end(), L'#'), Shown.end());
+            EXPECT_LE(Shown.size() + LeastText, NarrowConsole - FrameAndMargins)
+                << tooltext::Narrow(Name) << ": " << tooltext::Narrow(Line);
+        }
+    }
+}
+
+// Two items of one dialog with the same hotkey: Alt with it reaches only
+// the first (Russian "&ОК" and "&Отмена" did so).
+TEST(LanguageFiles, EachDialogsHotkeysAreDistinct)
+{
+    const std::vector<std::vector<TMessageId>> Dialogs = {
+        {MCtagsPathLabel, MSearchDelayCheck, MTagsFilesLabel, MOk, MCancel},
+        {MCtagsPathLabel, MSearchDelayCheckShort, MTagsFilesLabel, MOk, MCancel},
+        {MSearchLabel, MOk, MCancel},
+    };
+    for (const wchar_t* Name : {L"LodestarEng.lng", L"LodestarRus.lng"}) {
+        std::vector<std::wstring> Messages;
+        for (const std::wstring& Line : Lines(Name))
+            if (!Line.empty() && Line.front() == L'"')
+                Messages.push_back(Line.substr(1, Line.size() - 2));
+        for (const auto& Items : Dialogs) {
+            std::set<std::wstring> Keys;
+            for (const TMessageId Id : Items) {
+                ASSERT_LT(static_cast<size_t>(Id), Messages.size());
+                const std::wstring& Text = Messages[static_cast<size_t>(Id)];
+                const size_t Marker = Text.find(L'&');
+                ASSERT_TRUE(Marker != std::wstring::npos && Marker + 1 < Text.size())
+                    << tooltext::Narrow(Name) << ": no hotkey in " << tooltext::Narrow(Text);
+                std::wstring Key = Text.substr(Marker + 1, 1);
+                ::CharUpperBuffW(Key.data(), 1);
+                EXPECT_TRUE(Keys.insert(Key).second)
+                    << tooltext::Narrow(Name) << ": the hotkey of " << tooltext::Narrow(Text) << " is taken";
+            }
+        }
     }
 }

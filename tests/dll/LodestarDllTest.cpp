@@ -38,9 +38,10 @@ TEST(LodestarDll, LoadsReportsItselfAndUnloadsCleanly)
 
     const TPluginInfoCopy Info = Host.GetPluginInfo();
     EXPECT_EQ(Info.Flags, 6u);
-    ASSERT_EQ(Info.PluginMenu.size(), 1u);
+    ASSERT_EQ(Info.PluginMenu.size(), 5u);
     ASSERT_EQ(Info.PluginConfig.size(), 1u);
-    EXPECT_EQ(Info.PluginMenu[0].Text, L"Lodestar");
+    EXPECT_EQ(Info.PluginMenu[0].Text, L"Lodestar: function list");
+    EXPECT_EQ(Info.PluginMenu[4].Text, L"Lodestar: make project tags");
     EXPECT_EQ(Info.PluginConfig[0].Text, L"Lodestar");
 
     EXPECT_EQ(Host.Configure(8), 0);
@@ -49,17 +50,16 @@ TEST(LodestarDll, LoadsReportsItselfAndUnloadsCleanly)
     EXPECT_THAT(Host.Errors(), IsEmpty());
 }
 
-TEST(LodestarDll, MenuTextsAndTheDescriptionFollowTheHostsLanguage)
+TEST(LodestarDll, MenuTextsFollowTheHostsLanguageAndTheDescriptionStaysInAscii)
 {
     TFarHost Host;
     Host.SetLanguage(L"Russian");
     ASSERT_TRUE(Host.LoadDll(DllPath()));
     const TPluginInfoCopy Info = Host.GetPluginInfo();
-    ASSERT_EQ(Info.PluginMenu.size(), 1u);
-    EXPECT_EQ(Info.PluginMenu[0].Text, L"Lodestar: переход к функциям");
-    // Asked before the host hands over its services: read from the Russian
-    // language file, which the host names in its environment.
-    EXPECT_EQ(Host.Description, L"Список функций и переход к ним с помощью ctags");
+    ASSERT_EQ(Info.PluginMenu.size(), 5u);
+    EXPECT_EQ(Info.PluginMenu[0].Text, L"Lodestar: список функций");
+    // Far writes it in the OEM code page, which may lack Cyrillic.
+    EXPECT_EQ(Host.Description, L"Function list and navigation with ctags");
     EXPECT_TRUE(Host.Unload());
     EXPECT_THAT(Host.Errors(), IsEmpty());
 }

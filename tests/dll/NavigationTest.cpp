@@ -160,6 +160,17 @@ TEST_F(NavigationTest, EveryStopIsOneBoxOrSilenceAndTheSnapshotAlwaysGoes)
          TDialogScript(),
          {L"Lodestar", L"No tags were found in the file:", Dir / L"main.c", L"&OK"},
          0},
+        // Far reads line -1 as "this line": a tag outside the text is no jump.
+        {"only tags outside the text",
+         "out zero\\tm\\t0;\"\\tfunction\\n\nout past\\tm\\t24;\"\\tfunction\\n\n",
+         TDialogScript(),
+         {L"Lodestar", L"No tags were found in the file:", Dir / L"main.c", L"&OK"},
+         0},
+        {"a tag outside the text is not listed",
+         "out zero\\tm\\t0;\"\\tfunction\\n\nout last\\tm\\t23;\"\\tfunction\\n\n",
+         TDialogScript().Check([](THostDialog& Live) { EXPECT_EQ(VisibleEntries(Live.Items[3]).size(), 1u); }).Enter(),
+         {},
+         1},
         {"cancelled", "ctags\n", TDialogScript().Esc(), {}, 0},
         {"chosen", "ctags\n", TDialogScript().Enter(), {}, 1},
     };
@@ -220,6 +231,15 @@ TEST_F(NavigationTest, OnlyTheExactMacroArgumentRunsTheCommand)
     // Other ways to open do nothing either.
     EXPECT_EQ(Host->Open(far3::OPEN_PLUGINSMENU, nullptr, 0), nullptr);
     EXPECT_EQ(Host->CallCount("DialogInit"), 0u);
+    // From the panels, with the editor behind them: a box says where the
+    // command works, and the editor's text is not read.
+    Host->Editors().Activate(1);
+    ASSERT_EQ(Host->Editors().Windows().back().Type, far3::WTYPE_PANELS);
+    EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
+    EXPECT_THAT(Boxes(),
+                ElementsAre(ElementsAre(L"Lodestar",
+                                        L"The function list works in Far's editor: open a file there first.", L"&OK")));
+    EXPECT_EQ(Host->CallCount("ECTL_GETSTRING"), 0u);
 }
 
 TEST_F(NavigationTest, WithTheDelayOptionTheListFiltersAfterThePauseOnTheHostsThread)
@@ -277,12 +297,21 @@ TEST_F(NavigationTest, ACtagsInTheCurrentFolderNeverRunsOneOnPathDoes)
     auto Path = std::make_unique<TEnvOverride>(L"PATH", Dir / L"empty");
     Load(L"");
     OpenSource(L"main.c", TaggedSource);
+    // With nothing set, the box says where it looked.
+    const std::vector<std::wstring> LookedFor = {L"Lodestar",
+                                                 L"The ctags program was not found:",
+                                                 L"ctags.exe",
+                                                 L"It was looked for here, in this order:",
+                                                 PluginDir + L"\\ctags\\ctags.exe",
+                                                 PluginDir + L"\\ctags.exe",
+                                                 L"then in the folders of PATH.",
+                                                 L"&OK"};
+    const std::vector<std::wstring> NotFound = {L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"&OK"};
     for (const wchar_t* Setting : {L"", L"ctags.exe"}) {
         Host->ClearMessages();
         Host->Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", Setting);
         EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 0);
-        EXPECT_THAT(Boxes(),
-                    ElementsAre(ElementsAre(L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"&OK")))
+        EXPECT_THAT(Boxes(), ElementsAre(*Setting ? NotFound : LookedFor))
             << "setting: " << ::testing::PrintToString(std::wstring(Setting));
     }
     Path.reset();
@@ -324,8 +353,11 @@ TEST_F(NavigationTest, EscEndsAHungCtagsWithoutABoxOrAnythingLeftBehind)
     ASSERT_TRUE(Console.Ready());
     const std::wstring Started = Dir / L"started";
     const std::wstring Finished = Dir / L"finished";
+    // ctags makes a temporary file of its own, as Universal Ctags does.
+    const std::wstring Made = Dir / L"made";
     const auto Narrow = [](const std::wstring& Text) { return std::string(Text.begin(), Text.end()); };
-    const TScript Hang(Dir, "pid " + Narrow(Started) + "\nsleep 90000\npid " + Narrow(Finished) + "\n");
+    const TScript Hang(Dir, "tmpfile " + Narrow(Made) + "\npid " + Narrow(Started) + "\nsleep 90000\npid " +
+                                Narrow(Finished) + "\n");
     Load();
     TEditor& Editor = OpenSource(L"main.c", TaggedSource);
     Editor.Unsaved = true; // so that there is a snapshot to clean up
@@ -349,6 +381,71 @@ TEST_F(NavigationTest, EscEndsAHungCtagsWithoutABoxOrAnythingLeftBehind)
         EXPECT_EQ(::WaitForSingleObject(Child.get(), 0), WAIT_OBJECT_0);
     }
     EXPECT_FALSE(FileExists(Finished));
+    // Its temporary file was in a folder of ours, and that folder is gone
+    // now, not at unload.
+    const std::wstring Temporary = CodePageToWide(CP_UTF8, toolsupport::ReadFileBytes(Made));
+    EXPECT_EQ(Temporary.rfind(TempDir + L"\\", 0), 0u) << WideToUtf8(Temporary);
+    EXPECT_FALSE(FileExists(Temporary));
+    EXPECT_THAT(LeftIn(TempDir), IsEmpty());
+}
+
+// A ctags that writes without end, as fast as it can: Esc still ends it at
+// once; without Esc it is ended once it has written more than the plugin
+// holds, with a box that says so. Its error output is held to 1 MiB, which
+// it passes before any Esc could come.
+TEST_F(NavigationTest, AFloodingCtagsEndsOnEscOrPastWhatIsHeldWithABox)
+{
+    TTestConsole Console;
+    ASSERT_TRUE(Console.Ready());
+    const std::wstring Started = Dir / L"started";
+    const std::string Pid = "pid " + WideToUtf8(Started) + "\n";
+    const struct {
+        const char* Case;
+        std::string Script;
+        bool Esc;
+        std::vector<std::wstring> Box;
+    } Cases[] = {
+        {"output, Esc", Pid + "flood out\n", true, {}},
+        {"output",
+         Pid + "flood out\n",
+         false,
+         {L"Lodestar", L"ctags wrote more than 1024 MiB of tags and was stopped:", Dir / L"main.c", L"&OK"}},
+        {"errors",
+         Pid + "flood err\n",
+         false,
+         {L"Lodestar", L"ctags wrote more than 1 MiB of messages and was stopped:", Dir / L"main.c", L"&OK"}},
+    };
+    Load();
+    for (const auto& Case : Cases) {
+        Host->ClearMessages();
+        ::DeleteFileW(Started.c_str());
+        const TScript Flood(Dir, Case.Script);
+        TEditor& Editor = OpenSource(L"main.c", TaggedSource);
+        // Pressed as soon as ctags runs: on this machine it writes its
+        // gigabyte in about a second, and the Esc must come before that.
+        std::thread User([&] {
+            for (int I = 0; Case.Esc && I < 6000 && !FileExists(Started); ++I)
+                ::Sleep(10);
+            if (Case.Esc)
+                Console.Write({TTestConsole::Key(VK_ESCAPE)});
+        });
+        const intptr_t Result = Macro({TMacroValue::Str(L"execute")});
+        User.join();
+        EXPECT_EQ(Result, 0) << Case.Case;
+        if (Case.Box.empty())
+            EXPECT_THAT(Boxes(), IsEmpty()) << Case.Case;
+        else
+            EXPECT_THAT(Boxes(), ElementsAre(Case.Box)) << Case.Case;
+        ASSERT_TRUE(FileExists(Started)) << Case.Case;
+        TKernelHandle Child(::OpenProcess(SYNCHRONIZE, FALSE, std::stoul(toolsupport::ReadFileBytes(Started))));
+        if (Child) {
+            EXPECT_EQ(::WaitForSingleObject(Child.get(), 0), WAIT_OBJECT_0) << Case.Case;
+        }
+        EXPECT_THAT(LeftIn(TempDir), IsEmpty()) << Case.Case;
+        EXPECT_EQ(Host->SavedScreenCount(), 0u) << Case.Case;
+        Host->Editors().Close(Editor.Id);
+        Console.Flush();
+    }
 }
 
 // What is on disk is not always what the editor shows: ctags reads the
@@ -393,7 +490,8 @@ TEST_F(NavigationTest, CtagsReadsExactlyTheLinesTheEditorShows)
     }
 }
 
-// ctags knows many files by their whole name, not an extension.
+// ctags knows many files by their whole name, not an extension, and a
+// script by its "#!" line.
 TEST_F(NavigationTest, AModifiedMakefileOrCMakeListsKeepsItsNameForCtags)
 {
     const std::wstring Bridge = toolsupport::ProgramFolder() + L"\\ctags-bridge.exe";
@@ -413,6 +511,8 @@ TEST_F(NavigationTest, AModifiedMakefileOrCMakeListsKeepsItsNameForCtags)
         {L"Makefile", "all: prog\n\nprog: main.o\n\tcc -o prog main.o\n", L"prog", 2},
         {L"CMakeLists.txt", "cmake_minimum_required(VERSION 3.21)\nfunction(add_thing name)\nendfunction()\n",
          L"add_thing", 1},
+        // No extension: ctags reads the language from the first line.
+        {L"script", "#!/usr/bin/env python3\n\ndef hello():\n    pass\n", L"hello", 2},
     };
     for (const auto& Case : Cases) {
         TEditor& Editor = OpenSource(Case.Name, "");
@@ -424,4 +524,76 @@ TEST_F(NavigationTest, AModifiedMakefileOrCMakeListsKeepsItsNameForCtags)
         EXPECT_EQ(Editor.CurLine, Case.Line) << WideToUtf8(Case.Name);
         Host->Editors().Close(Editor.Id);
     }
+}
+
+// Esc while a large buffer is written for ctags ends the command as Esc
+// during the ctags run does: silently, with nothing left behind.
+TEST_F(NavigationTest, EscWhileTheSnapshotIsWrittenEndsTheCommandSilently)
+{
+    TTestConsole Console;
+    ASSERT_TRUE(Console.Ready());
+    const std::wstring Started = Dir / L"started";
+    const TScript Steer(Dir, "pid " + WideToUtf8(Started) + "\nctags\n");
+    Load();
+    std::string Text;
+    for (int I = 0; I < 20000; ++I)
+        Text += "int f" + std::to_string(I) + "(void);\n";
+    TEditor& Editor = OpenSource(L"main.c", Text);
+    Editor.Unsaved = true;
+    Host->Editors().BeforeCommand = [&](far3::EDITOR_CONTROL_COMMANDS Command, intptr_t, void* Param2) {
+        if (Command == far3::ECTL_GETSTRING && static_cast<far3::EditorGetString*>(Param2)->StringNumber == 5000)
+            Console.Write({TTestConsole::Key(VK_ESCAPE)});
+        return true;
+    };
+    EXPECT_EQ(Host->OpenFromEditor(), nullptr);
+    EXPECT_THAT(Boxes(), IsEmpty());
+    EXPECT_EQ(Host->DialogCount(), 0u);
+    EXPECT_THAT(Host->Editors().PositionRequests, IsEmpty());
+    EXPECT_FALSE(FileExists(Started));
+    EXPECT_EQ(Editor.CurLine, 0);
+}
+
+// Far edits "aux.c" as a file, but under that name in any folder Windows
+// opens the AUX device: the snapshot takes another name, by whose
+// extension ctags still knows the language.
+TEST_F(NavigationTest, AFileNamedLikeADeviceStillGetsItsTags)
+{
+    Load();
+    const TScript Steer(Dir, "name " + WideToUtf8(Dir / L"seen") + "\nctags\n");
+    const struct {
+        const wchar_t* Edited;
+        const wchar_t* Snapshot;
+    } Cases[] = {{L"aux.c", L"aux_.c"},   {L"NUL.c", L"NUL_.c"},           {L"con.h", L"con_.h"},
+                 {L"com1.c", L"com1_.c"}, {L"Lpt9.tar.c", L"Lpt9_.tar.c"}, {L"prn", L"prn_"}};
+    for (const auto& Case : Cases) {
+        TEditor& Editor = Host->Editors().Open(Dir / Case.Edited, CodePageToWide(CP_UTF8, TaggedSource));
+        Editor.Unsaved = true;
+        Script(TDialogScript().Type(L"main").Enter());
+        EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 1) << WideToUtf8(Case.Edited);
+        EXPECT_THAT(CodePageToWide(CP_UTF8, tagstest::ReadFileBytes(Dir / L"seen")),
+                    ::testing::EndsWith(std::wstring(L"\\") + Case.Snapshot));
+        Host->Editors().Close(Editor.Id);
+    }
+    EXPECT_THAT(Boxes(), IsEmpty());
+}
+
+// A Far killed in the middle of a command leaves its snapshot folder; the
+// next start removes it, and only it.
+TEST_F(NavigationTest, TheNextStartRemovesWhatAKilledFarLeftBehind)
+{
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    PROCESS_INFORMATION Info{};
+    std::wstring Line = L"cmd /c exit";
+    ASSERT_TRUE(::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &Startup, &Info));
+    ::WaitForSingleObject(Info.hProcess, INFINITE);
+    ::CloseHandle(Info.hThread);
+    ::CloseHandle(Info.hProcess);
+    wchar_t Name[48];
+    std::swprintf(Name, 48, L"ctagstemp-%lx-0", Info.dwProcessId);
+    ::CreateDirectoryW((TempDir + L"\\" + Name).c_str(), nullptr);
+    tagstest::WriteFileBytes(TempDir + L"\\" + Name + L"\\main.c", "unsaved text");
+    Load();
+    EXPECT_THAT(LeftIn(TempDir), IsEmpty());
 }

@@ -8,8 +8,18 @@ using namespace dlltest;
 
 namespace {
 
-// Frame, path label, path, check box, delay, unit label, separator, OK, Cancel.
-enum { PathEdit = 2, DelayCheck = 3, DelayEdit = 4, OkButton = 7, CancelButton = 8 };
+// Frame, path label, path, check box, delay, unit label, tags files label,
+// tags files, separator, OK, Cancel.
+enum {
+    PathEdit = 2,
+    DelayCheck = 3,
+    DelayEdit = 4,
+    DelayUnit = 5,
+    TagsFilesEdit = 7,
+    FuzzyCheck = 8,
+    OkButton = 10,
+    CancelButton = 11
+};
 
 class OptionsDialogTest : public TDllTest {
 protected:
@@ -30,22 +40,26 @@ protected:
 
 TEST_F(OptionsDialogTest, TheDelayIsCheckedAsTheUserTypesAndTheBoxSwitchesTheField)
 {
-    Store(L"C:\\tools\\ctags.exe", false, 250);
+    Store(L"C:\\tools\\ctags.exe", true, 250);
     ASSERT_TRUE(Host->LoadDll(PluginDir + L"\\Lodestar.dll"));
+    // While OK waits for a number, the unit after the field says why.
     const auto OkIs = [](bool Expected) {
-        return [Expected](THostDialog& Live) { EXPECT_EQ(Enabled(Live, OkButton), Expected); };
+        return [Expected](THostDialog& Live) {
+            EXPECT_EQ(Enabled(Live, OkButton), Expected);
+            EXPECT_EQ(Live.Items[DelayUnit].Data, Expected ? L"ms" : L"ms (required)");
+        };
     };
     Host->QueueDialogScript(TDialogScript()
                                 .Check([](THostDialog& Live) {
                                     EXPECT_EQ(Live.Items[PathEdit].Data, L"C:\\tools\\ctags.exe");
                                     EXPECT_EQ(Live.Items[PathEdit].History, L"CtagsFileName");
                                     EXPECT_TRUE(Live.Items[PathEdit].Flags & far3::DIF_HISTORY);
-                                    EXPECT_EQ(Live.Items[DelayCheck].Selected, 0);
+                                    EXPECT_EQ(Live.Items[DelayCheck].Selected, 1);
                                     EXPECT_EQ(Live.Items[DelayEdit].Data, L"250");
                                     // The field starts enabled whatever the box says.
                                     EXPECT_TRUE(Enabled(Live, DelayEdit));
                                     EXPECT_TRUE(Enabled(Live, OkButton));
-                                    EXPECT_EQ(Live.Height, 10);
+                                    EXPECT_EQ(Live.Height, 13);
                                 })
                                 .Key(VK_TAB)
                                 .Key(VK_TAB)
@@ -67,10 +81,15 @@ TEST_F(OptionsDialogTest, TheDelayIsCheckedAsTheUserTypesAndTheBoxSwitchesTheFie
                                 .Check(OkIs(false))
                                 .Type(L"0")
                                 .Check(OkIs(true))
-                                .Click(DelayCheck)
-                                .Check([](THostDialog& Live) { EXPECT_TRUE(Enabled(Live, DelayEdit)); })
+                                // A pause turned off asks for no number.
+                                .Key(VK_BACK)
+                                .Check(OkIs(false))
                                 .Click(DelayCheck)
                                 .Check([](THostDialog& Live) { EXPECT_FALSE(Enabled(Live, DelayEdit)); })
+                                .Check(OkIs(true))
+                                .Click(DelayCheck)
+                                .Check([](THostDialog& Live) { EXPECT_TRUE(Enabled(Live, DelayEdit)); })
+                                .Check(OkIs(false))
                                 .Click(CancelButton));
     EXPECT_EQ(Host->Configure(), 0);
     EXPECT_EQ(Host->CallCount("SCTL_SET"), 0u);
@@ -93,6 +112,20 @@ TEST_F(OptionsDialogTest, OkWritesOnlyWhatChangedAndTheNextCommandUsesIt)
     EXPECT_EQ(Stored(L"CtagsFileName"), TSettingsValue::FromString(FakeCtags()));
     EXPECT_EQ(Stored(L"FunctionSearchDelayEnabled"), TSettingsValue::FromNumber(0));
     EXPECT_EQ(Stored(L"FunctionSearchDelay"), TSettingsValue::FromNumber(0));
+    // The project's tags files: the usual name, another list, and nothing
+    // named, which is the usual name again.
+    Host->QueueDialogScript(TDialogScript()
+                                .Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[TagsFilesEdit].Data, L"tags"); })
+                                .Key(VK_TAB)
+                                .Key(VK_TAB)
+                                .Key(VK_TAB)
+                                .Type(L"TAGS;.tags")
+                                .Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[FuzzyCheck].Selected, 0); })
+                                .Click(FuzzyCheck)
+                                .Click(OkButton));
+    EXPECT_EQ(Host->Configure(), 1);
+    EXPECT_EQ(Stored(L"TagsFiles"), TSettingsValue::FromString(L"TAGS;.tags"));
+    EXPECT_EQ(Stored(L"FunctionListFuzzy"), TSettingsValue::FromNumber(1));
 
     const TScript Steer(Dir, "out main\\tmain.c\\t3;\"\\tfunction\\n");
     TEditor& Editor = OpenSource(L"main.c", "\n\n\nint main(void)\n");
@@ -127,4 +160,62 @@ TEST_F(OptionsDialogTest, SettingsTheHostWillNotReadOrTakeAreSaidAndNeverOverwri
     EXPECT_EQ(Host->Configure(), 0);
     EXPECT_THAT(Boxes(), Box(L"The settings could not be saved."));
     EXPECT_EQ(Stored(L"FunctionSearchDelay"), TSettingsValue::FromNumber(300));
+}
+
+// Far lets a macro call the plugin while one of its dialogs runs: the call
+// is refused quietly, and the dialog it came into goes on as it was.
+TEST_F(OptionsDialogTest, ACallWhileACommandRunsIsRefusedQuietly)
+{
+    Store(FakeCtags(), true, 300);
+    ASSERT_TRUE(Host->LoadDll(PluginDir + L"\\Lodestar.dll"));
+    const TScript Steer(Dir, "ctags\n");
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
+    const auto Nested = [&](bool FromMenu) {
+        return [&, FromMenu](THostDialog&) {
+            const size_t Dialogs = Host->DialogCount();
+            const intptr_t Result = FromMenu ? reinterpret_cast<intptr_t>(Host->OpenFromEditor())
+                                             : Macro({TMacroValue::Str(L"execute")});
+            EXPECT_EQ(Result, 0);
+            EXPECT_EQ(Host->DialogCount(), Dialogs);
+        };
+    };
+    for (const bool FromMenu : {false, true}) {
+        Host->QueueDialogScript(
+            TDialogScript().Key(VK_TAB).Key(VK_TAB).Type(L"450").Check(Nested(FromMenu)).Click(OkButton));
+        EXPECT_EQ(Host->Configure(), 1);
+        EXPECT_EQ(Stored(L"FunctionSearchDelay"), TSettingsValue::FromNumber(450));
+        Store(FakeCtags(), true, 300);
+    }
+    // Inside the function list, the outer list still jumps.
+    Host->Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelayEnabled", 0);
+    Host->QueueDialogScript(TDialogScript().Type(L"main").Check(Nested(false)).Enter());
+    EXPECT_EQ(Macro({TMacroValue::Str(L"execute")}), 1);
+    EXPECT_EQ(Editor.CurLine, 13);
+    EXPECT_THAT(Boxes(), IsEmpty());
+}
+
+// The check box's text stays inside the frame on every console the dialog
+// fits, in both languages.
+TEST_F(OptionsDialogTest, TheCheckBoxFitsTheFrameDownToFortyColumns)
+{
+    Store(FakeCtags(), true, 300);
+    ASSERT_TRUE(Host->LoadDll(PluginDir + L"\\Lodestar.dll"));
+    for (const wchar_t* Language : {L"English", L"Russian"}) {
+        Host->SetLanguage(Language);
+        for (const SHORT Width : {40, 50, 80}) {
+            Host->SetConsoleSize(Width, 25);
+            Host->QueueDialogScript(
+                TDialogScript()
+                    .Check([&](THostDialog& Live) {
+                        const THostItem& Box = Live.Items[DelayCheck];
+                        std::wstring Text = Box.Data;
+                        Text.erase(std::remove(Text.begin(), Text.end(), L'&'), Text.end());
+                        // "[x] " and the text, inside the frame's lines.
+                        EXPECT_LT(Box.X1 + 4 + static_cast<intptr_t>(Text.size()) - 1, Live.Items[0].X2)
+                            << WideToUtf8(Language) << " at " << Width << ": " << WideToUtf8(Text);
+                    })
+                    .Esc());
+            EXPECT_EQ(Host->Configure(), 0);
+        }
+    }
 }

@@ -21,6 +21,33 @@ const char* const Source = "#define LIMIT 10\n"
 
 } // namespace
 
+// The cursor lands on the name as its line defines it, not on a namesake
+// before it.
+TEST(NameColumn, TheDefinedNameNotAnEarlierNamesake)
+{
+    const struct {
+        const wchar_t* Line;
+        const wchar_t* Name;
+        intptr_t Column;
+    } Cases[] = {
+        {L"Circle::Circle(int r)", L"Circle", 8},
+        {L"struct point point;", L"point", 13},
+        {L"struct node *node(struct node *n)", L"node", 13},
+        {L"double subarea::area()", L"area", 16},
+        {L"int foo = bar(foo);", L"foo", 4},
+        {L"bool operator&&(const X& a)", L"operator &&", 5},
+        {L"bool operator &&(const X& a)", L"operator &&", 5},
+        {L"func (c *Circle) Area() float64 {", L"Area", 17},
+        {L"impl Circle { fn area(&self) }", L"area", 17},
+        {L"## Heading \\# one", L"Heading \\# one", 3},
+        {L"    {", L"ghost", 4},
+        {L"\t\tx = 1;", L"ghost", 2},
+        {L"", L"ghost", 0},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(NameColumn(Case.Line, Case.Name), Case.Column) << ::testing::PrintToString(std::wstring(Case.Line));
+}
+
 TEST(IsIdentChar, AsciiAsBeforeLettersAndDigitsOfEveryScriptAndSurrogates)
 {
     struct {
@@ -126,6 +153,11 @@ TEST_F(EditorTasksTest, ALineTheHostRefusesEndsTheSnapshotAndRemovesIt)
 
 TEST_F(EditorTasksTest, CtagsMissingOrFailingIsOneBoxAndTheSnapshotGoes)
 {
+    // Which file a path the current drive anchors names depends on the
+    // panel's drive; a command script would run through the interpreter.
+    const std::wstring Rooted = FakeCtags().substr(2);
+    const std::wstring Cmd = Dir / L"ctags.cmd";
+    tagstest::WriteFileBytes(Cmd, "@echo off\r\n");
     struct {
         std::wstring Ctags;
         std::string Script;
@@ -144,6 +176,21 @@ TEST_F(EditorTasksTest, CtagsMissingOrFailingIsOneBoxAndTheSnapshotGoes)
          "err 1\\n2\\n3\\n4\\n5\\n6\\n7\\n8\\n9\\n10\\n11\\n12\nexit 1\n",
          {L"Lodestar", L"The ctags program failed:", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10",
           L"\u2026", L"Exit code: 1", L"&OK"}},
+        {Rooted, "", {L"Lodestar", L"The path of ctags.exe needs both its drive and its root folder:", Rooted, L"&OK"}},
+        {L"C:ctags.exe",
+         "",
+         {L"Lodestar", L"The path of ctags.exe needs both its drive and its root folder:", L"C:ctags.exe", L"&OK"}},
+        {Cmd,
+         "",
+         {L"Lodestar", L"The ctags program could not be started:", Cmd,
+          L"It is not a program (.exe), and only a program is run.", L"&OK"}},
+        {Dir.Path(), "", {L"Lodestar", L"The path of ctags.exe names a folder, not the program:", Dir.Path(), L"&OK"}},
+        // With nothing set, where it was looked for.
+        {L"",
+         "",
+         {L"Lodestar", L"The ctags program was not found:", L"ctags.exe", L"It was looked for here, in this order:",
+          toolsupport::ProgramFolder() + L"\\ctags\\ctags.exe", toolsupport::ProgramFolder() + L"\\ctags.exe",
+          L"then in the folders of PATH.", L"&OK"}},
     };
     const tagstest::TEnvOverride NoPath(L"PATH", Dir.Path());
     for (const auto& Case : Cases) {

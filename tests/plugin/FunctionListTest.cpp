@@ -146,13 +146,13 @@ TEST_F(FunctionListTest, TheCommandPreselectsTheEnclosingTagAndFiltersByTheWordU
         const char* Case;
         intptr_t CurLine, CurPos;
         bool Select;
-        int Row; // the row current at the start
+        int Row; // the host's current position at the start (it holds the shown rows only)
         const wchar_t* Filter;
     } const Cases[] = {
         {"cursor on the 20th line", 19, 0, false, 1, L""},
         {"above every tag", 4, 0, false, 0, L""},
         {"two tags on one line: the later in list order", 35, 0, false, 4, L""},
-        {"a word that a tag contains", 19, 3, false, 1, L"beta"},
+        {"a word that a tag contains", 19, 3, false, 0, L"beta"},
         {"a word no tag contains", 29, 1, false, 2, L""},
         // No tag contains Foo, so no row shows.
         {"a selection, trimmed, whether or not a tag matches", 19, 0, true, -1, L"Foo"},
@@ -193,8 +193,8 @@ TEST_F(FunctionListTest, TheChosenTagMovesTheCursorToItsLine)
     } Cases[] = {
         {"out main\tm\t12;\"\tf\\n", TDialogScript().Enter(), true, 11},
         {"out first\tm\t1;\"\tf\\n", TDialogScript().Enter(), true, 0},
-        // Line 0 sends -1, which leaves the cursor line where it was.
-        {"out zero\tm\t0;\"\tf\\n", TDialogScript().Enter(), true, 7},
+        // Far reads line -1 as "this line": a tag on line 0 is not offered.
+        {"out zero\tm\t0;\"\tf\\n", TDialogScript(), false, 7},
         // Everything filtered away: Enter leaves the list open with its
         // filter, to be mended.
         {"out main\tm\t12;\"\tf\\n",
@@ -210,10 +210,57 @@ TEST_F(FunctionListTest, TheChosenTagMovesTheCursorToItsLine)
         TEditor& Editor = OpenSource(L"main.c", std::string(30, '\n'));
         Editor.CurLine = 7;
         const TScript Steer(Dir, Case.Tags);
-        Script(std::move(Case.Input));
+        if (Case.Input.Pending() > 0) // only a run that shows the list takes input
+            Script(std::move(Case.Input));
         TEditorTasks Tasks;
         EXPECT_EQ(Tasks.Execute(), Case.Moved) << Case.Tags;
         EXPECT_EQ(Editor.CurLine, Case.Line) << Case.Tags;
         Host->Editors().Close(Editor.Id);
     }
+}
+
+// A filter that leaves only rows at the end of a long list: the host holds
+// those rows alone, and the keys, the order and the kind act on them as on
+// any others; Enter gives the tag of the row that was current.
+TEST_F(FunctionListTest, OrderAndKindKeysWorkOnTheRowsAFilterLeavesAtTheEnd)
+{
+    std::vector<std::string> Lines;
+    for (int I = 0; I < 200; ++I) {
+        char Name[8];
+        std::snprintf(Name, sizeof Name, "fn%03d", I);
+        // File order is the reverse of name order; every other tag a macro.
+        Lines.push_back(Tag(Name, 400 - I, I % 2 ? "macro" : "function"));
+    }
+    LoadTags(Tags, Lines);
+    auto Dialog = TFarDialog::Create<TFunctionListDialog>();
+    Dialog->SetTags(&Tags);
+    Dialog->SetItemIndex(0);
+    Dialog->SetSearchText(L"fn19");
+    const auto Holds = [&](size_t Rows, intptr_t Position, const std::wstring& Name) {
+        return [this, Rows, Position, Name, &Dialog](THostDialog& Live) {
+            const THostList& List = Live.Items[3].List;
+            EXPECT_EQ(List.Entries.size(), Rows) << WideToUtf8(Name);
+            ASSERT_EQ(List.CurPos, Position) << WideToUtf8(Name);
+            EXPECT_NE(List.Entries[static_cast<size_t>(Position)].Text.find(Name), std::wstring::npos);
+            const int Tag = Dialog->TagOfRow(Dialog->GetList()->GetItemIndex());
+            ASSERT_GE(Tag, 0);
+            EXPECT_EQ(Tags.GetItem(Tag)->Name, Name);
+        };
+    };
+    Script(TDialogScript()
+               .Check(Holds(10, 0, L"fn190"))
+               .Key(VK_DOWN)
+               .Key(VK_DOWN)
+               .Check(Holds(10, 2, L"fn192"))
+               .Key(VK_F2) // file order: fn199 first
+               .Check(Holds(10, 7, L"fn192"))
+               .Key(VK_F3) // functions: fn198, fn196, fn194, fn192, fn190
+               .Check(Holds(5, 3, L"fn192"))
+               .Key(VK_F2)
+               .Check(Holds(5, 1, L"fn192"))
+               .Key(VK_NEXT)
+               .Check(Holds(5, 4, L"fn198"))
+               .Enter());
+    EXPECT_TRUE(Dialog->Execute());
+    EXPECT_EQ(Tags.GetItem(Dialog->TagOfRow(Dialog->GetItemIndex()))->Name, L"fn198");
 }

@@ -117,7 +117,7 @@ TEST_F(OptionsTest, ARefusingStoreKeepsChangesPendingInsteadOfDroppingThem)
     Host->SetFailing("SCTL_SET");
     EXPECT_FALSE(Options.Save(false));
     EXPECT_TRUE(Options.GetModified());
-    EXPECT_EQ(Host->CallCount("SCTL_SET"), 4u); // every value, the order of the list too
+    EXPECT_EQ(Host->CallCount("SCTL_SET"), 7u); // every value, the orders, fuzzy and the tags files
     EXPECT_EQ(Stored(L"FunctionSearchDelay"), TSettingsValue::FromNumber(50));
     Host->SetFailing("SCTL_SET", false);
     EXPECT_TRUE(Options.Save(false));
