@@ -53,7 +53,8 @@ int Run()
 
     // The baseline: ctags alone on the same file, run as the command runs
     // it: an empty input, its output and its error text captured.
-    const std::wstring CommandLine = QuotedStr(FakeCtags()) + std::wstring(TCtags::Arguments) + QuotedStr(Source);
+    const std::wstring CommandLine = QuotedStr(FakeCtags()) +
+                                     std::wstring(TCtags::ArgumentsFor(TCtagsFlavour::Universal)) + QuotedStr(Source);
     const auto RunCtags = [&] {
         TMemoryStream Input, Output, Errors;
         std::uint32_t ExitCode = 0;

@@ -60,7 +60,8 @@ void BenchFakeCtags(int TagCount, int Runs, double TargetMs)
     UseScript(Dir, L"tags.txt", "tags " + std::to_string(TagCount) + "\nexit 0\n");
     TCtags Tags;
     Tags.SetExecutableName(FakeCtags());
-    const std::wstring CommandLine = QuotedStr(FakeCtags()) + std::wstring(TCtags::Arguments) + QuotedStr(Source);
+    const std::wstring CommandLine = QuotedStr(FakeCtags()) +
+                                     std::wstring(TCtags::ArgumentsFor(TCtagsFlavour::Universal)) + QuotedStr(Source);
 
     // A fresh stream for every run, as LoadFromFile has: the stream's
     // growth is part of capturing.
@@ -140,7 +141,8 @@ void BenchRealCtags(const std::wstring& Ctags)
     const std::wstring TagFile = Dir / L"tags";
     // The command line LoadFromFile runs, its output sent to a file the
     // textbook way; and the same ctags writing its tag file itself.
-    const std::wstring SameArguments = QuotedStr(Ctags) + std::wstring(TCtags::Arguments) + QuotedStr(Source);
+    const std::wstring SameArguments = QuotedStr(Ctags) + std::wstring(TCtags::ArgumentsFor(TCtagsFlavour::Universal)) +
+                                       QuotedStr(Source);
     const std::wstring OwnFile = QuotedStr(Ctags) + L" -f " + QuotedStr(TagFile) + L" --fields=Ks -n --format=2 " +
                                  QuotedStr(Source);
     TCtags Tags;

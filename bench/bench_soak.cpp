@@ -1,11 +1,15 @@
 // A thousand commands in one host process, as a long session of the real
-// host runs them: successes, cancellations and failures mixed, through the
-// built DLL. What the process holds (handles, private memory) and what lies
-// in the temporary folder is printed at the start, after 100 and after 1,000
-// commands: beyond the first 100 nothing may grow with the count.
+// host runs them: successes, cancellations and failures mixed, the filter
+// waiting for a pause in typing (a worker thread each), Esc while ctags
+// runs, a ctags that crashes and one that floods, through the built DLL.
+// What the process holds (handles, private memory) and what lies in the
+// temporary folder is printed at the start, after 100 and after 1,000
+// commands: beyond the first 100 nothing may grow with the count, and the
+// program fails when something does.
 #include "BenchUtil.h"
 
 #include "FarHost.h"
+#include "bridge/TestConsole.h"
 #include "MacroArgs.h"
 #include "plugin/uPlugin.h"
 #include "base/uStrings.h"
@@ -58,7 +62,7 @@ TFigures Measure(const std::wstring& TempDir)
     if (::K32GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&Memory),
                                   sizeof(Memory)))
         Figures.PrivateBytes = Memory.PrivateUsage ? Memory.PrivateUsage : Memory.PagefileUsage;
-    Figures.TempEntries = toolsupport::FilesIn(TempDir).size();
+    Figures.TempEntries = toolsupport::LeftIn(TempDir).size();
     return Figures;
 }
 
@@ -78,6 +82,12 @@ int Run()
     ::SetEnvironmentVariableW(L"TEMP", TempDir.c_str());
     const std::wstring Dll = toolsupport::ProgramFolder() + L"\\Lodestar.dll";
 
+    // Esc goes through a console of the program's own, as the user's would.
+    TTestConsole Console;
+    if (!Console.Ready()) {
+        std::printf("no console for the keyboard\n");
+        return 1;
+    }
     TFarHost Host;
     Host.Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", FakeCtags());
     Host.Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelayEnabled", 0);
@@ -93,11 +103,15 @@ int Run()
     const auto Ctags = [&](const std::wstring& Path) {
         Host.Settings().SetString(PluginGuidValue, L"", L"CtagsFileName", Path);
     };
-    // One command of each kind in ten.
+    const auto Delay = [&](int Milliseconds) {
+        Host.Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelayEnabled", Milliseconds > 0);
+        Host.Settings().SetNumber(PluginGuidValue, L"", L"FunctionSearchDelay", static_cast<uint64_t>(Milliseconds));
+    };
+    // One command of each kind in thirteen.
     const auto Command = [&](int I) {
         ::SetEnvironmentVariableW(L"FAKECTAGS_SCRIPT", nullptr);
         Editor.Unsaved = I % 2 == 0;
-        switch (I % 10) {
+        switch (I % 13) {
         case 0:
         case 1:
         case 2:
@@ -132,6 +146,24 @@ int Run()
             UseScript(Dir, L"none.txt", "exit 0\n");
             Menu();
             break;
+        case 10: // the filter after a pause in typing
+            Delay(30);
+            Host.QueueDialogScript(TDialogScript().Type(L"ma").WaitForSynchro().Enter());
+            Menu();
+            Delay(0);
+            break;
+        case 11: // Esc while ctags runs; then a ctags that crashes
+            UseScript(Dir, L"slow.txt", "sleep 2000\nctags\n");
+            Console.Write({TTestConsole::Key(VK_ESCAPE)});
+            Menu();
+            Console.Flush();
+            UseScript(Dir, L"crash.txt", "out main\tm\t14;\"\tfunction\n\ncrash\n");
+            Menu();
+            break;
+        case 12: // a ctags that writes without end
+            UseScript(Dir, L"flood.txt", "flood err\n");
+            Menu();
+            break;
         }
         // The host's own records would grow with every command.
         Host.ClearMessages();
@@ -152,15 +184,25 @@ int Run()
         Command(Done);
     const TFigures Thousand = Measure(TempDir);
     Print("after 1,000 commands", Thousand);
+    const long HandleGrowth = static_cast<long>(Thousand.Handles) - static_cast<long>(Hundred.Handles);
+    const double MemoryGrowth =
+        (static_cast<double>(Thousand.PrivateBytes) - static_cast<double>(Hundred.PrivateBytes)) / 1048576.0;
+    const long TempGrowth = static_cast<long>(Thousand.TempEntries) - static_cast<long>(Hundred.TempEntries);
     std::printf("  from 100 to 1,000: handles %+ld, private memory %+.1f MB, temporary entries %+ld "
                 "(target: nothing that grows with the count)\n",
-                static_cast<long>(Thousand.Handles) - static_cast<long>(Hundred.Handles),
-                (static_cast<double>(Thousand.PrivateBytes) - static_cast<double>(Hundred.PrivateBytes)) / 1048576.0,
-                static_cast<long>(Thousand.TempEntries) - static_cast<long>(Hundred.TempEntries));
+                HandleGrowth, MemoryGrowth, TempGrowth);
     for (const std::wstring& Error : Host.Errors())
         std::printf("  host error: %ls\n", Error.c_str());
     Host.Unload();
-    return 0;
+    // What grows with the count is a leak, not a speed: 900 commands more
+    // leave the same handles, no more temporary entries, and no more memory
+    // than the heap's own slack.
+    constexpr long HandleSlack = 2;
+    constexpr double MemorySlackMB = 4.0;
+    const bool Leaks = HandleGrowth > HandleSlack || MemoryGrowth > MemorySlackMB || TempGrowth > 0 ||
+                       !Host.Errors().empty();
+    std::printf("  %s\n", Leaks ? "FAILED: something grows with the number of commands" : "nothing grows");
+    return Leaks ? 1 : 0;
 }
 
 } // namespace
