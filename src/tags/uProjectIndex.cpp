@@ -341,12 +341,11 @@ TProjectIndex::TFound TProjectIndex::Find(const TQuery& Query) const
                     Key = At != Name              ? (IsWordBreak(At[-1]) ? WordStart : Inside)
                           : Length == Text.size() ? WholeName
                                                   : NameStart;
-                } else if (!Query.Fuzzy) {
-                    continue;
-                } else if (const std::uint32_t Penalty = ScatteredPenalty(Name, Length, Text); Penalty != UINT32_MAX) {
-                    Key = Scattered + Penalty;
                 } else {
-                    continue;
+                    const std::uint32_t Penalty = Query.Fuzzy ? ScatteredPenalty(Name, Length, Text) : UINT32_MAX;
+                    if (Penalty == UINT32_MAX)
+                        continue;
+                    Key = Scattered + Penalty;
                 }
             }
             const auto Tag = static_cast<std::uint32_t>(Base + I);
