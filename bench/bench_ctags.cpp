@@ -139,19 +139,23 @@ void BenchRealCtags(const std::wstring& Ctags)
     WriteFileBytes(Source, GeneratedSource(50000));
     const std::wstring Redirected = Dir / L"redirected";
     const std::wstring TagFile = Dir / L"tags";
-    // The command line LoadFromFile runs, its output sent to a file the
-    // textbook way; and the same ctags writing its tag file itself.
+    // The plain ctags run a list needs, its output sent to a file the
+    // textbook way; the same ctags writing its tag file itself; and the
+    // command line LoadFromFile runs, to a file, for what ctags itself
+    // gains by not sorting.
+    const std::wstring Plain = QuotedStr(Ctags) + L" -f - --fields=K -n --format=2 " + QuotedStr(Source);
+    const std::wstring OwnFile = QuotedStr(Ctags) + L" -f " + QuotedStr(TagFile) + L" --fields=K -n --format=2 " +
+                                 QuotedStr(Source);
     const std::wstring SameArguments = QuotedStr(Ctags) + std::wstring(TCtags::ArgumentsFor(TCtagsFlavour::Universal)) +
                                        QuotedStr(Source);
-    const std::wstring OwnFile = QuotedStr(Ctags) + L" -f " + QuotedStr(TagFile) + L" --fields=Ks -n --format=2 " +
-                                 QuotedStr(Source);
     TCtags Tags;
     Tags.SetExecutableName(Ctags);
 
-    std::vector<double> ToFile, WithF, Load;
+    std::vector<double> ToFile, WithF, Unsorted, Load;
     for (int Run = 0; Run < 7; ++Run) {
         bool Done = false;
-        ToFile.push_back(Best(1, [&] { Done = RunToFile(SameArguments, Redirected); }));
+        ToFile.push_back(Best(1, [&] { Done = RunToFile(Plain, Redirected); }));
+        Unsorted.push_back(Best(1, [&] { Done = Done && RunToFile(SameArguments, Redirected); }));
         std::uint32_t ExitCode = 0;
         WithF.push_back(Best(1, [&] {
             Done = Done &&
@@ -171,11 +175,13 @@ void BenchRealCtags(const std::wstring& Ctags)
     const double Own = Best(5, [&] { Tags.LoadFromOutput(Output); });
     const double Ratio = Median(Load) / Median(ToFile);
     std::printf("real ctags, 50,000 lines of C, %d tags (%zu bytes), medians of 7 runs taken in turn:\n"
-                "  LoadFromFile %.1f ms; the same ctags, standard output to a file, %.1f ms: ratio %.3f (%s)\n"
-                "  the same ctags writing its tags with -f FILE %.1f ms: ratio %.3f; decoding, parsing and sorting "
-                "its output take %.1f ms\n",
+                "  LoadFromFile %.1f ms; the same ctags (-f - --fields=K -n --format=2), standard output to a file, "
+                "%.1f ms: ratio %.3f (target 1.00: %s)\n"
+                "  the same ctags writing its tags with -f FILE %.1f ms: ratio %.3f; with LoadFromFile's arguments "
+                "to a file %.1f ms; decoding, parsing and sorting the whole output at once take %.1f ms\n",
                 Tags.Count(), Output.size(), Median(Load) * 1e3, Median(ToFile) * 1e3, Ratio,
-                Ratio <= 1.10 ? "<= 1.10" : "over 1.10", Median(WithF) * 1e3, Median(Load) / Median(WithF), Own * 1e3);
+                Ratio <= 1.00 ? "met" : "NOT met", Median(WithF) * 1e3, Median(Load) / Median(WithF),
+                Median(Unsorted) * 1e3, Own * 1e3);
 }
 
 int Run(const std::wstring& RealCtags)

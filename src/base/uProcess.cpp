@@ -343,7 +343,9 @@ bool RunProcess(const std::wstring& CommandLine, TStream* Input, TStream* Output
             Handles[Count++] = Writer.Event();
         Handles[Count] = Process;
         const ULONGLONG Ticks = ::GetTickCount64();
-        const DWORD UntilTurn = NextTurn > Ticks ? static_cast<DWORD>(NextTurn - Ticks) : 0;
+        DWORD UntilTurn = NextTurn > Ticks ? static_cast<DWORD>(NextTurn - Ticks) : 0;
+        if (Options.DrainInterval != 0 && (OnOutput || OnError))
+            UntilTurn = std::min(UntilTurn, Options.DrainInterval);
         const DWORD Left = TimeLeft(Deadline);
         const DWORD Result = Left == 0 ? WAIT_TIMEOUT
                                        : ::WaitForMultipleObjects(Count + 1, Handles, FALSE,

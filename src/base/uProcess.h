@@ -52,6 +52,11 @@ struct TProcessOptions {
     // output's limit for both when they share one stream) the run ends.
     std::uint64_t OutputLimit = ProcessOutputLimit;
     std::uint64_t ErrorLimit = ProcessErrorLimit;
+    // With an output event, how often (milliseconds) what the child wrote
+    // is copied and delivered while it runs, between the caller's turns: a
+    // caller that works on the output as it comes gets it in smaller and
+    // earlier pieces. 0: at the caller's turns only.
+    DWORD DrainInterval = 0;
 };
 
 // Why a run did not end with the child's own exit or its deadline.

@@ -149,9 +149,10 @@ size_t PlainAsciiPrefix(std::string_view Bytes)
     throw EStringError(L"The output is too large to read (" + std::to_wstring(Size) + L" bytes).");
 }
 
-// Valid UTF-8 as UTF-16, or false. The output of ctags is mostly ASCII,
-// which is widened here without the system: a system call over megabytes
-// of it cost more than all the parsing. ASCII never splits a UTF-8
+} // namespace
+
+// The output of ctags is mostly ASCII, which is widened here without the
+// system: a system call over megabytes of it cost more than all the parsing. ASCII never splits a UTF-8
 // sequence, so the system decodes the rest exactly as it would have decoded
 // the whole.
 bool TryDecodeUtf8(std::string_view Bytes, std::wstring& Text)
@@ -173,8 +174,6 @@ bool TryDecodeUtf8(std::string_view Bytes, std::wstring& Text)
     Text.resize(Ascii + static_cast<size_t>(Done));
     return true;
 }
-
-} // namespace
 
 std::wstring DecodeText(std::string_view Bytes)
 {

@@ -28,6 +28,10 @@ std::wstring CodePageToWide(unsigned CodePage, std::string_view Bytes);
 // True when Bytes is well-formed UTF-8 (the empty text is).
 bool IsValidUtf8(std::string_view Bytes);
 
+// Bytes as UTF-16 when they are well-formed UTF-8, else false (Text then
+// holds nothing of use). Past 2 GiB raises EStringError.
+bool TryDecodeUtf8(std::string_view Bytes, std::wstring& Text);
+
 // Captured program output as text: a UTF-8 or UTF-16 (either byte order)
 // byte-order mark decides and is dropped; without one the bytes are UTF-8
 // when they are valid UTF-8, else the system ANSI code page. NULs are kept

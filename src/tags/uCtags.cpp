@@ -127,6 +127,8 @@ void SortFast(std::vector<TFastRef>& Fast, const TTagRefs& Refs, const TLocaleOr
             return Scopes < 0;
         if (A.Line != B.Line)
             return A.Line < B.Line;
+        if (const int Kinds = Refs[A.Index].Kind.compare(Refs[B.Index].Kind))
+            return Kinds < 0;
         return A.Index < B.Index;
     });
 }
@@ -160,6 +162,8 @@ std::vector<std::uint32_t> MergeSlow(const TTagRefs& Refs, const std::vector<TFa
             return Scopes < 0;
         if (Refs[A].Line != Refs[B].Line)
             return Refs[A].Line < Refs[B].Line;
+        if (const int Kinds = Refs[A].Kind.compare(Refs[B].Kind))
+            return Kinds < 0;
         return A < B;
     };
     for (const std::uint32_t I : Slow)
@@ -223,7 +227,11 @@ bool TCtags::ItemLess(const TCtagsItem& A, const TCtagsItem& B)
     int Order = CompareTextLocale(A.Name, B.Name);
     if (Order == 0)
         Order = CompareScopes(A.Scope, B.Scope);
-    return Order != 0 ? Order < 0 : A.Line < B.Line;
+    if (Order != 0)
+        return Order < 0;
+    if (A.Line != B.Line)
+        return A.Line < B.Line;
+    return A.Kind < B.Kind;
 }
 
 void TCtags::KeepLines(std::int32_t Last)
@@ -233,8 +241,8 @@ void TCtags::KeepLines(std::int32_t Last)
 
 std::wstring_view TCtags::ArgumentsFor(TCtagsFlavour Flavour) noexcept
 {
-    return Flavour == TCtagsFlavour::Universal ? L" -f - --fields=KsZ -n --format=2 -G "
-                                               : L" -f - --fields=Ks -n --format=2 ";
+    return Flavour == TCtagsFlavour::Universal ? L" -f - --sort=no --fields=KsZ -n --format=2 -G "
+                                               : L" -f - --sort=no --fields=Ks -n --format=2 ";
 }
 
 TCtagsFlavour TCtags::DetectFlavour(const std::wstring& ExePath, const TProcessTurnEvent& OnTurn)
@@ -362,24 +370,69 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     if (!Output.Ready() || !Errors.Ready())
         throw ECtagsError_SetupFailed(SystemErrorText(ERROR_NOT_ENOUGH_MEMORY));
     std::uint32_t ExitCode = 0;
-    // The bytes, not lines: the tags are parsed in place from one decoded
-    // text. The empty input ends at once, so ctags never waits on a console.
-    RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, {}, {}, 0, OnTurn,
+    // Unsorted, ctags writes its tags as it finds them: they are decoded
+    // and parsed while it runs, so that its exit leaves only the last piece
+    // and the sort. The empty input ends at once, so ctags never waits on a
+    // console.
+    TOutputParser Parser(FFlavour);
+    const TProcessOutputEvent OnOutput = [&](HANDLE, const void*, std::uint32_t) {
+        Parser.Feed(Output.Bytes(), false);
+    };
+    Options.DrainInterval = OutputDrainInterval;
+    RunProcess(CommandLine, &Input, &Output, &Errors, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS, OnOutput, {}, 0, OnTurn,
                Options, &Status);
     RaiseRunFailure(Status, Options, FExecutableName);
     if (ExitCode != 0)
         throw ECtagsError_ExecutionFailed(static_cast<std::int32_t>(ExitCode), ErrorText(Errors.Bytes()));
     try {
-        LoadFromOutput(Output.Bytes());
+        Parser.Feed(Output.Bytes(), true);
+        if (Parser.Whole())
+            TakeRefs(Parser.Refs());
+        else
+            LoadFromOutput(Output.Bytes());
     } catch (const EStringError& E) {
         throw ECtagsError(E.Message());
     }
 }
 
+TCtags::TOutputParser::TOutputParser(TCtagsFlavour Flavour) noexcept : FFlavour(Flavour) {}
+
+void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
+{
+    if (!FWhole || FDone >= Bytes.size())
+        return;
+    // Whole lines only, which never end inside a UTF-8 sequence or a CR LF.
+    const size_t End = Final ? Bytes.size() : Bytes.rfind('\n') + 1;
+    if (End <= FDone)
+        return;
+    const std::string_view Piece = Bytes.substr(FDone, End - FDone);
+    // A byte-order mark, or bytes that are not UTF-8 anywhere, decide how
+    // the whole output reads (see DecodeText): that is left to the end.
+    const auto Marked = [&](std::string_view Mark) { return Piece.substr(0, Mark.size()) == Mark; };
+    std::wstring Text;
+    if ((FDone == 0 && (Marked("\xEF\xBB\xBF") || Marked("\xFF\xFE") || Marked("\xFE\xFF"))) ||
+        !TryDecodeUtf8(Piece, Text)) {
+        FWhole = false;
+        FRefs.clear();
+        FTexts.clear();
+        return;
+    }
+    FDone = End;
+    std::vector<TTagRef> Refs = ParseTagLines(FTexts.emplace_back(std::move(Text)), FFlavour);
+    if (FRefs.empty())
+        FRefs = std::move(Refs);
+    else
+        FRefs.insert(FRefs.end(), Refs.begin(), Refs.end());
+}
+
 void TCtags::LoadFromOutput(std::string_view Bytes)
 {
     std::wstring Text = DecodeText(Bytes);
-    std::vector<TTagRef> Refs = ParseTagLines(Text, FFlavour);
+    TakeRefs(ParseTagLines(Text, FFlavour));
+}
+
+void TCtags::TakeRefs(std::vector<TTagRef>&& Refs)
+{
     SortTagRefs(Refs);
     // The old items go first, so that the new ones take over their memory
     // instead of the heap growing for them.

@@ -6,6 +6,7 @@
 #include "base/uProcess.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -205,7 +206,35 @@ public:
     // order.
     static void SortTagRefs(std::vector<TTagRef>& Refs);
 
+    // ctags' output parsed a piece at a time as it grows, with the result
+    // LoadFromOutput would get from the whole: the whole lines each Feed
+    // sees that the last one did not (with Final, the rest too). Output
+    // that only the whole can tell how to read (a byte-order mark, bytes
+    // that are not UTF-8) makes it give up: Whole() is false then.
+    class TOutputParser {
+    public:
+        explicit TOutputParser(TCtagsFlavour Flavour) noexcept;
+        // Bytes is all the output so far; what Feed saw before is its start.
+        void Feed(std::string_view Bytes, bool Final);
+        bool Whole() const noexcept { return FWhole; }
+        // Into the texts the parser keeps, in the output's order.
+        std::vector<TTagRef>&& Refs() noexcept { return std::move(FRefs); }
+
+    private:
+        TCtagsFlavour FFlavour;
+        bool FWhole = true;
+        size_t FDone = 0;
+        // Each piece's decoded text, never moved: the refs point into them.
+        std::deque<std::wstring> FTexts;
+        std::vector<TTagRef> FRefs;
+    };
+    // How often the output is taken while ctags runs, in milliseconds.
+    static constexpr DWORD OutputDrainInterval = 15;
+
 private:
+    // Refs sorted, as the items.
+    void TakeRefs(std::vector<TTagRef>&& Refs);
+
     std::wstring FExecutableName = L"ctags.exe";
     TCtagsFlavour FFlavour = TCtagsFlavour::Universal;
     // GetItem hands out writable items of a const list.

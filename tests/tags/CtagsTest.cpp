@@ -308,8 +308,9 @@ TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
         const wchar_t* Flavour;
         TCtagsFlavour Read;
         const wchar_t* Options;
-    } Flavours[] = {{FakeCtags(), L"universal", TCtagsFlavour::Universal, L" -f - --fields=KsZ -n --format=2 -G "},
-                    {Older, L"exuberant", TCtagsFlavour::Exuberant, L" -f - --fields=Ks -n --format=2 "}};
+    } Flavours[] = {{FakeCtags(), L"universal", TCtagsFlavour::Universal,
+                     L" -f - --sort=no --fields=KsZ -n --format=2 -G "},
+                    {Older, L"exuberant", TCtagsFlavour::Exuberant, L" -f - --sort=no --fields=Ks -n --format=2 "}};
     for (const auto& Case : Flavours) {
         const TEnvOverride Flavour(L"FAKECTAGS_FLAVOUR", Case.Flavour);
         Tags.SetExecutableName(Case.Exe);
@@ -501,18 +502,20 @@ TEST(TCtagsOrder, SortEqualsAStableSortByTheComparison)
                 Name += Random() % 100 < OtherPercent ? Other[Random() % Other.size()] : Plain[Random() % Plain.size()];
             Names.push_back(Name);
             const auto Line = static_cast<std::int32_t>(Random() % 5);
-            Items.emplace_back(Name, L"k", Line, Scopes[Random() % std::size(Scopes)]);
+            Items.emplace_back(Name, Random() % 2 == 0 ? L"k" : L"function", Line,
+                               Scopes[Random() % std::size(Scopes)]);
         }
         // Views into the array: the items move as they are sorted.
         for (size_t I = 0; I < Names.size(); ++I)
-            Refs.push_back(
-                {Names[I], L"k", Items[I].Line, *std::find(std::begin(Scopes), std::end(Scopes), Items[I].Scope)});
+            Refs.push_back({Names[I], Items[I].Kind == L"k" ? L"k" : L"function", Items[I].Line,
+                            *std::find(std::begin(Scopes), std::end(Scopes), Items[I].Scope)});
         TCtags::SortTagRefs(Refs);
         std::stable_sort(Items.begin(), Items.end(), TCtags::ItemLess);
         for (size_t I = 0; I < Items.size(); ++I) {
             ASSERT_EQ(Refs[I].Name, Items[I].Name) << "round " << Round << ", place " << I;
             ASSERT_EQ(Refs[I].Line, Items[I].Line) << "round " << Round << ", place " << I;
             ASSERT_EQ(Refs[I].Scope, Items[I].Scope) << "round " << Round << ", place " << I;
+            ASSERT_EQ(Refs[I].Kind, Items[I].Kind) << "round " << Round << ", place " << I;
         }
     }
 }
@@ -554,6 +557,47 @@ TEST(ParseTagLines, TakesTheLinesParseTagLineTakes)
         for (const TCtags::TTagRef& Ref : TCtags::ParseTagLines(Text))
             Parsed.push_back({std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line, std::wstring(Ref.Scope)});
         ASSERT_EQ(Parsed, Expected) << ::testing::PrintToString(Text);
+    }
+}
+
+// However the output arrives, the pieces parsed as they come give what the
+// whole gives, or leave it to the whole when only the whole can tell how it
+// reads.
+TEST(CtagsOutputParser, PiecesGiveWhatTheWholeGives)
+{
+    std::mt19937 Random(7);
+    const std::vector<std::string> Pieces = {"main\tf.c\t12;\"\tfunction\n",
+                                             "b\tc\t7;\"\tclass\r\n",
+                                             "b\tc\t7;\"\tclass\tscope:class:A\n",
+                                             "gr\xC3\xB6\xC3\x9F"
+                                             "e\tx.c\t7;\"\tvariable\n",
+                                             "broken\r",
+                                             "n\\\\x\tf\t3;\"\tmember\n",
+                                             "\xE9t\xE9\tf\t1;\"\tk\n"};
+    for (int Round = 0; Round < 300; ++Round) {
+        std::string Bytes = Random() % 10 == 0 ? "\xEF\xBB\xBF" : "";
+        for (size_t Count = Random() % 30; Count > 0; --Count)
+            Bytes += Pieces[Random() % (Random() % 4 == 0 ? Pieces.size() : Pieces.size() - 1)];
+        TCtags::TOutputParser Parser(TCtagsFlavour::Universal);
+        for (size_t Size = 0; Size < Bytes.size(); Size += Random() % 40)
+            Parser.Feed(std::string_view(Bytes).substr(0, Size), false);
+        Parser.Feed(Bytes, true);
+        TCtags Whole;
+        Whole.LoadFromOutput(Bytes);
+        const bool Plain = Bytes.rfind("\xEF\xBB\xBF", 0) != 0 && IsValidUtf8(Bytes);
+        ASSERT_EQ(Parser.Whole(), Plain) << ::testing::PrintToString(Bytes);
+        if (!Plain)
+            continue;
+        std::vector<TCtags::TTagRef> Refs = Parser.Refs();
+        TCtags::SortTagRefs(Refs);
+        ASSERT_EQ(static_cast<int>(Refs.size()), Whole.Count()) << ::testing::PrintToString(Bytes);
+        for (size_t I = 0; I < Refs.size(); ++I) {
+            const TCtagsItem& Item = *Whole[static_cast<int>(I)];
+            ASSERT_EQ(TExpected({std::wstring(Refs[I].Name), std::wstring(Refs[I].Kind), Refs[I].Line,
+                                 std::wstring(Refs[I].Scope)}),
+                      TExpected({Item.Name, Item.Kind, Item.Line, Item.Scope}))
+                << I << " " << ::testing::PrintToString(Bytes);
+        }
     }
 }
 
