@@ -211,6 +211,22 @@ bool TEditorTasks::LoadTags()
         ShowError({GetMsg(MTitle), GetMsg(MSettingsUnreadable), GetMsg(MOk)});
         return false;
     }
+    // The same text as the last time, for the same ctags, has the same
+    // tags: known by reading the text, before anything is written.
+    TTextDigest Digest;
+    TProgramStamp Program;
+    if (DigestText(Digest)) {
+        try {
+            Program = TProgramStamp::Of(TCtags::ResolveProgram(GetCtags().GetExecutableName()));
+        } catch (const ECtagsError&) {
+            // The run says why, in its own words.
+        }
+    }
+    TTagsMemory& Memory = TTagsMemory::Instance();
+    if (const std::vector<TCtagsItem>* Known = Memory.Find(FEditorFileName, Digest, Program)) {
+        GetCtags().SetItems(*Known);
+        return true;
+    }
     std::wstring FileName;
     bool IsTemporary = false;
     try {
@@ -227,6 +243,7 @@ bool TEditorTasks::LoadTags()
     // Far takes line -1 for "the current line", and asking for a line past
     // the end gets nothing: such tags are not offered.
     GetCtags().KeepLines(static_cast<std::int32_t>(std::min<intptr_t>(FTotalLines, INT32_MAX)));
+    Memory.Remember(FEditorFileName, Digest, Program, GetCtags().Items());
     return true;
 }
 
@@ -263,6 +280,21 @@ bool TEditorTasks::Execute()
     // The macro is told of a jump only where the cursor now is on the tag.
     far3::EditorInfo After{};
     return TFarEditor::GetInfo(FEditorId, After) && After.CurLine == Line - 1;
+}
+
+bool TEditorTasks::DigestText(TTextDigest& Digest)
+{
+    far3::EditorInfo Info{};
+    if (!TFarEditor::GetInfo(FEditorId, Info) || !TFarEditor::GetFileName(FEditorId, FEditorFileName))
+        return false;
+    FTotalLines = Info.TotalLines;
+    for (intptr_t I = 0; I < Info.TotalLines; ++I) {
+        std::wstring_view Text;
+        if (!TFarEditor::GetStringView(FEditorId, I, Text))
+            return false;
+        Digest.AddLine(Text);
+    }
+    return true;
 }
 
 bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)

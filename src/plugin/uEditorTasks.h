@@ -7,6 +7,7 @@
 #include "tags/uCtags.h"
 #include "bridge/uFarProgress.h"
 #include "plugin/uNavigation.h"
+#include "plugin/uTagsMemory.h"
 #include "settings/uOptions.h"
 
 #include <cstdint>
@@ -47,6 +48,9 @@ public:
     // The edited file's name, known once LoadTags or PrepareFile has run.
     const std::wstring& GetEditorFileName() const noexcept { return FEditorFileName; }
 
+    // The editor's text as a digest, its file's name and its lines; false
+    // when the editor would not tell.
+    bool DigestText(TTextDigest& Digest);
     bool PrepareFile(std::wstring& FileName, bool& IsTemporary);
     bool RunCtags(const std::wstring& FileName, bool IsTemporary);
     // The tag the user chose, or false for none.

@@ -169,6 +169,9 @@ public:
     // outside 0 .. Count() - 1.
     TCtagsItem* GetItem(int Index) const;
     TCtagsItem* operator[](int Index) const { return GetItem(Index); }
+    // All of them, in order; and a list of another run in their place.
+    const std::vector<TCtagsItem>& Items() const noexcept { return FItems; }
+    void SetItems(std::vector<TCtagsItem> Items) noexcept { FItems = std::move(Items); }
 
     // How the output is read; Universal until told otherwise.
     TCtagsFlavour GetFlavour() const noexcept { return FFlavour; }

@@ -612,3 +612,46 @@ TEST_F(FunctionListDllTest, TheBestMatchIsCurrentAndFuzzyAndMatchOrderWhenChosen
     EXPECT_EQ(Host->Settings().GetValue(PluginGuidValue, L"", L"FunctionListMatchOrder")->AsNumber(), 1u);
     EXPECT_THAT(Boxes(), IsEmpty());
 }
+
+// A text exactly as ctags last read it takes its tags again without ctags;
+// whatever changes its characters (typing, undo, a reload, another code
+// page) or the ctags program runs ctags anew.
+TEST_F(FunctionListDllTest, AnUnchangedTextIsNotReadByCtagsAgain)
+{
+    Load();
+    const std::wstring Ran = Dir / L"ran.c";
+    const TScript Steer(Dir, "keep " + WideToUtf8(Ran) + "\nctags\n");
+    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
+    const std::vector<TEditorLine> Original = Editor.Lines;
+    const auto Retype = [](intptr_t Line, const wchar_t* Text) {
+        return [=](TEditor& E) { E.Lines[static_cast<size_t>(Line)].Text = Text; };
+    };
+    const struct {
+        const char* Change;
+        std::function<void(TEditor&)> Make;
+        bool Runs;
+        const wchar_t* Listed;
+    } Cases[] = {
+        {"the first open", [](TEditor&) {}, true, L"print_point"},
+        {"nothing", [](TEditor&) {}, false, L"print_point"},
+        {"only a line end", [](TEditor& E) { E.Lines[1].Eol = L"\r\n"; }, false, L"print_point"},
+        {"typing", Retype(19, L"void print_pt(int p)"), true, L"print_pt"},
+        {"undo", [&](TEditor& E) { E.Lines = Original; }, true, L"print_point"},
+        {"a reload from disk", [](TEditor& E) { E.SetText(L"int reloaded(void)\n{\n}\n"); }, true, L"reloaded"},
+        {"another code page", [](TEditor& E) { E.SetText(L"int caf\u00C3\u00A9(void)\n{\n}\n"); }, true,
+         L"caf\u00C3\u00A9"},
+        {"another ctags", [](TEditor&) { TScript::Renew(FakeCtags()); }, true, L"caf\u00C3\u00A9"},
+    };
+    for (const auto& Case : Cases) {
+        ::DeleteFileW(Ran.c_str());
+        Case.Make(Editor);
+        std::vector<std::wstring> Rows;
+        Script(TDialogScript().Check([&](THostDialog& Live) { Rows = VisibleEntries(Live.Items[List]); }).Esc());
+        Host->OpenFromEditor();
+        EXPECT_EQ(::GetFileAttributesW(Ran.c_str()) != INVALID_FILE_ATTRIBUTES, Case.Runs) << Case.Change;
+        EXPECT_TRUE(std::any_of(Rows.begin(), Rows.end(), [&](const std::wstring& Row) {
+            return Row.find(Case.Listed) != std::wstring::npos;
+        })) << Case.Change;
+    }
+    EXPECT_THAT(LeftIn(TempDir), IsEmpty());
+}

@@ -54,6 +54,35 @@ public:
     {
         WriteFileBytes(FPath, Script);
         FEnv = std::make_unique<TEnvOverride>(L"FAKECTAGS_SCRIPT", FPath);
+        Renew(FakeCtags());
+    }
+    // The end of a script gives fakectags back its own ways: another
+    // ctags again.
+    ~TScript()
+    {
+        FEnv.reset();
+        Renew(FakeCtags());
+    }
+    TScript(const TScript&) = delete;
+    TScript& operator=(const TScript&) = delete;
+    // A script makes another ctags of fakectags: whoever remembers what a
+    // ctags made of a text, by the program's size and time, must see a new
+    // one. So its time moves on.
+    static void Renew(const std::wstring& Program)
+    {
+        HANDLE File = ::CreateFileW(Program.c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+        ASSERT_NE(File, INVALID_HANDLE_VALUE) << "cannot renew fakectags";
+        static LONG Count = 0;
+        FILETIME Now{};
+        ::GetSystemTimeAsFileTime(&Now);
+        ULARGE_INTEGER Time{{Now.dwLowDateTime, Now.dwHighDateTime}};
+        // Distinct even within one tick of the clock.
+        Time.QuadPart += static_cast<ULONGLONG>(::InterlockedIncrement(&Count));
+        Now = {Time.LowPart, Time.HighPart};
+        EXPECT_TRUE(::SetFileTime(File, nullptr, nullptr, &Now));
+        ::CloseHandle(File);
     }
     const std::wstring& Path() const { return FPath; }
 
