@@ -151,6 +151,27 @@ std::wstring FullPathName(const std::wstring& Name)
     return Full.empty() ? Name : Full;
 }
 
+// The text as the host writes it in CodePage: UTF-16 with its byte-order
+// mark, UTF-8 without one, any other code page through the system.
+std::string EncodeFile(const std::wstring& Text, uintptr_t CodePage)
+{
+    if (CodePage == CP_UTF16LE || CodePage == CP_UTF16BE) {
+        std::string Bytes = CodePage == CP_UTF16LE ? "\xFF\xFE" : "\xFE\xFF";
+        for (const wchar_t C : Text) {
+            const char Low = static_cast<char>(C & 0xFF), High = static_cast<char>((C >> 8) & 0xFF);
+            Bytes += CodePage == CP_UTF16LE ? Low : High;
+            Bytes += CodePage == CP_UTF16LE ? High : Low;
+        }
+        return Bytes;
+    }
+    const UINT Page = static_cast<UINT>(CodePage);
+    const int Size = ::WideCharToMultiByte(Page, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr,
+                                           nullptr);
+    std::string Bytes(static_cast<size_t>(std::max(Size, 0)), '\0');
+    ::WideCharToMultiByte(Page, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Size, nullptr, nullptr);
+    return Bytes;
+}
+
 std::wstring SystemErrorText(DWORD Code)
 {
     wchar_t* Buffer = nullptr;
@@ -247,7 +268,49 @@ intptr_t TEditorModel::OpenFile(const wchar_t* FileName, EDITOR_FLAGS Flags, int
         if (Answer == AnswerReload && !Reload(*Existing))
             return EEC_OPEN_ERROR;
     }
-    return OpenNew(Id, FullName, StartLine, StartChar, CodePage);
+    // The old editor loses the focus, the new one gets it, then says it
+    // has read its file (docs/far-editor-windows.md, section 5).
+    const intptr_t Before = CurrentEditorWindow();
+    const size_t Editors = FEditors.size();
+    const intptr_t Result = OpenNew(Id, FullName, StartLine, StartChar, CodePage);
+    if (FEditors.size() > Editors) {
+        FocusMoved(Before);
+        Event(EE_READ, Id);
+    }
+    return Result;
+}
+
+bool TEditorModel::Save(intptr_t Id, const std::wstring& SaveAs)
+{
+    TEditor* Editor = Find(Id);
+    if (!Editor) {
+        FHost.Error(L"Save: no editor " + std::to_wstring(Id));
+        return false;
+    }
+    const std::wstring Name = SaveAs.empty() ? Editor->FileName : FullPathName(SaveAs);
+    const std::wstring Eol = !Editor->Lines.empty() && !Editor->Lines[0].Eol.empty() ? Editor->Lines[0].Eol : L"\r\n";
+    // Before a byte is written, and ECTL_GETFILENAME still gives the old
+    // name on a save under another (docs/far-editor-events.md).
+    EditorSaveFile Info{sizeof(Info), Name.c_str(), Eol.c_str(), Editor->CodePage};
+    Event(EE_SAVE, Id, &Info);
+    if (!(Editor = Find(Id)))
+        return false;
+    const std::string Bytes = EncodeFile(Editor->Text(), Editor->CodePage);
+    HANDLE File = ::CreateFileW(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD Written = 0;
+    const bool Done = ::WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
+                      Written == Bytes.size();
+    ::CloseHandle(File);
+    if (!Done)
+        return false;
+    Editor->FileName = Name;
+    Editor->Unsaved = false;
+    Editor->WrittenOnce = true;
+    Event(EE_REDRAW, Id);
+    return true;
 }
 
 bool TEditorModel::Reload(TEditor& Editor)

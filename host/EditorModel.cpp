@@ -126,15 +126,47 @@ TEditor& TEditorModel::Add(intptr_t Id, const std::wstring& FileName)
     return *FEditors.back();
 }
 
+intptr_t TEditorModel::CurrentEditorWindow() const
+{
+    return !FWindows.empty() && FWindows.back().Type == far3::WTYPE_EDITOR ? FWindows.back().EditorId : -1;
+}
+
+void TEditorModel::Event(far3::EDITOR_EVENTS Event, intptr_t Id, void* Param)
+{
+    FHost.EditorEvent(Event, Param, Id);
+}
+
+void TEditorModel::FocusMoved(intptr_t Before)
+{
+    const intptr_t After = CurrentEditorWindow();
+    if (Before == After)
+        return;
+    if (Before != -1)
+        Event(far3::EE_KILLFOCUS, Before);
+    if (After != -1)
+        Event(far3::EE_GOTFOCUS, After);
+}
+
 TEditor& TEditorModel::Open(const std::wstring& FileName, const std::wstring& Text)
 {
+    const intptr_t Before = CurrentEditorWindow();
     TEditor& Editor = Add(FNextId++, FileName);
     Editor.SetText(Text);
+    // The old editor loses the focus, the new one gets it, then says it
+    // has read its file.
+    FocusMoved(Before);
+    Event(far3::EE_READ, Editor.Id);
     return Editor;
 }
 
 void TEditorModel::Close(intptr_t Id)
 {
+    // The focus goes first, then the editor, then the window below it
+    // gets the focus.
+    if (CurrentEditorWindow() == Id)
+        Event(far3::EE_KILLFOCUS, Id);
+    if (Find(Id))
+        Event(far3::EE_CLOSE, Id);
     for (const auto& Editor : FEditors)
         if (Editor->Id == Id)
             FSavedPositions[HostNameKey(Editor->FileName)] = {Editor->CurLine, Editor->CurPos, Editor->TopScreenLine,
@@ -146,6 +178,8 @@ void TEditorModel::Close(intptr_t Id)
         std::remove_if(FWindows.begin(), FWindows.end(),
                        [Id](const THostWindow& W) { return W.Type == far3::WTYPE_EDITOR && W.EditorId == Id; }),
         FWindows.end());
+    if (CurrentEditorWindow() != -1)
+        Event(far3::EE_GOTFOCUS, CurrentEditorWindow());
 }
 
 void TEditorModel::SetCurrent(intptr_t Id)
@@ -165,9 +199,11 @@ void TEditorModel::Activate(size_t Pos)
         FHost.Error(L"TEditorModel::Activate: no window at " + std::to_wstring(Pos));
         return;
     }
+    const intptr_t Before = CurrentEditorWindow();
     // The host keeps the others in their order.
     std::rotate(FWindows.begin() + static_cast<std::ptrdiff_t>(Pos),
                 FWindows.begin() + static_cast<std::ptrdiff_t>(Pos) + 1, FWindows.end());
+    FocusMoved(Before);
 }
 
 TEditor* TEditorModel::Find(intptr_t Id)

@@ -92,6 +92,13 @@ public:
     // Closes an editor, as its user does; the host remembers where its
     // cursor was, for the next open of the file at StartLine -1.
     void Close(intptr_t Id);
+    // The user saves an editor (F2), or under another name (Shift+F2 with
+    // SaveAs). EE_SAVE comes first, naming the file about to be written,
+    // while the editor and the disk still have the old name and bytes;
+    // then the text goes to disk in the editor's code page (UTF-8 without
+    // a byte-order mark, UTF-16 with one) and line ends. False when the
+    // file could not be written.
+    bool Save(intptr_t Id, const std::wstring& SaveAs = std::wstring());
     // Makes an editor the current window.
     void SetCurrent(intptr_t Id);
     // -1 is the topmost editor of the window list, whatever window is
@@ -125,6 +132,13 @@ public:
     intptr_t Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2);
 
 private:
+    // The editor that is the current window, or -1 (the panels, say).
+    intptr_t CurrentEditorWindow() const;
+    void Event(far3::EDITOR_EVENTS Event, intptr_t Id, void* Param = nullptr);
+    // Focus moves from the editor that was the current window (-1: none)
+    // to the one that is now.
+    void FocusMoved(intptr_t Before);
+
     intptr_t GetInfo(TEditor& Editor, void* Param2);
     intptr_t GetString(TEditor& Editor, void* Param2);
     intptr_t SetPosition(TEditor& Editor, void* Param2);

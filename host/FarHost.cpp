@@ -105,6 +105,7 @@ bool TFarHost::LoadDll(const std::wstring& Path)
     Resolve(Exports.ConfigureW, "ConfigureW");
     Resolve(Exports.ExitFARW, "ExitFARW");
     Resolve(Exports.ProcessSynchroEventW, "ProcessSynchroEventW");
+    Resolve(Exports.ProcessEditorEventW, "ProcessEditorEventW");
     // Without GetGlobalInfoW the host does not take a DLL for a plugin.
     if (!Exports.GetGlobalInfoW) {
         Error(L"the DLL does not export GetGlobalInfoW");
@@ -336,6 +337,23 @@ size_t TFarHost::DeliverSynchroEvents()
             Error(L"ProcessSynchroEventW must return 0");
     }
     return Count;
+}
+
+void TFarHost::EditorEvent(intptr_t Event, void* Param, intptr_t EditorId)
+{
+    if (!FStarted || !FExports.ProcessEditorEventW)
+        return;
+    if (::GetCurrentThreadId() != FMainThread)
+        Error(L"editor events come on the host's main thread only");
+    far3::ProcessEditorEventInfo Info{};
+    Info.StructSize = sizeof(Info);
+    Info.Event = Event;
+    Info.Param = Param;
+    Info.EditorID = EditorId;
+    Info.Instance = FModule;
+    // The answer is not read, for a save neither: the file is written
+    // whatever the plugin returns (measured).
+    FExports.ProcessEditorEventW(&Info);
 }
 
 size_t TFarHost::SynchroRequests() const

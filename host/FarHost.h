@@ -33,6 +33,7 @@ struct TPluginExports {
     far3::CONFIGUREW ConfigureW = nullptr;
     far3::EXITFARW ExitFARW = nullptr;
     far3::PROCESSSYNCHROEVENTW ProcessSynchroEventW = nullptr;
+    far3::PROCESSEDITOREVENTW ProcessEditorEventW = nullptr;
 };
 
 // One message box as the host would draw it.
@@ -133,6 +134,9 @@ public:
     size_t DeliverSynchroEvents() override;
     // Waits until a synchro event is queued (or the time runs out).
     bool WaitForSynchroEvent(DWORD Milliseconds) override;
+    // Sends an editor event to a started plugin that exports
+    // ProcessEditorEventW (docs/far-editor-events.md).
+    void EditorEvent(intptr_t Event, void* Param, intptr_t EditorId) override;
     // ACTL_SYNCHRO requests so far, queued or refused.
     size_t SynchroRequests() const override;
     void SynchroRequestRefused();

@@ -56,6 +56,9 @@ public:
     // Waits until a synchro event is queued (or the time runs out).
     virtual bool WaitForSynchroEvent(DWORD Milliseconds) = 0;
     virtual size_t SynchroRequests() const = 0;
+    // Tells the plugin of an editor's event, as the host does on its main
+    // thread.
+    virtual void EditorEvent(intptr_t Event, void* Param, intptr_t EditorId) = 0;
 };
 
 // Text of a GUID for error messages.

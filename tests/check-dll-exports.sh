@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The host finds a plugin by its undecorated export names, and users must not
-# need any runtime DLL beside it: exactly our seven exports, system imports only.
+# need any runtime DLL beside it: exactly our eight exports, system imports only.
 set -euo pipefail
 dll=$1
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
@@ -8,7 +8,7 @@ dump=$("$objdump" -p "$dll")
 
 exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
           sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p' | sort | tr '\n' ' ')
-expected="ConfigureW ExitFARW GetGlobalInfoW GetPluginInfoW OpenW ProcessSynchroEventW SetStartupInfoW "
+expected="ConfigureW ExitFARW GetGlobalInfoW GetPluginInfoW OpenW ProcessEditorEventW ProcessSynchroEventW SetStartupInfoW "
 if [ "$exports" != "$expected" ]; then
     echo "exports are: $exports"
     echo "expected:    $expected"

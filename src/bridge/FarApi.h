@@ -124,6 +124,12 @@ enum FARMACROVARTYPE : unsigned int {
 
 enum SYNCHRO_EVENTS : unsigned int { SE_COMMONSYNCHRO = 0, SE_FOLDERCHANGED = 1 };
 
+// ProcessEditorEventInfo.Event (docs/far-editor-events.md). EE_CHANGE comes
+// only to a plugin that subscribed to an editor's changes.
+enum EDITOR_EVENTS : unsigned int {
+    EE_READ = 0, EE_SAVE = 1, EE_REDRAW = 2, EE_CLOSE = 3, EE_GOTFOCUS = 6, EE_KILLFOCUS = 7, EE_CHANGE = 8,
+};
+
 enum WINDOWINFO_TYPE : int {
     WTYPE_UNKNOWN = -1, WTYPE_DESKTOP = 0, WTYPE_PANELS = 1, WTYPE_VIEWER = 2, WTYPE_EDITOR = 3,
     WTYPE_DIALOG = 4, WTYPE_VMENU = 5, WTYPE_HELP = 6, WTYPE_COMBOBOX = 7, WTYPE_GRABBER = 8,
@@ -277,6 +283,24 @@ struct ProcessSynchroEventInfo {
     intptr_t Event;
     void* Param;
     void* Instance;
+};
+
+// What ProcessEditorEventW gets: 40 bytes on x64 in build 6727, measured.
+struct ProcessEditorEventInfo {
+    size_t StructSize;
+    intptr_t Event;
+    void* Param;
+    intptr_t EditorID;
+    void* Instance;
+};
+
+// EE_SAVE's Param: the name the file is about to be written under (the new
+// one on a save under another name), its line break and code page.
+struct EditorSaveFile {
+    size_t StructSize;
+    const wchar_t* FileName;
+    const wchar_t* FileEOL;
+    uintptr_t CodePage;
 };
 
 struct EditorInfo {
@@ -565,6 +589,7 @@ using OPENW = HANDLE(WINAPI*)(const OpenInfo*);
 using CONFIGUREW = intptr_t(WINAPI*)(const ConfigureInfo*);
 using EXITFARW = void(WINAPI*)(const ExitInfo*);
 using PROCESSSYNCHROEVENTW = intptr_t(WINAPI*)(const ProcessSynchroEventInfo*);
+using PROCESSEDITOREVENTW = intptr_t(WINAPI*)(const ProcessEditorEventInfo*);
 
 // --- layout checks (x64) -----------------------------------------------------
 #define FAR3_CHECK(T, Size) static_assert(sizeof(T) == (Size), #T " size")
@@ -597,6 +622,11 @@ FAR3_CHECK(ExitInfo, 16);
 FAR3_CHECK(ProcessSynchroEventInfo, 32);
 FAR3_AT(ProcessSynchroEventInfo, Event, 8); FAR3_AT(ProcessSynchroEventInfo, Param, 16);
 FAR3_AT(ProcessSynchroEventInfo, Instance, 24);
+FAR3_CHECK(ProcessEditorEventInfo, 40);
+FAR3_AT(ProcessEditorEventInfo, Event, 8); FAR3_AT(ProcessEditorEventInfo, Param, 16);
+FAR3_AT(ProcessEditorEventInfo, EditorID, 24); FAR3_AT(ProcessEditorEventInfo, Instance, 32);
+FAR3_CHECK(EditorSaveFile, 32);
+FAR3_AT(EditorSaveFile, FileName, 8); FAR3_AT(EditorSaveFile, FileEOL, 16); FAR3_AT(EditorSaveFile, CodePage, 24);
 FAR3_CHECK(EditorInfo, 184);
 FAR3_AT(EditorInfo, EditorID, 8); FAR3_AT(EditorInfo, WindowSizeX, 16); FAR3_AT(EditorInfo, WindowSizeY, 24);
 FAR3_AT(EditorInfo, TotalLines, 32); FAR3_AT(EditorInfo, CurLine, 40); FAR3_AT(EditorInfo, CurPos, 48);

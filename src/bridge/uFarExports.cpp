@@ -105,4 +105,21 @@ intptr_t WINAPI ProcessSynchroEventW(const far3::ProcessSynchroEventInfo* Info)
     return 0;
 }
 
+intptr_t WINAPI ProcessEditorEventW(const far3::ProcessEditorEventInfo* Info)
+{
+    // Every redraw and focus change of every editor comes here: only a save
+    // is of interest, and all else leaves at once, before the log and the
+    // error handler. The host does not read the answer (measured).
+    if (!Info || Info->StructSize < sizeof(far3::ProcessEditorEventInfo) || Info->Event != far3::EE_SAVE)
+        return 0;
+    const auto* Save = static_cast<const far3::EditorSaveFile*>(Info->Param);
+    if (!Save || Save->StructSize < sizeof(far3::EditorSaveFile) || !Save->FileName || !*Save->FileName)
+        return 0;
+    RunExport(L"ProcessEditorEventW", L"ProcessEditorEventW", 0, [&](TFarPlugin& Plugin) {
+        Plugin.EditorSaving(Info->EditorID, Save->FileName);
+        return 0;
+    });
+    return 0;
+}
+
 } // extern "C"

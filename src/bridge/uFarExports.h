@@ -1,4 +1,4 @@
-// The seven functions the host looks up by name in Lodestar.dll.
+// The eight functions the host looks up by name in Lodestar.dll.
 #pragma once
 
 #include "bridge/FarApi.h"
@@ -11,4 +11,5 @@ HANDLE WINAPI OpenW(const far3::OpenInfo* Info);
 intptr_t WINAPI ConfigureW(const far3::ConfigureInfo* Info);
 void WINAPI ExitFARW(const far3::ExitInfo* Info);
 intptr_t WINAPI ProcessSynchroEventW(const far3::ProcessSynchroEventInfo* Info);
+intptr_t WINAPI ProcessEditorEventW(const far3::ProcessEditorEventInfo* Info);
 }

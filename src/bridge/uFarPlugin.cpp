@@ -64,6 +64,7 @@ void TFarPlugin::ProcessSynchroEvent(void* Param)
 {
     TFarSynchro::Dispatch(Param);
 }
+void TFarPlugin::EditorSaving(intptr_t, const std::wstring&) {}
 
 std::wstring TFarPlugin::GetStandardMessage(TStandardMessage Kind)
 {

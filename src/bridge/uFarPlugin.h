@@ -44,6 +44,9 @@ public:
     // Work a plugin thread asked for with ACTL_SYNCHRO, now on the host's
     // main thread; by default the framework's own requests (TFarSynchro).
     virtual void ProcessSynchroEvent(void* Param);
+    // An editor is about to write its text to FileName (EE_SAVE: the host
+    // sends it before the bytes are on disk); nothing by default.
+    virtual void EditorSaving(intptr_t EditorId, const std::wstring& FileName);
 
     // What the exports do, one operation each.
     void DoSetStartupInfo(const far3::PluginStartupInfo* Info);

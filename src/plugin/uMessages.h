@@ -74,6 +74,8 @@ enum : TMessageId {
     MTagsFileMadeCount = 63,
     MTagsFileNotWritten = 64,
     MCtagsWroteNoTags = 65,
+    MTagsFileNotRefreshed = 66,
+    MTagsFileNotRefreshedHint = 67,
 };
 
 std::wstring GetMsg(TMessageId MsgId);

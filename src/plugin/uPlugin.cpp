@@ -20,6 +20,22 @@ void TPlugin::Startup()
     RemoveLeftoverFolders(Temp, TCtags::RunFolderPrefix);
 }
 
+void TPlugin::Exit()
+{
+    if (FRefresher)
+        FRefresher->Stop();
+    FRefresher.reset();
+}
+
+void TPlugin::EditorSaving(intptr_t, const std::wstring& FileName)
+{
+    if (!FRefresher) {
+        FRefresher = std::make_unique<TSaveRefresher>();
+        FRefresher->MayShowNote = [this] { return !FBusy; };
+    }
+    FRefresher->Saving(FileName);
+}
+
 GUID TPlugin::GetGuid()
 {
     return PluginGuidValue;
@@ -104,7 +120,12 @@ bool TPlugin::RunCommand(TCommandKind Kind)
     case TCommandKind::Definition: return GoToDefinition(FPlaces);
     case TCommandKind::Back: return GoBack(FPlaces);
     case TCommandKind::ProjectTags: return ShowProjectTags(FPlaces);
-    case TCommandKind::MakeProjectTags: return MakeProjectTags();
+    case TCommandKind::MakeProjectTags:
+        // A tags file made nearer to the files than the one found before
+        // is theirs from now on.
+        if (FRefresher)
+            FRefresher->ForgetTagsFiles();
+        return MakeProjectTags();
     }
     return false;
 }

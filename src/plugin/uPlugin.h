@@ -5,6 +5,7 @@
 #include "bridge/uFarMacro.h"
 #include "bridge/uFarPlugin.h"
 #include "plugin/uNavigation.h"
+#include "plugin/uSaveRefresh.h"
 #include "settings/uOptions.h"
 
 #include <memory>
@@ -45,6 +46,10 @@ public:
 
     // Removes what a Far killed in the middle of a command left behind.
     void Startup() override;
+    // Ends the refresh of tags files: no thread of the plugin outlives it.
+    void Exit() override;
+    // A saved file's tags go into its project's tags file.
+    void EditorSaving(intptr_t EditorId, const std::wstring& FileName) override;
     GUID GetGuid() override;
     void GetIdentity(std::wstring& Title, std::wstring& Description, std::wstring& Author) override;
     void GetPluginInfo(far3::PLUGIN_FLAGS& Flags, TFarPluginMenu& PluginMenu, TFarPluginMenu& ConfigMenu,
@@ -60,6 +65,8 @@ private:
     // dialogs and the user's attention. It is refused quietly instead.
     bool FBusy = false;
     TPlaceStack FPlaces;
+    // Made at the first save.
+    std::unique_ptr<TSaveRefresher> FRefresher;
     // Marks a command as running for its scope; false when another runs.
     class TCommand;
 };

@@ -21,11 +21,17 @@ std::uint64_t SizeOf(const std::wstring& Path)
     return (std::uint64_t(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
 }
 
-// A new empty file beside TagsPath, made here so that the name is ours and
-// no one else's: ctags overwrites an empty file, as it overwrites a tags
-// file. Its name ends in an extension no ctags parses, so the run that
-// writes it does not read it.
-std::wstring MakeNewFile(const std::wstring& TagsPath)
+bool SameFolder(const std::wstring& A, const std::wstring& B)
+{
+    return UpperCaseText(ExpandFileName(A)) == UpperCaseText(ExpandFileName(B));
+}
+
+} // namespace
+
+// Made here so that the name is ours and no one else's: ctags overwrites an
+// empty file, as it overwrites a tags file. Its name ends in an extension no
+// ctags parses, so the run that writes it does not read it.
+std::wstring TTagsMaker::MakeNewFile(const std::wstring& TagsPath)
 {
     static std::atomic<unsigned> Serial{0};
     DWORD Error = ERROR_FILE_EXISTS;
@@ -42,13 +48,6 @@ std::wstring MakeNewFile(const std::wstring& TagsPath)
     throw ETagsFileNotReplaced(TagsPath, static_cast<int>(Error));
 }
 
-bool SameFolder(const std::wstring& A, const std::wstring& B)
-{
-    return UpperCaseText(ExpandFileName(A)) == UpperCaseText(ExpandFileName(B));
-}
-
-} // namespace
-
 std::wstring_view TTagsMaker::ArgumentsFor(TCtagsFlavour Flavour) noexcept
 {
     // Universal Ctags keeps the line number and the pattern in one address
@@ -56,6 +55,14 @@ std::wstring_view TTagsMaker::ArgumentsFor(TCtagsFlavour Flavour) noexcept
     // which knows no such address, writes the pattern with a line: field.
     return Flavour == TCtagsFlavour::Universal ? L" -R --format=2 --sort=yes --excmd=combine --fields=+KZ -f "
                                                : L" -R --format=2 --sort=yes --excmd=pattern --fields=+nK -f ";
+}
+
+std::wstring_view TTagsMaker::FileArgumentsFor(TCtagsFlavour Flavour) noexcept
+{
+    // The fields and address of ArgumentsFor, so that the new lines read as
+    // the others do; unsorted, as the refresh sorts them itself.
+    return Flavour == TCtagsFlavour::Universal ? L" --format=2 --sort=no --excmd=combine --fields=+KZ -f - "
+                                               : L" --format=2 --sort=no --excmd=pattern --fields=+nK -f - ";
 }
 
 TTagsMaker::TResult TTagsMaker::Make(const std::wstring& Folder, const std::wstring& TagsPath)

@@ -25,6 +25,12 @@ public:
     // pattern, its kind in full and its scope as the tags file's reader
     // and the function list read them; then the new file's path.
     static std::wstring_view ArgumentsFor(TCtagsFlavour Flavour) noexcept;
+    // The same for the tags of a few files on standard output, in the
+    // order of their files: the lines a refresh puts in place of theirs.
+    static std::wstring_view FileArgumentsFor(TCtagsFlavour Flavour) noexcept;
+    // A new empty file beside TagsPath, whose name is this process's own,
+    // for the file that takes TagsPath's place. Raises ETagsFileNotReplaced.
+    static std::wstring MakeNewFile(const std::wstring& TagsPath);
     // The start of the name the new file has while ctags writes it, before
     // "-<process id>-<serial>.tmp".
     static constexpr const wchar_t* NewFileInfix = L".lodestar";

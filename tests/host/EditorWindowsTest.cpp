@@ -302,3 +302,66 @@ TEST(SimulatedEditorWindows, TheWindowListIsReadAndSwitchedAsTheHostDoes)
     EXPECT_EQ(host::AdvControl(Me, ACTL_GETWINDOWTYPE, 0, &Type), FALSE);
     EXPECT_THAT(Host.Errors(), SizeIs(4));
 }
+
+namespace {
+
+// What a plugin hears of the editors: each event with its editor, and for
+// a save the name in the record, the name the editor still gives, and the
+// bytes on disk at that moment.
+std::vector<std::wstring> GEvents;
+
+void WINAPI EventsGlobalInfo(GlobalInfo* Info)
+{
+    Info->Title = Info->Description = Info->Author = L"events test";
+    Info->Guid = GUID{0x1E7E0000, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+}
+
+intptr_t WINAPI EventsEditorEvent(const ProcessEditorEventInfo* Info)
+{
+    static const wchar_t* const Names[] = {L"READ", L"SAVE", L"REDRAW",   L"CLOSE",
+                                           L"?",    L"?",    L"GOTFOCUS", L"KILLFOCUS"};
+    std::wstring Text = std::wstring(Names[Info->Event]) + L" " + std::to_wstring(Info->EditorID);
+    if (Info->Event == EE_SAVE) {
+        const auto* Save = static_cast<const EditorSaveFile*>(Info->Param);
+        wchar_t Name[MAX_PATH] = L"";
+        host::EditorControl(Info->EditorID, ECTL_GETFILENAME, MAX_PATH, Name);
+        Text += L" " + std::wstring(Save->FileName) + L" (" + Name + L") " +
+                Widen(toolsupport::ReadFileBytes(Save->FileName)) + L"|" + Save->FileEOL;
+    }
+    GEvents.push_back(Text);
+    return 0;
+}
+
+} // namespace
+
+// Measured in the real host (docs/far-editor-events.md): focus before
+// reading, EE_SAVE before the bytes are written, the focus before closing.
+TEST(SimulatedEditorWindows, EditorEventsComeInTheHostsOrder)
+{
+    TScratchDir Dir;
+    const std::wstring A = Dir / L"a.c", B = Dir / L"b.c";
+    Write(A, "old\r\n");
+    TFarHost Host;
+    TPluginExports Exports;
+    Exports.GetGlobalInfoW = &EventsGlobalInfo;
+    Exports.ProcessEditorEventW = &EventsEditorEvent;
+    ASSERT_TRUE(Host.LoadStatic(Exports, L"events.dll"));
+    GEvents.clear();
+    ASSERT_EQ(OpenEditor(A), EEC_MODIFIED);
+    TEditor& Editor = Host.Editors().Current();
+    Host.Editors().Open(B, L"b");
+    Host.Editors().SetCurrent(Editor.Id);
+    Editor.SetText(L"new\r\n");
+    ASSERT_TRUE(Host.Editors().Save(Editor.Id));
+    ASSERT_TRUE(Host.Editors().Save(Editor.Id, Dir / L"c.c"));
+    Host.Editors().Close(Editor.Id);
+    EXPECT_THAT(GEvents, ElementsAre(L"GOTFOCUS 0", L"READ 0", L"KILLFOCUS 0", L"GOTFOCUS 1", L"READ 1", L"KILLFOCUS 1",
+                                     L"GOTFOCUS 0", L"SAVE 0 " + A + L" (" + A + L") old\r\n|\r\n", L"REDRAW 0",
+                                     L"SAVE 0 " + Dir / L"c.c" + L" (" + A + L") |\r\n", L"REDRAW 0", L"KILLFOCUS 0",
+                                     L"CLOSE 0", L"GOTFOCUS 1"));
+    EXPECT_EQ(toolsupport::ReadFileBytes(A), "new\r\n");
+    EXPECT_EQ(toolsupport::ReadFileBytes(Dir / L"c.c"), "new\r\n");
+    EXPECT_EQ(Host.Editors().Find(1)->FileName, B);
+    EXPECT_THAT(Host.Errors(), IsEmpty());
+    EXPECT_TRUE(Host.Unload());
+}

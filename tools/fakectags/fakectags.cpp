@@ -11,7 +11,10 @@
 // --fields=+KZ -f FILE [FOLDER], or Exuberant's -R --format=2 --sort=yes
 // --excmd=pattern --fields=+nK -f FILE [FOLDER]), it tags the .c, .h, .cpp
 // and .py files below FOLDER or its current folder into FILE, sorted, as
-// that ctags writes a tags file.
+// that ctags writes a tags file. Asked for the same lines of a few files on
+// standard output (--format=2 --sort=no --excmd=combine --fields=+KZ -f -
+// FILE..., or Exuberant's --excmd=pattern --fields=+nK), it writes them in
+// the order of the files, each file named as given.
 //
 // With FAKECTAGS_SCRIPT naming a script file, it runs the script instead, one
 // directive a line, in order:
@@ -332,6 +335,46 @@ std::wstring TagsFileArgument(int Argc, wchar_t** Argv)
     return std::wstring();
 }
 
+// One line of a project's tags file, as the flavour writes it.
+std::string ProjectLine(const TTag& Tag, const std::string& Shown, bool Old)
+{
+    std::string Line = Tag.Name + "\t" + Shown + "\t";
+    if (Old)
+        Line += PatternOf(Tag.Text) + ";\"\t" + Tag.Kind + "\tline:" + std::to_string(Tag.Line);
+    else
+        Line += std::to_string(Tag.Line) + ";" + PatternOf(Tag.Text) + ";\"\t" + Tag.Kind;
+    return Line + (Tag.Scope.empty() ? "" : "\t" + Tag.Scope) + "\n";
+}
+
+// The lines of a few files of a project, on standard output.
+int RunFiles(int Argc, wchar_t** Argv, TOutput& Out, TOutput& Err)
+{
+    static const std::vector<std::wstring> Universal = {L"--format=2",   L"--sort=no", L"--excmd=combine",
+                                                        L"--fields=+KZ", L"-f",        L"-"};
+    static const std::vector<std::wstring> Older = {L"--format=2",   L"--sort=no", L"--excmd=pattern",
+                                                    L"--fields=+nK", L"-f",        L"-"};
+    const bool Old = Exuberant();
+    const std::vector<std::wstring>& Expected = Old ? Older : Universal;
+    const int Fixed = static_cast<int>(Expected.size()) + 1;
+    bool Matches = Argc > Fixed;
+    for (size_t I = 0; Matches && I < Expected.size(); ++I)
+        Matches = Argv[I + 1] == Expected[I];
+    if (!Matches) {
+        Err.Write("ctags: unexpected options: " + Narrow(::GetCommandLineW()) + "\n");
+        return 1;
+    }
+    for (int I = Fixed; I < Argc; ++I) {
+        std::string Text;
+        if (!ReadText(Argv[I], Text)) {
+            Err.Write("ctags: cannot open input file \"" + Narrow(Argv[I]) + "\"\n");
+            return 1;
+        }
+        for (const TTag& Tag : TagText(Text))
+            Out.Write(ProjectLine(Tag, Narrow(Argv[I]), Old));
+    }
+    return 0;
+}
+
 // A project's tags file, as the flavour writes one with these options.
 int RunRecursive(int Argc, wchar_t** Argv, TOutput& Err)
 {
@@ -358,14 +401,8 @@ int RunRecursive(int Argc, wchar_t** Argv, TOutput& Err)
         std::string Text;
         if (!ReadText(Path, Text))
             continue;
-        for (const TTag& Tag : TagText(Text)) {
-            std::string Line = Tag.Name + "\t" + Shown + "\t";
-            if (Old)
-                Line += PatternOf(Tag.Text) + ";\"\t" + Tag.Kind + "\tline:" + std::to_string(Tag.Line);
-            else
-                Line += std::to_string(Tag.Line) + ";" + PatternOf(Tag.Text) + ";\"\t" + Tag.Kind;
-            Lines.push_back(Line + (Tag.Scope.empty() ? "" : "\t" + Tag.Scope) + "\n");
-        }
+        for (const TTag& Tag : TagText(Text))
+            Lines.push_back(ProjectLine(Tag, Shown, Old));
     }
     std::sort(Lines.begin(), Lines.end());
     std::string Bytes = "!_TAG_FILE_FORMAT\t2\t/extended format/\n!_TAG_FILE_SORTED\t1\t/0=unsorted, 1=sorted/\n";
@@ -383,6 +420,8 @@ int RunAsCtags(int Argc, wchar_t** Argv, TOutput& Out, TOutput& Err)
 {
     if (Argc > 1 && std::wcscmp(Argv[1], L"-R") == 0)
         return RunRecursive(Argc, Argv, Err);
+    if (Argc > 1 && std::wcscmp(Argv[1], L"--format=2") == 0)
+        return RunFiles(Argc, Argv, Out, Err);
     static const std::vector<std::wstring> Universal = {L"-f", L"-",          L"--sort=no", L"--fields=KsZ",
                                                         L"-n", L"--format=2", L"-G"};
     static const std::vector<std::wstring> Older = {L"-f", L"-", L"--sort=no", L"--fields=Ks", L"-n", L"--format=2"};
