@@ -67,6 +67,23 @@ int CompareScopes(std::wstring_view A, std::wstring_view B)
     return CompareTextLocale(A, B);
 }
 
+// CompareScopes, by the table's weights where it covers both: members of
+// the same name in many classes ("size", "name") would otherwise take a
+// system call for each comparison.
+int CompareScopesBy(const TLocaleOrder& Table, std::wstring_view A, std::wstring_view B)
+{
+    if (A == B || A.empty() || B.empty() || !Table.Covers(A) || !Table.Covers(B))
+        return CompareScopes(A, B);
+    const size_t Common = std::min(A.size(), B.size());
+    for (size_t C = 0; C < Common; ++C) {
+        const std::uint8_t WeightA = Table.Weight(A[C]);
+        const std::uint8_t WeightB = Table.Weight(B[C]);
+        if (WeightA != WeightB)
+            return WeightA < WeightB ? -1 : 1;
+    }
+    return A.size() == B.size() ? 0 : (A.size() < B.size() ? -1 : 1);
+}
+
 // The steps of TCtags::SortTagRefs.
 
 using TTagRefs = std::vector<TCtags::TTagRef>;
@@ -123,7 +140,7 @@ void SortFast(std::vector<TFastRef>& Fast, const TTagRefs& Refs, const TLocaleOr
             if (NameA.size() != NameB.size())
                 return NameA.size() < NameB.size();
         }
-        if (const int Scopes = CompareScopes(Refs[A.Index].Scope, Refs[B.Index].Scope))
+        if (const int Scopes = CompareScopesBy(Table, Refs[A.Index].Scope, Refs[B.Index].Scope))
             return Scopes < 0;
         if (A.Line != B.Line)
             return A.Line < B.Line;
@@ -386,10 +403,11 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
         throw ECtagsError_ExecutionFailed(static_cast<std::int32_t>(ExitCode), ErrorText(Errors.Bytes()));
     try {
         Parser.Feed(Output.Bytes(), true);
-        if (Parser.Whole())
-            TakeRefs(Parser.Refs());
-        else
+        if (Parser.Whole()) {
+            FItems = Parser.SortedItems();
+        } else {
             LoadFromOutput(Output.Bytes());
+        }
     } catch (const EStringError& E) {
         throw ECtagsError(E.Message());
     }
@@ -414,15 +432,31 @@ void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
         !TryDecodeUtf8(Piece, Text)) {
         FWhole = false;
         FRefs.clear();
+        FItems.clear();
         FTexts.clear();
         return;
     }
     FDone = End;
     std::vector<TTagRef> Refs = ParseTagLines(FTexts.emplace_back(std::move(Text)), FFlavour);
+    // The items too, while ctags still runs: their copies of the names are
+    // most of what is left to do after it.
+    FItems.reserve(FItems.size() + Refs.size());
+    for (const TTagRef& Ref : Refs)
+        FItems.emplace_back(std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line, std::wstring(Ref.Scope));
     if (FRefs.empty())
         FRefs = std::move(Refs);
     else
         FRefs.insert(FRefs.end(), Refs.begin(), Refs.end());
+}
+
+std::vector<TCtagsItem> TCtags::TOutputParser::SortedItems()
+{
+    std::vector<TCtagsItem> Sorted;
+    Sorted.reserve(FItems.size());
+    for (const std::uint32_t I : SortOrder(FRefs))
+        Sorted.push_back(std::move(FItems[I]));
+    FItems.clear();
+    return Sorted;
 }
 
 void TCtags::LoadFromOutput(std::string_view Bytes)
@@ -448,6 +482,15 @@ void TCtags::TakeRefs(std::vector<TTagRef>&& Refs)
 
 void TCtags::SortTagRefs(std::vector<TTagRef>& Refs)
 {
+    std::vector<TTagRef> Result;
+    Result.reserve(Refs.size());
+    for (const std::uint32_t I : SortOrder(Refs))
+        Result.push_back(Refs[I]);
+    Refs = std::move(Result);
+}
+
+std::vector<std::uint32_t> TCtags::SortOrder(const std::vector<TTagRef>& Refs)
+{
     // A system call per name made the sort the most expensive step of a
     // load. Names the locale orders by one weight per character (nearly all
     // identifiers) are sorted by the table of those weights; the rest by
@@ -462,9 +505,5 @@ void TCtags::SortTagRefs(std::vector<TTagRef>& Refs)
     std::vector<std::uint32_t> Slow;
     SplitByTable(Refs, *Order, Fast, Slow);
     SortFast(Fast, Refs, *Order);
-    std::vector<TTagRef> Result;
-    Result.reserve(Refs.size());
-    for (const std::uint32_t I : MergeSlow(Refs, Fast, Slow))
-        Result.push_back(Refs[I]);
-    Refs = std::move(Result);
+    return MergeSlow(Refs, Fast, Slow);
 }

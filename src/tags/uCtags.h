@@ -208,6 +208,8 @@ public:
     // Refs in the order of ItemLess; refs it does not tell apart keep their
     // order.
     static void SortTagRefs(std::vector<TTagRef>& Refs);
+    // The positions of Refs in that order.
+    static std::vector<std::uint32_t> SortOrder(const std::vector<TTagRef>& Refs);
 
     // ctags' output parsed a piece at a time as it grows, with the result
     // LoadFromOutput would get from the whole: the whole lines each Feed
@@ -220,8 +222,8 @@ public:
         // Bytes is all the output so far; what Feed saw before is its start.
         void Feed(std::string_view Bytes, bool Final);
         bool Whole() const noexcept { return FWhole; }
-        // Into the texts the parser keeps, in the output's order.
-        std::vector<TTagRef>&& Refs() noexcept { return std::move(FRefs); }
+        // The tags as items, made as they came, in the order of ItemLess.
+        std::vector<TCtagsItem> SortedItems();
 
     private:
         TCtagsFlavour FFlavour;
@@ -229,7 +231,9 @@ public:
         size_t FDone = 0;
         // Each piece's decoded text, never moved: the refs point into them.
         std::deque<std::wstring> FTexts;
+        // The tags in the output's order, as refs to sort by and as items.
         std::vector<TTagRef> FRefs;
+        std::vector<TCtagsItem> FItems;
     };
     // How often the output is taken while ctags runs, in milliseconds.
     static constexpr DWORD OutputDrainInterval = 15;

@@ -588,13 +588,11 @@ TEST(CtagsOutputParser, PiecesGiveWhatTheWholeGives)
         ASSERT_EQ(Parser.Whole(), Plain) << ::testing::PrintToString(Bytes);
         if (!Plain)
             continue;
-        std::vector<TCtags::TTagRef> Refs = Parser.Refs();
-        TCtags::SortTagRefs(Refs);
-        ASSERT_EQ(static_cast<int>(Refs.size()), Whole.Count()) << ::testing::PrintToString(Bytes);
-        for (size_t I = 0; I < Refs.size(); ++I) {
+        const std::vector<TCtagsItem> Parsed = Parser.SortedItems();
+        ASSERT_EQ(static_cast<int>(Parsed.size()), Whole.Count()) << ::testing::PrintToString(Bytes);
+        for (size_t I = 0; I < Parsed.size(); ++I) {
             const TCtagsItem& Item = *Whole[static_cast<int>(I)];
-            ASSERT_EQ(TExpected({std::wstring(Refs[I].Name), std::wstring(Refs[I].Kind), Refs[I].Line,
-                                 std::wstring(Refs[I].Scope)}),
+            ASSERT_EQ(TExpected({Parsed[I].Name, Parsed[I].Kind, Parsed[I].Line, Parsed[I].Scope}),
                       TExpected({Item.Name, Item.Kind, Item.Line, Item.Scope}))
                 << I << " " << ::testing::PrintToString(Bytes);
         }
