@@ -440,20 +440,11 @@ int RunAsCtags(int Argc, wchar_t** Argv, TOutput& Out, TOutput& Err)
         }
     }
     const std::wstring File = Argv[Argc - 1];
-    HANDLE H = ::CreateFileW(File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (H == INVALID_HANDLE_VALUE) {
+    std::string Text;
+    if (!ReadText(File, Text)) {
         Err.Write("ctags: cannot open source file \"" + Narrow(File) + "\"\n");
         return 1;
     }
-    std::string Text;
-    char Buffer[65536];
-    DWORD Done = 0;
-    while (::ReadFile(H, Buffer, sizeof(Buffer), &Done, nullptr) && Done > 0)
-        Text.append(Buffer, Done);
-    ::CloseHandle(H);
-    if (Text.rfind("\xEF\xBB\xBF", 0) == 0)
-        Text.erase(0, 3);
     TagSource(Text, Narrow(File), Out);
     return 0;
 }
