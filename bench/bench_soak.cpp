@@ -111,6 +111,9 @@ int Run()
     const auto Command = [&](int I) {
         ::SetEnvironmentVariableW(L"FAKECTAGS_SCRIPT", nullptr);
         Editor.Unsaved = I % 2 == 0;
+        // A text of its own each time, so that every command runs ctags: the
+        // same text again would take the tags of its last run.
+        Editor.Lines.back().Text = L"/* command " + std::to_wstring(I) + L" */";
         switch (I % 13) {
         case 0:
         case 1:
