@@ -618,7 +618,11 @@ TEST_F(FunctionListDllTest, TheBestMatchIsCurrentAndFuzzyAndMatchOrderWhenChosen
 // page) or the ctags program runs ctags anew.
 TEST_F(FunctionListDllTest, AnUnchangedTextIsNotReadByCtagsAgain)
 {
-    Load();
+    // A copy of its own: other tests running meanwhile make other ctags of
+    // the shared fakectags (see TScript).
+    const std::wstring Ctags = Dir / L"ctags.exe";
+    ASSERT_TRUE(::CopyFileW(FakeCtags().c_str(), Ctags.c_str(), FALSE));
+    Load(Ctags);
     const std::wstring Ran = Dir / L"ran.c";
     const TScript Steer(Dir, "keep " + WideToUtf8(Ran) + "\nctags\n");
     TEditor& Editor = OpenSource(L"main.c", TaggedSource);
@@ -640,7 +644,7 @@ TEST_F(FunctionListDllTest, AnUnchangedTextIsNotReadByCtagsAgain)
         {"a reload from disk", [](TEditor& E) { E.SetText(L"int reloaded(void)\n{\n}\n"); }, true, L"reloaded"},
         {"another code page", [](TEditor& E) { E.SetText(L"int caf\u00C3\u00A9(void)\n{\n}\n"); }, true,
          L"caf\u00C3\u00A9"},
-        {"another ctags", [](TEditor&) { TScript::Renew(FakeCtags()); }, true, L"caf\u00C3\u00A9"},
+        {"another ctags", [&](TEditor&) { TScript::Renew(Ctags); }, true, L"caf\u00C3\u00A9"},
     };
     for (const auto& Case : Cases) {
         ::DeleteFileW(Ran.c_str());
