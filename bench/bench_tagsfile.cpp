@@ -356,12 +356,19 @@ void BenchProjectList(const std::wstring& Path, double Read)
                 static_cast<double>(Index->MemoryBytes()) / 1e6, static_cast<double>(Tags.Size()) / 1e6);
 }
 
-void BenchSorted(const std::wstring& Path, const char* Title)
+// The baseline of a tags file's figures, printed with its title.
+double ReadAndSay(const std::wstring& Path, const char* Title)
 {
     std::uint64_t Bytes = 0;
     const double Read = MedianRead(Path, Bytes);
     std::printf("%s: %llu bytes; one plain read of the whole file %.1f ms (median of 3)\n", Title,
                 static_cast<unsigned long long>(Bytes), Read * 1e3);
+    return Read;
+}
+
+void BenchSorted(const std::wstring& Path, const char* Title)
+{
+    const double Read = ReadAndSay(Path, Title);
     std::vector<std::wstring> Names;
     {
         const TTagsFile Probe(Path);
@@ -385,10 +392,7 @@ void BenchSorted(const std::wstring& Path, const char* Title)
 
 void BenchUnsorted(const std::wstring& Path, const char* Title)
 {
-    std::uint64_t Bytes = 0;
-    const double Read = MedianRead(Path, Bytes);
-    std::printf("%s: %llu bytes; one plain read of the whole file %.1f ms (median of 3)\n", Title,
-                static_cast<unsigned long long>(Bytes), Read * 1e3);
+    const double Read = ReadAndSay(Path, Title);
     std::vector<std::wstring> Names;
     {
         const TTagsFile Probe(Path);

@@ -6,17 +6,9 @@
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using namespace dlltest;
+using tagstest::TagsText;
 
 namespace {
-
-// Tags file text with | for each TAB and Break for each line end.
-std::string TagsText(std::string_view Lines, const char* Break = "\n")
-{
-    std::string Text;
-    for (const char C : Lines)
-        Text += C == '|' ? std::string("\t") : C == '\n' ? std::string(Break) : std::string(1, C);
-    return Text;
-}
 
 // Two files of a project: shapes.c defines area (and a second area in a
 // struct's scope), main.c calls it.

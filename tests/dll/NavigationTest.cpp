@@ -581,17 +581,8 @@ TEST_F(NavigationTest, AFileNamedLikeADeviceStillGetsItsTags)
 // next start removes it, and only it.
 TEST_F(NavigationTest, TheNextStartRemovesWhatAKilledFarLeftBehind)
 {
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    PROCESS_INFORMATION Info{};
-    std::wstring Line = L"cmd /c exit";
-    ASSERT_TRUE(::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                 &Startup, &Info));
-    ::WaitForSingleObject(Info.hProcess, INFINITE);
-    ::CloseHandle(Info.hThread);
-    ::CloseHandle(Info.hProcess);
     wchar_t Name[48];
-    std::swprintf(Name, 48, L"ctagstemp-%lx-0", Info.dwProcessId);
+    std::swprintf(Name, 48, L"ctagstemp-%lx-0", tagstest::EndedProcessId());
     ::CreateDirectoryW((TempDir + L"\\" + Name).c_str(), nullptr);
     tagstest::WriteFileBytes(TempDir + L"\\" + Name + L"\\main.c", "unsaved text");
     Load();

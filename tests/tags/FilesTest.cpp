@@ -195,16 +195,7 @@ TEST_F(TempFilesTest, PrivateFoldersAreTheUsersAloneAndLeftoversOfDeadProcessesG
     EXPECT_TRUE(DeleteTempFile(Folder));
 
     // A process that has ended: its id is free until reused.
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    PROCESS_INFORMATION Info{};
-    std::wstring Line = L"cmd /c exit";
-    ASSERT_TRUE(::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                 &Startup, &Info));
-    ::WaitForSingleObject(Info.hProcess, INFINITE);
-    const DWORD Dead = Info.dwProcessId;
-    ::CloseHandle(Info.hThread);
-    ::CloseHandle(Info.hProcess);
+    const DWORD Dead = EndedProcessId();
     const auto Name = [](DWORD Process, const wchar_t* Rest) {
         wchar_t Text[64];
         std::swprintf(Text, 64, L"ctagstemp-%lx-%ls", Process, Rest);

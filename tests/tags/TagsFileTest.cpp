@@ -16,15 +16,6 @@ using namespace tagstest;
 
 namespace {
 
-// Tags file text with | for each TAB and Break for each line end.
-std::string TagsText(std::string_view Lines, const char* Break = "\n")
-{
-    std::string Text;
-    for (const char C : Lines)
-        Text += C == '|' ? std::string("\t") : C == '\n' ? std::string(Break) : std::string(1, C);
-    return Text;
-}
-
 // An entry in one line: name|file (relative to Folder where it lies in
 // it)|line|pattern (^ and $ where anchored, - when none)|kind|scope.
 std::wstring Shown(const TTagsFileEntry& Entry, const std::wstring& Folder)

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace tagstest {
 
@@ -90,6 +91,33 @@ private:
     std::wstring FPath;
     std::unique_ptr<TEnvOverride> FEnv;
 };
+
+// Tags file text with | for each TAB and Break for each line end.
+inline std::string TagsText(std::string_view Lines, const char* Break = "\n")
+{
+    std::string Text;
+    for (const char C : Lines)
+        Text += C == '|' ? std::string("\t") : C == '\n' ? std::string(Break) : std::string(1, C);
+    return Text;
+}
+
+// The id of a process that has just ended: free until the system reuses it.
+inline DWORD EndedProcessId()
+{
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    PROCESS_INFORMATION Info{};
+    std::wstring Line = L"cmd /c exit";
+    if (!::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &Startup,
+                          &Info)) {
+        ADD_FAILURE() << "cannot start a process";
+        return 0;
+    }
+    ::WaitForSingleObject(Info.hProcess, INFINITE);
+    ::CloseHandle(Info.hThread);
+    ::CloseHandle(Info.hProcess);
+    return Info.dwProcessId;
+}
 
 // Runs fakectags with the string-list form, the way TCtags does.
 inline bool RunFake(TStrings* Output, TStrings* Errors, std::uint32_t& ExitCode, const TStrings* Input = nullptr,
