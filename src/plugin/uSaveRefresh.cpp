@@ -5,6 +5,7 @@
 #include "bridge/uFarModule.h"
 #include "plugin/uEditorTasks.h"
 #include "plugin/uMessages.h"
+#include "tags/uProjectIndex.h"
 #include "tags/uTagsFile.h"
 #include "tags/uTagsRefresh.h"
 
@@ -132,6 +133,15 @@ void TSaveRefresher::Work()
         } catch (...) {
             // A failure of any kind leaves the tags file as it was, and
             // the editor is not the place to say so.
+        }
+        // The project list's index of the file, made again here rather
+        // than when the list is next opened, where it would take seconds.
+        if (Outcome == TTagsRefresh::TOutcome::Refreshed) {
+            try {
+                TProjectIndex::Renew(TagsPath, &FStop);
+            } catch (...) {
+                // Stopped, or out of memory: the next list reads the file.
+            }
         }
         if (Outcome == TTagsRefresh::TOutcome::Foreign) {
             const std::lock_guard Guard(FLock);

@@ -2,10 +2,12 @@
 
 #include "base/Handle.h"
 #include "base/uStrings.h"
+#include "base/uSystem.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -80,7 +82,8 @@ private:
 
 } // namespace
 
-void TProjectIndex::ReadPart(const TTagsFile& File, std::uint64_t Begin, std::uint64_t End, TPart& Part)
+void TProjectIndex::ReadPart(const TTagsFile& File, std::uint64_t Begin, std::uint64_t End, TPart& Part,
+                             const std::atomic<bool>* Stop)
 {
     // About 15 bytes of name and 140 of line per tag: room for that many.
     const size_t Guess = static_cast<size_t>((End - Begin) / 140 + 16);
@@ -93,6 +96,8 @@ void TProjectIndex::ReadPart(const TTagsFile& File, std::uint64_t Begin, std::ui
     size_t Held = 0; // bytes of an unfinished line kept at the buffer's start
     std::uint64_t Pos = Begin;
     while (Pos + Held < End) {
+        if (Stop && *Stop)
+            Abort();
         if (Held == Buffer.size())
             Buffer.resize(Buffer.size() * 2); // a line longer than the buffer
         const size_t Got = Reader.Read(
@@ -158,7 +163,294 @@ TCache& Cache()
     return Instance;
 }
 
+void Keep(const TTagsFile& File, std::shared_ptr<const TProjectIndex> Index)
+{
+    TCache& Kept = Cache();
+    const std::lock_guard Guard(Kept.Lock);
+    // One at a time: a project's index can take hundreds of megabytes.
+    Kept.Index = std::move(Index);
+    Kept.Path = File.Path();
+    Kept.Size = File.Size();
+    Kept.Written = File.LastWrite();
+}
+
+// The saved indexes: a header, the tags file's full path upper-cased, then
+// each part's offsets, name starts, file numbers and names, each array at
+// a multiple of 8 bytes. Written and read by this build only (x64, little
+// endian); another version of it is not read.
+constexpr char SavedMagic[8] = {'L', 'S', 'P', 'I', 'D', 'X', '0', '1'};
+// Indexes saved at once, of all projects: the oldest beyond go.
+constexpr size_t SavedIndexes = 6;
+
+struct TSavedHeader {
+    char Magic[8];
+    std::uint64_t TagsSize;
+    std::uint64_t TagsTime;
+    std::uint64_t PathChars;
+    std::uint64_t Count[2];
+    std::uint64_t NameBytes[2];
+    std::uint64_t Size; // of the whole saved index
+};
+
+std::uint64_t Aligned(std::uint64_t Bytes) noexcept
+{
+    return (Bytes + 7) & ~std::uint64_t(7);
+}
+
+std::uint64_t TimeValue(const FILETIME& Time) noexcept
+{
+    return std::uint64_t(Time.dwHighDateTime) << 32 | Time.dwLowDateTime;
+}
+
+// Where each array of the saved index starts, from the header's counts; 0
+// for the whole when they cannot be those of a sound index.
+struct TSavedLayout {
+    std::uint64_t Path = 0;
+    std::uint64_t Offsets[2] = {}, NameStarts[2] = {}, Files[2] = {}, Names[2] = {};
+    std::uint64_t Size = 0;
+
+    explicit TSavedLayout(const TSavedHeader& Header) noexcept
+    {
+        constexpr std::uint64_t Bound = std::uint64_t(1) << 40;
+        std::uint64_t At = sizeof(TSavedHeader);
+        if (Header.PathChars > 32768)
+            return;
+        Path = At;
+        At = Aligned(At + Header.PathChars * 2);
+        for (int I = 0; I < 2; ++I) {
+            if (Header.Count[I] >= Bound || Header.NameBytes[I] > UINT32_MAX)
+                return;
+            Offsets[I] = At;
+            NameStarts[I] = At += Header.Count[I] * 8;
+            Files[I] = At += (Header.Count[I] + 1) * 4;
+            At = Aligned(At + Header.Count[I] * 4);
+            Names[I] = At;
+            At = Aligned(At + Header.NameBytes[I]);
+        }
+        Size = At;
+    }
+};
+
+std::uint64_t PathHash(const std::wstring& UpperPath) noexcept
+{
+    std::uint64_t Hash = 14695981039346656037ull;
+    for (const wchar_t C : UpperPath)
+        Hash = (Hash ^ static_cast<std::uint16_t>(C)) * 1099511628211ull;
+    return Hash;
+}
+
+std::wstring Hex(std::uint64_t Value)
+{
+    wchar_t Text[17];
+    std::swprintf(Text, 17, L"%016llx", static_cast<unsigned long long>(Value));
+    return Text;
+}
+
+// The saved index of the file as it is: the path's hash, then its size and
+// time, so that a newer one never has to replace an older one still mapped.
+std::wstring SavedPrefix(const std::wstring& Folder, const std::wstring& TagsPath)
+{
+    return Folder + L"\\" + Hex(PathHash(UpperCaseText(TagsPath))) + L"-";
+}
+
+std::wstring SavedName(const std::wstring& Folder, const TTagsFile& File)
+{
+    return SavedPrefix(Folder, File.Path()) + Hex(File.Size()) + L"-" + Hex(TimeValue(File.LastWrite())) +
+           L".index";
+}
+
+std::mutex GStoreLock;
+std::wstring GStoreFolder;
+bool GStoreFolderSet = false;
+
+bool WriteAll(HANDLE File, const void* Bytes, std::uint64_t Length) noexcept
+{
+    static const char Zeros[8] = {};
+    const char* At = Length ? static_cast<const char*>(Bytes) : Zeros;
+    while (Length > 0) {
+        const auto Piece = static_cast<DWORD>(std::min<std::uint64_t>(Length, 64u << 20));
+        DWORD Done = 0;
+        if (!::WriteFile(File, At, Piece, &Done, nullptr) || Done != Piece)
+            return false;
+        At += Piece;
+        Length -= Piece;
+    }
+    return true;
+}
+
+bool WritePadding(HANDLE File, std::uint64_t Written) noexcept
+{
+    static const char Zeros[8] = {};
+    return Aligned(Written) == Written || WriteAll(File, Zeros, Aligned(Written) - Written);
+}
+
+// Older indexes of the same tags file go, then the oldest of all beyond
+// the bound, and what a process that died while saving left. One that is
+// mapped or being written stays: its deletion fails, and a later save
+// tries again.
+void Prune(const std::wstring& Folder, const std::wstring& Prefix, const std::wstring& Current) noexcept
+{
+    try {
+        struct TEntry {
+            std::wstring Path;
+            std::uint64_t Time;
+        };
+        std::vector<TEntry> Others;
+        WIN32_FIND_DATAW Data;
+        const TFindHandle Find(::FindFirstFileW((Folder + L"\\*").c_str(), &Data));
+        if (!Find)
+            return;
+        do {
+            if (Data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            const std::wstring Path = Folder + L"\\" + Data.cFileName;
+            const std::wstring Ext = ExtractFileExt(Path);
+            if (Ext == L".tmp" || (Ext == L".index" && Path != Current && Path.compare(0, Prefix.size(), Prefix) == 0))
+                ::DeleteFileW(Path.c_str());
+            else if (Ext == L".index" && Path != Current)
+                Others.push_back({Path, TimeValue(Data.ftLastWriteTime)});
+        } while (::FindNextFileW(Find.get(), &Data));
+        std::sort(Others.begin(), Others.end(), [](const TEntry& A, const TEntry& B) { return A.Time > B.Time; });
+        for (size_t I = SavedIndexes - 1; I < Others.size(); ++I)
+            ::DeleteFileW(Others[I].Path.c_str());
+    } catch (...) {
+        // Left for the next save.
+    }
+}
+
 } // namespace
+
+std::wstring TProjectIndex::StoreFolder()
+{
+    const std::lock_guard Guard(GStoreLock);
+    if (GStoreFolderSet)
+        return GStoreFolder;
+    wchar_t Buffer[MAX_PATH + 1];
+    const DWORD Length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", Buffer, MAX_PATH + 1);
+    if (Length == 0 || Length > MAX_PATH || !IsAbsolutePath(Buffer))
+        return std::wstring();
+    return std::wstring(Buffer) + L"\\Lodestar\\Project indexes";
+}
+
+void TProjectIndex::SetStoreFolder(const std::wstring& Folder)
+{
+    const std::lock_guard Guard(GStoreLock);
+    GStoreFolder = Folder;
+    GStoreFolderSet = true;
+}
+
+bool TProjectIndex::Save(const TTagsFile& File) const noexcept
+{
+    std::wstring Temp;
+    try {
+        const std::wstring Folder = StoreFolder();
+        if (Folder.empty())
+            return false;
+        ::CreateDirectoryW(ExtractFileDir(Folder).c_str(), nullptr);
+        ::CreateDirectoryW(Folder.c_str(), nullptr);
+        const std::wstring Name = SavedName(Folder, File);
+        const std::wstring Path = UpperCaseText(File.Path());
+        TSavedHeader Header{};
+        std::memcpy(Header.Magic, SavedMagic, sizeof(SavedMagic));
+        Header.TagsSize = File.Size();
+        Header.TagsTime = TimeValue(File.LastWrite());
+        Header.PathChars = Path.size();
+        for (int I = 0; I < 2; ++I) {
+            Header.Count[I] = FViews[I].Count;
+            Header.NameBytes[I] = FViews[I].NameStarts[FViews[I].Count];
+        }
+        Header.Size = TSavedLayout(Header).Size;
+        if (Header.Size == 0)
+            return false;
+        // Written under a name of its own, then given its name in one step:
+        // a reader sees the whole of it or nothing.
+        Temp = Name + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+        {
+            TFileHandle Out(::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            if (!Out)
+                return false;
+            bool Done = WriteAll(Out.get(), &Header, sizeof(Header)) &&
+                        WriteAll(Out.get(), Path.data(), Path.size() * 2) &&
+                        WritePadding(Out.get(), sizeof(Header) + Path.size() * 2);
+            for (int I = 0; I < 2 && Done; ++I) {
+                const TView& View = FViews[I];
+                const std::uint64_t Names = Header.NameBytes[I];
+                Done = WriteAll(Out.get(), View.Offsets, View.Count * 8) &&
+                       WriteAll(Out.get(), View.NameStarts, (View.Count + 1) * 4) &&
+                       WriteAll(Out.get(), View.Files, View.Count * 4) &&
+                       WritePadding(Out.get(), (View.Count + 1) * 4 + View.Count * 4) &&
+                       WriteAll(Out.get(), View.Names, Names) && WritePadding(Out.get(), Names);
+            }
+            if (!Done) {
+                Out.reset();
+                ::DeleteFileW(Temp.c_str());
+                return false;
+            }
+        }
+        if (!::MoveFileExW(Temp.c_str(), Name.c_str(), 0)) {
+            // Saved already, by another process, or not at all.
+            ::DeleteFileW(Temp.c_str());
+            if (!FileExists(Name))
+                return false;
+        }
+        Prune(Folder, SavedPrefix(Folder, File.Path()), Name);
+        return true;
+    } catch (...) {
+        if (!Temp.empty())
+            ::DeleteFileW(Temp.c_str());
+        return false;
+    }
+}
+
+bool TProjectIndex::MapSaved(const TTagsFile& File, const std::wstring& Path)
+{
+    if (!FStore.Open(Path))
+        return false;
+    const std::string_view Bytes = FStore.Bytes();
+    TSavedHeader Header;
+    if (Bytes.size() < sizeof(Header))
+        return false;
+    std::memcpy(&Header, Bytes.data(), sizeof(Header));
+    const TSavedLayout Layout(Header);
+    const std::wstring Wanted = UpperCaseText(File.Path());
+    if (std::memcmp(Header.Magic, SavedMagic, sizeof(SavedMagic)) != 0 || Header.TagsSize != File.Size() ||
+        Header.TagsTime != TimeValue(File.LastWrite()) || Layout.Size == 0 || Header.Size != Layout.Size ||
+        Bytes.size() != Layout.Size || Header.PathChars != Wanted.size() ||
+        std::memcmp(Bytes.data() + Layout.Path, Wanted.data(), Wanted.size() * 2) != 0)
+        return false;
+    // The name starts checked once, so that no search reads past the
+    // names whatever the disk holds; an offset beyond the tags file reads
+    // as an empty line.
+    for (int I = 0; I < 2; ++I) {
+        TView& View = FViews[I];
+        View.Count = static_cast<size_t>(Header.Count[I]);
+        View.Offsets = reinterpret_cast<const std::uint64_t*>(Bytes.data() + Layout.Offsets[I]);
+        View.NameStarts = reinterpret_cast<const std::uint32_t*>(Bytes.data() + Layout.NameStarts[I]);
+        View.Files = reinterpret_cast<const std::uint32_t*>(Bytes.data() + Layout.Files[I]);
+        View.Names = Bytes.data() + Layout.Names[I];
+        if (View.NameStarts[0] != 0 || View.NameStarts[View.Count] != Header.NameBytes[I])
+            return false;
+        bool Rising = true;
+        for (size_t J = 0; J < View.Count; ++J)
+            Rising &= View.NameStarts[J] < View.NameStarts[J + 1];
+        if (!Rising)
+            return false;
+    }
+    FSplit = FViews[0].Count;
+    return true;
+}
+
+std::shared_ptr<const TProjectIndex> TProjectIndex::Load(const TTagsFile& File)
+{
+    const std::wstring Folder = StoreFolder();
+    if (Folder.empty())
+        return nullptr;
+    std::shared_ptr<TProjectIndex> Index(new TProjectIndex());
+    if (!Index->MapSaved(File, SavedName(Folder, File)))
+        return nullptr;
+    return Index;
+}
 
 std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File)
 {
@@ -169,17 +461,45 @@ std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File)
             ::CompareFileTime(&Kept.Written, &File.LastWrite()) == 0)
             return Kept.Index;
     }
-    auto Index = std::make_shared<const TProjectIndex>(File);
-    const std::lock_guard Guard(Kept.Lock);
-    // One at a time: a project's index can take hundreds of megabytes.
-    Kept.Index = Index;
-    Kept.Path = File.Path();
-    Kept.Size = File.Size();
-    Kept.Written = File.LastWrite();
+    std::shared_ptr<const TProjectIndex> Index = Load(File);
+    if (!Index) {
+        Index = std::make_shared<const TProjectIndex>(File);
+        Index->Save(File);
+    }
+    Keep(File, Index);
     return Index;
 }
 
-TProjectIndex::TProjectIndex(const TTagsFile& File)
+bool TProjectIndex::Renew(const std::wstring& Path, const std::atomic<bool>* Stop)
+{
+    bool Known = false;
+    {
+        TCache& Kept = Cache();
+        const std::lock_guard Guard(Kept.Lock);
+        Known = Kept.Index && UpperCaseText(Kept.Path) == UpperCaseText(Path);
+    }
+    const std::wstring Folder = StoreFolder();
+    if (!Known && !Folder.empty()) {
+        WIN32_FIND_DATAW Data;
+        Known = TFindHandle(::FindFirstFileW((SavedPrefix(Folder, Path) + L"*.index").c_str(), &Data)).valid();
+    }
+    if (!Known)
+        return false;
+    try {
+        const TTagsFile File(Path);
+        std::shared_ptr<const TProjectIndex> Index = Load(File);
+        if (!Index) {
+            Index = std::make_shared<const TProjectIndex>(File, Stop);
+            Index->Save(File);
+        }
+        Keep(File, Index);
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+TProjectIndex::TProjectIndex(const TTagsFile& File, const std::atomic<bool>* Stop)
 {
     // Two halves on two threads: reading the names is as quick as reading
     // the file, and there are two cores.
@@ -193,7 +513,7 @@ TProjectIndex::TProjectIndex(const TTagsFile& File)
     if (Middle < Bytes.size()) {
         Helper = std::thread([&] {
             try {
-                ReadPart(File, Middle, Bytes.size(), FParts[1]);
+                ReadPart(File, Middle, Bytes.size(), FParts[1], Stop);
             } catch (...) {
                 Failure = std::current_exception();
             }
@@ -203,19 +523,24 @@ TProjectIndex::TProjectIndex(const TTagsFile& File)
         if (Helper.joinable())
             Helper.join();
     });
-    ReadPart(File, Begin, Middle, FParts[0]);
+    ReadPart(File, Begin, Middle, FParts[0], Stop);
     if (Helper.joinable())
         Helper.join();
     if (Failure)
         std::rethrow_exception(Failure);
-    FSplit = FParts[0].Offsets.size();
     if (FParts[1].NameStarts.empty())
         FParts[1].NameStarts.push_back(0);
+    for (int I = 0; I < 2; ++I) {
+        TPart& Part = FParts[I];
+        FViews[I] = {Part.Names.data(), Part.NameStarts.data(), Part.Offsets.data(), Part.Files.data(),
+                     Part.Offsets.size()};
+    }
+    FSplit = FViews[0].Count;
 }
 
 size_t TProjectIndex::MemoryBytes() const noexcept
 {
-    size_t Bytes = FKinds ? FKinds->Of.capacity() * 2 : 0;
+    size_t Bytes = (FKinds ? FKinds->Of.capacity() * 2 : 0) + FStore.Size();
     for (const TPart& Part : FParts)
         Bytes += Part.Names.capacity() + Part.NameStarts.capacity() * 4 + Part.Offsets.capacity() * 8 +
                  Part.Files.capacity() * 4;
@@ -246,10 +571,10 @@ std::uint32_t TProjectIndex::FileNumber(const TTagsFile& File, const std::wstrin
             Wanted.push_back(FileHash(Escaped));
         }
     }
-    for (const TPart& Part : FParts)
-        for (const std::uint32_t Hash : Part.Files)
-            if (std::find(Wanted.begin(), Wanted.end(), Hash) != Wanted.end())
-                return Hash;
+    for (const TView& View : FViews)
+        for (size_t I = 0; I < View.Count; ++I)
+            if (std::find(Wanted.begin(), Wanted.end(), View.Files[I]) != Wanted.end())
+                return View.Files[I];
     return NoFile;
 }
 
@@ -325,11 +650,11 @@ TProjectIndex::TFound TProjectIndex::Find(const TQuery& Query) const
         }
     };
     for (size_t Half = 0; Half < 2; ++Half) {
-        const TPart& Part = FParts[Half];
+        const TView& Part = FViews[Half];
         const size_t Base = Half == 0 ? 0 : FSplit;
-        const size_t Count = Part.Offsets.size();
-        const char* Names = Part.Names.data();
-        const std::uint32_t* Starts = Part.NameStarts.data();
+        const size_t Count = Part.Count;
+        const char* Names = Part.Names;
+        const std::uint32_t* Starts = Part.NameStarts;
         for (size_t I = 0; I < Count; ++I) {
             if (Part.Files[I] == Query.Excluded || (Query.Kinds && (*Query.Kinds)[Base + I] != Query.Kind))
                 continue;

@@ -3,9 +3,17 @@
 // file and its source file, so that a filter change is one pass over the
 // names. It holds no mapping of the tags file (which would keep anyone from
 // replacing it); the entries are read from a TTagsFile opened for the list.
+//
+// Reading a large file's names takes a second or more, most of it the
+// system handing out hundreds of megabytes of fresh memory; so an index is
+// saved once made, and the next process maps the saved one instead, while
+// the tags file's path, size and time stay the same.
 #pragma once
 
+#include "base/uMappedFile.h"
 #include "tags/uTagsFile.h"
+
+#include <atomic>
 
 #include <cstdint>
 #include <memory>
@@ -19,13 +27,32 @@ public:
     // hands it out again while the file's path, size and time stay the same.
     static std::shared_ptr<const TProjectIndex> Of(const TTagsFile& File);
 
-    explicit TProjectIndex(const TTagsFile& File);
+    // Read from the file; Stop, when set, ends the reading with EAbort.
+    explicit TProjectIndex(const TTagsFile& File, const std::atomic<bool>* Stop = nullptr);
 
-    size_t Count() const noexcept { return FSplit + FParts[1].Offsets.size(); }
+    // Where indexes are saved: a folder of the user's local application
+    // data, or for tests one of their own. Empty: none are.
+    static std::wstring StoreFolder();
+    static void SetStoreFolder(const std::wstring& Folder);
+    // The saved index of the file as it is, or null when there is none or
+    // what is saved is not whole and sound.
+    static std::shared_ptr<const TProjectIndex> Load(const TTagsFile& File);
+    // Saves it as the index of File, replacing older ones of the same path;
+    // false when it cannot be, with nothing left behind.
+    bool Save(const TTagsFile& File) const noexcept;
+    // After a change to the tags file at Path: when an index of an earlier
+    // version was kept or saved, one of the file as it is now is made and
+    // saved, so that the next list need not read the file (false when
+    // there was none, or Stop ended it).
+    static bool Renew(const std::wstring& Path, const std::atomic<bool>* Stop);
+
+    size_t Count() const noexcept { return FSplit + FViews[1].Count; }
     // What it holds in memory, about.
     size_t MemoryBytes() const noexcept;
     // Where tag I's line starts in the tags file.
     std::uint64_t Offset(size_t I) const noexcept { return PartOf(I).Offsets[I < FSplit ? I : I - FSplit]; }
+    // Whether it was mapped from a saved index.
+    bool Saved() const noexcept { return FStore.Size() != 0; }
     // Tag I's name upper-cased (ASCII letters; the rest as the file writes
     // them), and its source file's number (a hash of its field).
     std::string_view UpperName(size_t I) const noexcept { return PartOf(I).Name(I < FSplit ? I : I - FSplit); }
@@ -70,6 +97,8 @@ public:
     const TKinds& Kinds(const TTagsFile& File) const;
 
 private:
+    TProjectIndex() = default;
+
     // The tags of one half of the file, read on a thread of their own and
     // kept apart (joining them would copy hundreds of megabytes).
     struct TPart {
@@ -77,16 +106,28 @@ private:
         std::vector<std::uint32_t> NameStarts; // one more than there are names
         std::vector<std::uint64_t> Offsets;
         std::vector<std::uint32_t> Files;
+    };
+    // What is searched: a part's arrays, or the same in a saved index.
+    struct TView {
+        const char* Names = nullptr;
+        const std::uint32_t* NameStarts = nullptr;
+        const std::uint64_t* Offsets = nullptr;
+        const std::uint32_t* Files = nullptr;
+        size_t Count = 0;
 
         std::string_view Name(size_t I) const noexcept
         {
-            return {Names.data() + NameStarts[I], NameStarts[I + 1] - NameStarts[I] - 1};
+            return {Names + NameStarts[I], NameStarts[I + 1] - NameStarts[I] - 1};
         }
     };
-    static void ReadPart(const TTagsFile& File, std::uint64_t Begin, std::uint64_t End, TPart& Part);
-    const TPart& PartOf(size_t I) const noexcept { return FParts[I < FSplit ? 0 : 1]; }
+    static void ReadPart(const TTagsFile& File, std::uint64_t Begin, std::uint64_t End, TPart& Part,
+                         const std::atomic<bool>* Stop);
+    const TView& PartOf(size_t I) const noexcept { return FViews[I < FSplit ? 0 : 1]; }
+    bool MapSaved(const TTagsFile& File, const std::wstring& Path);
 
     TPart FParts[2];
-    size_t FSplit = 0; // the first tag of the second part
+    TView FViews[2];
+    TMappedFile FStore; // the saved index, when it came from one
+    size_t FSplit = 0;  // the first tag of the second part
     mutable std::unique_ptr<TKinds> FKinds;
 };

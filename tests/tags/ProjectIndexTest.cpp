@@ -83,3 +83,73 @@ TEST(ProjectIndex, LargeFilesHoldWhatReadingLineByLineFinds)
     EXPECT_EQ(Index.UpperName(I - 1), "LAST");
     EXPECT_EQ(Index.Find({"N9000", false, TProjectIndex::NoFile, 5}).Count, 1u);
 }
+
+// What one process read, the next maps: the same tags from the saved index,
+// none for another version of the file or a damaged save, and a renewal
+// after a change that saves the new version in the old one's place.
+TEST(ProjectIndex, ASavedIndexIsMappedByTheNextProcessOnlyWhileSound)
+{
+    TScratchDir Dir;
+    TScratchDir Store;
+    TProjectIndex::SetStoreFolder(Store.Path());
+    const auto Unset = ScopeExit([] { TProjectIndex::SetStoreFolder(std::wstring()); });
+    const std::wstring Path = Dir / L"tags";
+    WriteFileBytes(Path, "!_TAG_FILE_SORTED\t1\t//\nalpha\ta.c\t1;\"\tf\nbeta\tb.c\t2;\"\tf\n");
+    const auto Saved = [&] {
+        std::vector<std::wstring> Names;
+        WIN32_FIND_DATAW Data;
+        const TFindHandle Find(::FindFirstFileW((Store / L"*").c_str(), &Data));
+        for (bool More = Find.valid(); More; More = ::FindNextFileW(Find.get(), &Data))
+            if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                Names.push_back(Store / Data.cFileName);
+        return Names;
+    };
+    std::wstring First;
+    {
+        const TTagsFile File(Path);
+        const auto Read = TProjectIndex::Of(File);
+        ASSERT_FALSE(Read->Saved());
+        ASSERT_EQ(Saved().size(), 1u);
+        First = Saved().front();
+        const auto Mapped = TProjectIndex::Load(File);
+        ASSERT_TRUE(Mapped && Mapped->Saved());
+        ASSERT_EQ(Mapped->Count(), 2u);
+        for (size_t I = 0; I < 2; ++I) {
+            EXPECT_EQ(Mapped->UpperName(I), Read->UpperName(I));
+            EXPECT_EQ(Mapped->Offset(I), Read->Offset(I));
+            EXPECT_EQ(Mapped->FileOf(I), Read->FileOf(I));
+        }
+        EXPECT_EQ(Mapped->Find({"ETA", false, TProjectIndex::NoFile, 5}).First, (std::vector<std::uint32_t>{1}));
+    }
+    const std::string Whole = ReadFileBytes(First);
+    struct {
+        const char* What;
+        std::string Bytes;
+    } const Damaged[] = {
+        {"cut short", Whole.substr(0, Whole.size() - 8)},
+        {"a name start that goes back", [&] {
+             // The name starts 0, 6 and 11; the second made 12.
+             std::string Bytes = Whole;
+             const size_t Starts = Bytes.find(std::string("\0\0\0\0\x06\0\0\0\x0b\0\0\0", 12));
+             if (Starts != std::string::npos)
+                 Bytes[Starts + 4] = 12;
+             return Bytes;
+         }()},
+    };
+    for (const auto& Case : Damaged) {
+        WriteFileBytes(First, Case.Bytes);
+        const TTagsFile File(Path);
+        EXPECT_EQ(TProjectIndex::Load(File), nullptr) << Case.What;
+    }
+    // A save changes the file; the renewal saves its index instead of the
+    // old one's.
+    WriteFileBytes(Path, "!_TAG_FILE_SORTED\t1\t//\nalpha\ta.c\t1;\"\tf\nbeta\tb.c\t2;\"\tf\ngamma\tc.c\t3;\"\tf\n");
+    ASSERT_TRUE(TProjectIndex::Renew(Path, nullptr));
+    ASSERT_EQ(Saved().size(), 1u);
+    EXPECT_NE(Saved().front(), First);
+    const TTagsFile File(Path);
+    const auto Renewed = TProjectIndex::Load(File);
+    ASSERT_TRUE(Renewed);
+    EXPECT_EQ(Renewed->UpperName(2), "GAMMA");
+    EXPECT_FALSE(TProjectIndex::Renew(Dir / L"other-tags", nullptr));
+}
