@@ -223,8 +223,8 @@ bool TEditorTasks::LoadTags()
         }
     }
     TTagsMemory& Memory = TTagsMemory::Instance();
-    if (const std::vector<TCtagsItem>* Known = Memory.Find(FEditorFileName, Digest, Program)) {
-        GetCtags().SetItems(*Known);
+    if (auto Known = Memory.Find(FEditorFileName, Digest, Program)) {
+        GetCtags().SetItems(std::move(Known));
         return true;
     }
     std::wstring FileName;
@@ -243,7 +243,7 @@ bool TEditorTasks::LoadTags()
     // Far takes line -1 for "the current line", and asking for a line past
     // the end gets nothing: such tags are not offered.
     GetCtags().KeepLines(static_cast<std::int32_t>(std::min<intptr_t>(FTotalLines, INT32_MAX)));
-    Memory.Remember(FEditorFileName, Digest, Program, GetCtags().Items());
+    Memory.Remember(FEditorFileName, Digest, Program, GetCtags().ShareItems());
     return true;
 }
 

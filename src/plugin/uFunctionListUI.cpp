@@ -7,6 +7,7 @@
 #include "base/uStrings.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <numeric>
 #include <utility>
 
@@ -59,11 +60,15 @@ void TFunctionListDialog::SetTags(TCtags* Value)
     FUpperNames.clear();
     FKinds.clear();
     FKind = -1;
+    // A file has tens of thousands of tags and a handful of kinds.
     const int Count = FTags ? FTags->Count() : 0;
-    for (int I = 0; I < Count; ++I)
-        FKinds.push_back(FTags->GetItem(I)->Kind);
+    std::unordered_set<std::wstring_view> Seen;
+    for (int I = 0; I < Count; ++I) {
+        const std::wstring& Kind = FTags->GetItem(I)->Kind;
+        if (Seen.insert(Kind).second)
+            FKinds.push_back(Kind);
+    }
     std::sort(FKinds.begin(), FKinds.end());
-    FKinds.erase(std::unique(FKinds.begin(), FKinds.end()), FKinds.end());
     MakeOrder();
     UpdateTitle();
 }

@@ -65,8 +65,9 @@ TTagsMemory& TTagsMemory::Instance()
     return Memory;
 }
 
-const std::vector<TCtagsItem>* TTagsMemory::Find(const std::wstring& FileName, const TTextDigest& Digest,
-                                                 const TProgramStamp& Program)
+std::shared_ptr<const std::vector<TCtagsItem>> TTagsMemory::Find(const std::wstring& FileName,
+                                                                 const TTextDigest& Digest,
+                                                                 const TProgramStamp& Program)
 {
     if (Program.Empty())
         return nullptr;
@@ -76,22 +77,22 @@ const std::vector<TCtagsItem>* TTagsMemory::Find(const std::wstring& FileName, c
             // Used again: last to go.
             std::rotate(FEntries.begin() + static_cast<std::ptrdiff_t>(I),
                         FEntries.begin() + static_cast<std::ptrdiff_t>(I) + 1, FEntries.end());
-            return &FEntries.back().Items;
+            return FEntries.back().Items;
         }
     }
     return nullptr;
 }
 
 void TTagsMemory::Remember(const std::wstring& FileName, const TTextDigest& Digest, const TProgramStamp& Program,
-                           std::vector<TCtagsItem> Items)
+                           std::shared_ptr<const std::vector<TCtagsItem>> Items)
 {
-    if (Program.Empty())
+    if (Program.Empty() || !Items)
         return;
     // One text a file: the older one will not come back often enough to
     // keep.
     std::wstring Key = UpperCaseText(FileName);
     std::erase_if(FEntries, [&](const TEntry& Entry) { return Entry.FileKey == Key; });
-    const size_t Bytes = ItemsBytes(Items);
+    const size_t Bytes = ItemsBytes(*Items);
     if (Bytes > MaxBytes)
         return;
     size_t Held = Bytes;

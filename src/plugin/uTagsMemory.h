@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,10 +50,10 @@ public:
 
     // The tags of the text FileName held with Digest, as Program made them;
     // null when they are not known.
-    const std::vector<TCtagsItem>* Find(const std::wstring& FileName, const TTextDigest& Digest,
-                                        const TProgramStamp& Program);
+    std::shared_ptr<const std::vector<TCtagsItem>> Find(const std::wstring& FileName, const TTextDigest& Digest,
+                                                        const TProgramStamp& Program);
     void Remember(const std::wstring& FileName, const TTextDigest& Digest, const TProgramStamp& Program,
-                  std::vector<TCtagsItem> Items);
+                  std::shared_ptr<const std::vector<TCtagsItem>> Items);
     void Clear() noexcept { FEntries.clear(); }
     size_t Count() const noexcept { return FEntries.size(); }
 
@@ -62,7 +63,7 @@ private:
         std::wstring FileKey;
         TTextDigest Digest;
         TProgramStamp Program;
-        std::vector<TCtagsItem> Items;
+        std::shared_ptr<const std::vector<TCtagsItem>> Items;
         size_t Bytes = 0;
     };
     // The most recently used last.

@@ -253,6 +253,10 @@ bool TCtags::ItemLess(const TCtagsItem& A, const TCtagsItem& B)
 
 void TCtags::KeepLines(std::int32_t Last)
 {
+    if (FShared) {
+        FItems = *FShared;
+        FShared.reset();
+    }
     std::erase_if(FItems, [Last](const TCtagsItem& Item) { return Item.Line < 1 || Item.Line > Last; });
 }
 
@@ -304,11 +308,26 @@ TCtagsFlavour TCtags::DetectFlavour(const std::wstring& ExePath, const TProcessT
     return Flavour;
 }
 
-TCtagsItem* TCtags::GetItem(int Index) const
+const TCtagsItem* TCtags::GetItem(int Index) const
 {
     if (Index < 0 || Index >= Count())
         throw EArgumentOutOfRangeException(L"Argument out of range");
-    return &FItems[static_cast<size_t>(Index)];
+    return &List()[static_cast<size_t>(Index)];
+}
+
+std::shared_ptr<const std::vector<TCtagsItem>> TCtags::ShareItems()
+{
+    if (!FShared) {
+        FShared = std::make_shared<const std::vector<TCtagsItem>>(std::move(FItems));
+        FItems.clear();
+    }
+    return FShared;
+}
+
+void TCtags::SetItems(std::shared_ptr<const std::vector<TCtagsItem>> Items) noexcept
+{
+    FItems.clear();
+    FShared = std::move(Items);
 }
 
 std::wstring TCtags::ResolveProgram(const std::wstring& ExecutableName)
@@ -404,6 +423,7 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     try {
         Parser.Feed(Output.Bytes(), true);
         if (Parser.Whole()) {
+            FShared.reset();
             FItems = Parser.SortedItems();
         } else {
             LoadFromOutput(Output.Bytes());
@@ -470,6 +490,7 @@ void TCtags::TakeRefs(std::vector<TTagRef>&& Refs)
     SortTagRefs(Refs);
     // The old items go first, so that the new ones take over their memory
     // instead of the heap growing for them.
+    FShared.reset();
     FItems.clear();
     FItems.reserve(Refs.size());
     for (const TTagRef& Ref : Refs) {

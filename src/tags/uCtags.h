@@ -161,17 +161,21 @@ public:
     std::uint64_t OutputLimit = ProcessOutputLimit;
     std::uint64_t ErrorLimit = ProcessErrorLimit;
 
-    int Count() const noexcept { return static_cast<int>(FItems.size()); }
+    int Count() const noexcept { return static_cast<int>(List().size()); }
     // Drops the tags whose line is not one of the lines 1 to Last: a tag
     // outside the text it was made from has no place to go to.
     void KeepLines(std::int32_t Last);
     // Valid until the next LoadFromFile; raises EArgumentOutOfRangeException
     // outside 0 .. Count() - 1.
-    TCtagsItem* GetItem(int Index) const;
-    TCtagsItem* operator[](int Index) const { return GetItem(Index); }
-    // All of them, in order; and a list of another run in their place.
-    const std::vector<TCtagsItem>& Items() const noexcept { return FItems; }
-    void SetItems(std::vector<TCtagsItem> Items) noexcept { FItems = std::move(Items); }
+    const TCtagsItem* GetItem(int Index) const;
+    const TCtagsItem* operator[](int Index) const { return GetItem(Index); }
+    // All of them, in order.
+    const std::vector<TCtagsItem>& Items() const noexcept { return List(); }
+    // The same, for others to keep without a copy: from now on the list
+    // does not change, and the next load makes another.
+    std::shared_ptr<const std::vector<TCtagsItem>> ShareItems();
+    // A list of another run in their place, shared.
+    void SetItems(std::shared_ptr<const std::vector<TCtagsItem>> Items) noexcept;
 
     // How the output is read; Universal until told otherwise.
     TCtagsFlavour GetFlavour() const noexcept { return FFlavour; }
@@ -244,6 +248,9 @@ private:
 
     std::wstring FExecutableName = L"ctags.exe";
     TCtagsFlavour FFlavour = TCtagsFlavour::Universal;
-    // GetItem hands out writable items of a const list.
-    mutable std::vector<TCtagsItem> FItems;
+    const std::vector<TCtagsItem>& List() const noexcept { return FShared ? *FShared : FItems; }
+    // Where the items are: a list of their own, or one shared (then FItems
+    // is empty).
+    std::vector<TCtagsItem> FItems;
+    std::shared_ptr<const std::vector<TCtagsItem>> FShared;
 };

@@ -676,3 +676,22 @@ TEST(CtagsOfEachFlavour, NamesAndScopesAreTheSources)
                            << WideToUtf8(Case.Name);
     }
 }
+
+// A shared list is another's to keep: the next load and a cut of its lines
+// leave it as it was.
+TEST(Ctags, ASharedListStaysAsItWas)
+{
+    TCtags Tags;
+    Tags.LoadFromOutput("a\tf\t1;\"\tfunction\nb\tf\t9;\"\tfunction\n");
+    const auto Shared = Tags.ShareItems();
+    ASSERT_EQ(Shared->size(), 2u);
+    EXPECT_EQ(Tags.ShareItems(), Shared);
+    Tags.LoadFromOutput("c\tf\t3;\"\tfunction\n");
+    EXPECT_EQ(Tags.Count(), 1);
+    Tags.SetItems(Shared);
+    ASSERT_EQ(Tags.Count(), 2);
+    Tags.KeepLines(5);
+    EXPECT_EQ(Tags.Count(), 1);
+    EXPECT_EQ(Shared->size(), 2u);
+    EXPECT_EQ((*Shared)[1].Name, L"b");
+}
