@@ -459,8 +459,8 @@ void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
     FDone = End;
     std::vector<TTagRef> Refs = ParseTagLines(FTexts.emplace_back(std::move(Text)), FFlavour);
     // The items too, while ctags still runs: their copies of the names are
-    // most of what is left to do after it.
-    FItems.reserve(FItems.size() + Refs.size());
+    // most of what is left to do after it. (Room for exactly this piece
+    // would move every item made so far at every piece.)
     for (const TTagRef& Ref : Refs)
         FItems.emplace_back(std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line, std::wstring(Ref.Scope));
     if (FRefs.empty())
@@ -471,12 +471,26 @@ void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
 
 std::vector<TCtagsItem> TCtags::TOutputParser::SortedItems()
 {
-    std::vector<TCtagsItem> Sorted;
-    Sorted.reserve(FItems.size());
-    for (const std::uint32_t I : SortOrder(FRefs))
-        Sorted.push_back(std::move(FItems[I]));
-    FItems.clear();
-    return Sorted;
+    // Put in order where they are, cycle by cycle: a second list of them
+    // would be megabytes of fresh memory for a moment.
+    std::vector<std::uint32_t> Order = SortOrder(FRefs);
+    for (size_t Start = 0; Start < Order.size(); ++Start) {
+        if (Order[Start] == Start)
+            continue;
+        TCtagsItem Held = std::move(FItems[Start]);
+        size_t At = Start;
+        for (;;) {
+            const size_t From = Order[At];
+            Order[At] = static_cast<std::uint32_t>(At);
+            if (From == Start) {
+                FItems[At] = std::move(Held);
+                break;
+            }
+            FItems[At] = std::move(FItems[From]);
+            At = From;
+        }
+    }
+    return std::move(FItems);
 }
 
 void TCtags::LoadFromOutput(std::string_view Bytes)
