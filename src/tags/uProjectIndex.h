@@ -7,7 +7,8 @@
 // Reading a large file's names takes a second or more, most of it the
 // system handing out hundreds of megabytes of fresh memory; so an index is
 // saved once made, and the next process maps the saved one instead, while
-// the tags file's path, size and time stay the same.
+// the tags file's path, size and time stay the same (and copies only the
+// names, when a filter first needs them).
 #pragma once
 
 #include "base/uMappedFile.h"
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,9 +126,12 @@ private:
                          const std::atomic<bool>* Stop);
     const TView& PartOf(size_t I) const noexcept { return FViews[I < FSplit ? 0 : 1]; }
     bool MapSaved(const TTagsFile& File, const std::wstring& Path);
+    void OwnNames() const;
 
-    TPart FParts[2];
-    TView FViews[2];
+    // Mutable for the names a saved index copies on first need.
+    mutable TPart FParts[2];
+    mutable TView FViews[2];
+    mutable std::once_flag FNamesOwned;
     TMappedFile FStore; // the saved index, when it came from one
     size_t FSplit = 0;  // the first tag of the second part
     mutable std::unique_ptr<TKinds> FKinds;
