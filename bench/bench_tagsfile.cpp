@@ -332,8 +332,7 @@ void BenchProjectList(const std::wstring& Path, double Read)
     Report("the project's list again, the file the same", Again, Read, 0.05);
     const std::string Last(Index->UpperName(Index->Count() - 1));
     if (const auto Fresh = TProjectIndex::Load(TTagsFile(Path))) {
-        const double Copied =
-            Best(1, [&] { Fresh->Find({Last, false, TProjectIndex::NoFile, 2000, nullptr, 0, 64}); });
+        const double Copied = Best(1, [&] { Fresh->Find({Last, false, TProjectIndex::NoFile, 2000, nullptr, 0, 64}); });
         Report("the first filter change on a saved index (its names copied)", Copied, Read, 0);
     }
     // The last name's every other letter: a text no name holds whole, which

@@ -65,9 +65,8 @@ TTagsMemory& TTagsMemory::Instance()
     return Memory;
 }
 
-std::shared_ptr<const std::vector<TCtagsItem>> TTagsMemory::Find(const std::wstring& FileName,
-                                                                 const TTextDigest& Digest,
-                                                                 const TProgramStamp& Program)
+std::shared_ptr<const std::vector<TCtagsItem>>
+TTagsMemory::Find(const std::wstring& FileName, const TTextDigest& Digest, const TProgramStamp& Program)
 {
     if (Program.Empty())
         return nullptr;

@@ -255,8 +255,7 @@ std::wstring SavedPrefix(const std::wstring& Folder, const std::wstring& TagsPat
 
 std::wstring SavedName(const std::wstring& Folder, const TTagsFile& File)
 {
-    return SavedPrefix(Folder, File.Path()) + Hex(File.Size()) + L"-" + Hex(TimeValue(File.LastWrite())) +
-           L".index";
+    return SavedPrefix(Folder, File.Path()) + Hex(File.Size()) + L"-" + Hex(TimeValue(File.LastWrite())) + L".index";
 }
 
 std::mutex GStoreLock;
@@ -367,7 +366,7 @@ bool TProjectIndex::Save(const TTagsFile& File) const noexcept
         Temp = Name + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
         {
             TFileHandle Out(::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
             if (!Out)
                 return false;
             bool Done = WriteAll(Out.get(), &Header, sizeof(Header)) &&

@@ -127,7 +127,8 @@ TEST(ProjectIndex, ASavedIndexIsMappedByTheNextProcessOnlyWhileSound)
         std::string Bytes;
     } const Damaged[] = {
         {"cut short", Whole.substr(0, Whole.size() - 8)},
-        {"a name start that goes back", [&] {
+        {"a name start that goes back",
+         [&] {
              // The name starts 0, 6 and 11; the second made 12.
              std::string Bytes = Whole;
              const size_t Starts = Bytes.find(std::string("\0\0\0\0\x06\0\0\0\x0b\0\0\0", 12));
