@@ -10,10 +10,13 @@
 #include "plugin/uEditorTasks.h"
 #include "plugin/uHelpTopics.h"
 #include "plugin/uMessages.h"
+#include "tags/uProjectIndex.h"
 #include "tags/uTagsFile.h"
 #include "tags/uTagsMaker.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -148,6 +151,42 @@ TTagsMaker::TResult RunMaker(TEditorTasks& Tasks, const std::wstring& Folder, co
     return Result;
 }
 
+// The project list's index of the new file, made under the same window on
+// a thread of its own and saved, so that the first list opens at once. Esc
+// leaves it to the first list; so does a failure.
+void MakeIndex(TEditorTasks& Tasks, const std::wstring& TagsPath)
+{
+    TFarProgress& Progress = Tasks.GetProgress();
+    const std::vector<std::wstring> Lines = {GetMsg(MTitle), GetMsg(MReadingProjectTags), Progress.FitText(TagsPath)};
+    std::atomic<bool> Stop{false};
+    std::atomic<bool> Done{false};
+    std::thread Worker([&] {
+        try {
+            TProjectIndex::Renew(TagsPath, &Stop, true);
+        } catch (...) {
+            // Stopped, or out of memory: the list reads the file itself.
+        }
+        Done = true;
+    });
+    const auto Join = ScopeExit([&] {
+        Stop = true;
+        Worker.join();
+    });
+    Progress.SetCheckEscape(true);
+    const auto Hide = ScopeExit([&] {
+        Progress.SetCheckEscape(false);
+        Progress.Hide();
+    });
+    try {
+        while (!Done) {
+            Progress.Show(Lines, false);
+            ::Sleep(20);
+        }
+    } catch (const EAbort&) {
+        // The tags file is made; the index can wait.
+    }
+}
+
 } // namespace
 
 std::wstring GroupedNumber(std::uint64_t Value)
@@ -224,6 +263,7 @@ bool MakeProjectTags(const std::wstring& Proposed, std::wstring* Made)
               GetMsg(MOk)});
         return false;
     }
+    MakeIndex(Tasks, TagsPath);
     if (Made) {
         *Made = TagsPath;
         return true;

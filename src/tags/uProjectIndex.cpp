@@ -469,13 +469,13 @@ std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File)
     return Index;
 }
 
-bool TProjectIndex::Renew(const std::wstring& Path, const std::atomic<bool>* Stop)
+bool TProjectIndex::Renew(const std::wstring& Path, const std::atomic<bool>* Stop, bool Always)
 {
-    bool Known = false;
+    bool Known = Always;
     {
         TCache& Kept = Cache();
         const std::lock_guard Guard(Kept.Lock);
-        Known = Kept.Index && UpperCaseText(Kept.Path) == UpperCaseText(Path);
+        Known = Known || (Kept.Index && UpperCaseText(Kept.Path) == UpperCaseText(Path));
     }
     const std::wstring Folder = StoreFolder();
     if (!Known && !Folder.empty()) {

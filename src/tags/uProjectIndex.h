@@ -46,7 +46,8 @@ public:
     // version was kept or saved, one of the file as it is now is made and
     // saved, so that the next list need not read the file (false when
     // there was none, or Stop ended it).
-    static bool Renew(const std::wstring& Path, const std::atomic<bool>* Stop);
+    // With Always, made and saved whether or not there was one.
+    static bool Renew(const std::wstring& Path, const std::atomic<bool>* Stop, bool Always = false);
 
     size_t Count() const noexcept { return FSplit + FViews[1].Count; }
     // What it holds in memory, about.

@@ -2,6 +2,7 @@
 // over it, and the new file in the old one's place only when ctags
 // succeeded.
 #include "DllTestSupport.h"
+#include "tags/uProjectIndex.h"
 #include "bridge/TestConsole.h"
 
 #include "base/Handle.h"
@@ -226,12 +227,19 @@ TEST_F(MakeTagsTest, TheProgressWindowSaysHowMuchIsWrittenWhileCtagsRuns)
     EXPECT_FALSE(FileExists(Gate)) << "the window never showed the bytes written";
     ASSERT_FALSE(Watch.Drawn.empty());
     for (const auto& Lines : Watch.Drawn) {
+        // After ctags, the same window reads the new file for the list.
+        if (Lines.size() == 2) {
+            EXPECT_EQ(TrimText(Lines[0]), L"Reading the project's tags...");
+            continue;
+        }
         ASSERT_EQ(Lines.size(), 3u);
         EXPECT_EQ(TrimText(Lines[0]), L"Making the tags file of the folder:");
         EXPECT_EQ(TrimText(Lines[1]), Project);
         EXPECT_THAT(WideToUtf8(TrimText(Lines[2])), ContainsRegex("^\\d.* bytes written in \\d+:\\d\\d$"));
     }
     EXPECT_TRUE(FileExists(Tags));
+    // The project list's index of the new file is saved for the next Far.
+    EXPECT_NE(TProjectIndex::Load(TTagsFile(Tags)), nullptr);
 }
 
 // The machine's ctags of either flavour, through the bridge: the file it
