@@ -3,6 +3,7 @@
 #include "base/Format.h"
 #include "base/Handle.h"
 #include "base/uFaults.h"
+#include "base/uStrings.h"
 
 #include <sddl.h>
 
@@ -273,6 +274,34 @@ void RemoveLeftoverFolders(const std::wstring& Parent, const std::wstring& Prefi
         } while (::FindNextFileW(Find.get(), &Data));
     } catch (...) {
         // A leftover stays for the next start.
+    }
+}
+
+void RemoveLeftoverFiles(const std::wstring& PathPrefix, const std::wstring& Suffix) noexcept
+{
+    try {
+        const size_t Slash = PathPrefix.find_last_of(L"\\/");
+        if (Slash == std::wstring::npos || Suffix.empty())
+            return;
+        const std::wstring Folder = PathPrefix.substr(0, Slash + 1);
+        const std::wstring Prefix = UpperCaseText(PathPrefix.substr(Slash + 1));
+        const std::wstring Ending = UpperCaseText(Suffix);
+        WIN32_FIND_DATAW Data;
+        TFindHandle Find(::FindFirstFileW((PathPrefix + L"-*" + Suffix).c_str(), &Data));
+        if (!Find)
+            return;
+        do {
+            if (Data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            const std::wstring Name = UpperCaseText(Data.cFileName);
+            if (Name.size() <= Ending.size() || Name.compare(Name.size() - Ending.size(), Ending.size(), Ending) != 0)
+                continue;
+            const DWORD Owner = FolderProcess(std::wstring_view(Name).substr(0, Name.size() - Ending.size()), Prefix);
+            if (Owner != 0 && Owner != ::GetCurrentProcessId() && ProcessGone(Owner))
+                ::DeleteFileW((Folder + Data.cFileName).c_str());
+        } while (::FindNextFileW(Find.get(), &Data));
+    } catch (...) {
+        // A leftover stays for the next run.
     }
 }
 

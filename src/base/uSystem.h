@@ -33,6 +33,9 @@ std::wstring MakePrivateFolder(const std::wstring& Parent, const std::wstring& P
 // folders MakePrivateFolder named for Prefix whose process is gone. Any
 // other folder, one whose process still runs, and links are left alone.
 void RemoveLeftoverFolders(const std::wstring& Parent, const std::wstring& Prefix) noexcept;
+// The same for files named PathPrefix + "-<hex process id>-<hex serial>" +
+// Suffix (a full path's start, then an extension), in any case.
+void RemoveLeftoverFiles(const std::wstring& PathPrefix, const std::wstring& Suffix) noexcept;
 
 // Text with every %NAME% replaced by that environment variable; Text itself
 // when the system cannot expand it.

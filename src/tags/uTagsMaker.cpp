@@ -33,6 +33,9 @@ bool SameFolder(const std::wstring& A, const std::wstring& B)
 // ctags parses, so the run that writes it does not read it.
 std::wstring TTagsMaker::MakeNewFile(const std::wstring& TagsPath)
 {
+    // What a Far ended in the middle of a make or a refresh left beside the
+    // tags file goes first.
+    RemoveLeftoverFiles(TagsPath + TTagsMaker::NewFileInfix, L".tmp");
     static std::atomic<unsigned> Serial{0};
     DWORD Error = ERROR_FILE_EXISTS;
     for (int Attempt = 0; Attempt < 64 && Error == ERROR_FILE_EXISTS; ++Attempt) {

@@ -211,6 +211,23 @@ TEST_F(TempFilesTest, PrivateFoldersAreTheUsersAloneAndLeftoversOfDeadProcessesG
     EXPECT_THAT(toolsupport::LeftIn(Dir.Path()),
                 ::testing::UnorderedElementsAre(Name(::GetCurrentProcessId(), L"1"), L"ctagstemp-x", L"ctagstempA-1-2",
                                                 Name(Dead, L"2")));
+
+    // The new files of a make or a refresh beside a tags file, in any case.
+    TScratchDir Beside;
+    const auto File = [](const wchar_t* Stem, DWORD Process, const wchar_t* Rest) {
+        wchar_t Text[80];
+        std::swprintf(Text, 80, L"%ls-%lx-%ls", Stem, Process, Rest);
+        return std::wstring(Text);
+    };
+    for (const std::wstring& Made : {File(L"tags.lodestar", Dead, L"0.tmp"), File(L"TAGS.LODESTAR", Dead, L"1.TMP"),
+                                     File(L"tags.lodestar", ::GetCurrentProcessId(), L"2.tmp"),
+                                     File(L"tags.lodestar", Dead, L"3.txt"), File(L"other.lodestar", Dead, L"4.tmp")})
+        WriteFileBytes(Beside / Made, "");
+    RemoveLeftoverFiles(Beside / L"tags.lodestar", L".tmp");
+    EXPECT_THAT(toolsupport::LeftIn(Beside.Path()),
+                ::testing::UnorderedElementsAre(File(L"tags.lodestar", ::GetCurrentProcessId(), L"2.tmp"),
+                                                File(L"tags.lodestar", Dead, L"3.txt"),
+                                                File(L"other.lodestar", Dead, L"4.tmp")));
 }
 
 // Through the library's own start and stop, as the host's load and unload
