@@ -264,8 +264,7 @@ bool GStoreFolderSet = false;
 
 bool WriteAll(HANDLE File, const void* Bytes, std::uint64_t Length) noexcept
 {
-    static const char Zeros[8] = {};
-    const char* At = Length ? static_cast<const char*>(Bytes) : Zeros;
+    const char* At = static_cast<const char*>(Bytes);
     while (Length > 0) {
         const auto Piece = static_cast<DWORD>(std::min<std::uint64_t>(Length, 64u << 20));
         DWORD Done = 0;
@@ -460,9 +459,14 @@ std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File)
             ::CompareFileTime(&Kept.Written, &File.LastWrite()) == 0)
             return Kept.Index;
     }
+    return LoadOrMake(File, nullptr);
+}
+
+std::shared_ptr<const TProjectIndex> TProjectIndex::LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop)
+{
     std::shared_ptr<const TProjectIndex> Index = Load(File);
     if (!Index) {
-        Index = std::make_shared<const TProjectIndex>(File);
+        Index = std::make_shared<const TProjectIndex>(File, Stop);
         Index->Save(File);
     }
     Keep(File, Index);
@@ -485,13 +489,7 @@ bool TProjectIndex::Renew(const std::wstring& Path, const std::atomic<bool>* Sto
     if (!Known)
         return false;
     try {
-        const TTagsFile File(Path);
-        std::shared_ptr<const TProjectIndex> Index = Load(File);
-        if (!Index) {
-            Index = std::make_shared<const TProjectIndex>(File, Stop);
-            Index->Save(File);
-        }
-        Keep(File, Index);
+        LoadOrMake(TTagsFile(Path), Stop);
         return true;
     } catch (const Exception&) {
         return false;

@@ -127,6 +127,8 @@ private:
                          const std::atomic<bool>* Stop);
     const TView& PartOf(size_t I) const noexcept { return FViews[I < FSplit ? 0 : 1]; }
     bool MapSaved(const TTagsFile& File, const std::wstring& Path);
+    // The saved index of File, else one read from it and saved; kept.
+    static std::shared_ptr<const TProjectIndex> LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop);
     void OwnNames() const;
 
     // Mutable for the names a saved index copies on first need.
