@@ -433,7 +433,7 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     }
 }
 
-TCtags::TOutputParser::TOutputParser(TCtagsFlavour Flavour) noexcept : FFlavour(Flavour) {}
+TCtags::TOutputParser::TOutputParser(TCtagsFlavour Flavour) : FFlavour(Flavour) {}
 
 void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
 {

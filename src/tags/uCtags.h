@@ -222,7 +222,7 @@ public:
     // that are not UTF-8) makes it give up: Whole() is false then.
     class TOutputParser {
     public:
-        explicit TOutputParser(TCtagsFlavour Flavour) noexcept;
+        explicit TOutputParser(TCtagsFlavour Flavour);
         // Bytes is all the output so far; what Feed saw before is its start.
         void Feed(std::string_view Bytes, bool Final);
         bool Whole() const noexcept { return FWhole; }
