@@ -40,6 +40,8 @@ const char* EditorCommandName(far3::EDITOR_CONTROL_COMMANDS Command)
     case far3::ECTL_SETPOSITION: return "ECTL_SETPOSITION";
     case far3::ECTL_REDRAW: return "ECTL_REDRAW";
     case far3::ECTL_GETFILENAME: return "ECTL_GETFILENAME";
+    case far3::ECTL_SUBSCRIBECHANGEEVENT: return "ECTL_SUBSCRIBECHANGEEVENT";
+    case far3::ECTL_UNSUBSCRIBECHANGEEVENT: return "ECTL_UNSUBSCRIBECHANGEEVENT";
     case far3::ECTL_ADDSESSIONBOOKMARK: return "ECTL_ADDSESSIONBOOKMARK";
     default: return "ECTL_OTHER";
     }
@@ -133,7 +135,50 @@ intptr_t TEditorModel::CurrentEditorWindow() const
 
 void TEditorModel::Event(far3::EDITOR_EVENTS Event, intptr_t Id, void* Param)
 {
+    ReportChanges();
     FHost.EditorEvent(Event, Param, Id);
+}
+
+void TEditorModel::ReportChanges()
+{
+    for (auto& [Id, Reported] : FReported) {
+        const TEditor* Editor = Find(Id);
+        const auto Same = [](const TEditorLine& A, const TEditorLine& B) { return A.Text == B.Text && A.Eol == B.Eol; };
+        if (!Editor || std::equal(Reported.begin(), Reported.end(), Editor->Lines.begin(), Editor->Lines.end(), Same))
+            continue;
+        // The lines between an equal start and an equal end: those of both
+        // changed, the rest were added or deleted.
+        const std::vector<TEditorLine>& Now = Editor->Lines;
+        size_t Head = 0;
+        while (Head < Now.size() && Head < Reported.size() && Same(Now[Head], Reported[Head]))
+            ++Head;
+        size_t Tail = 0;
+        while (Tail < Now.size() - Head && Tail < Reported.size() - Head &&
+               Same(Now[Now.size() - 1 - Tail], Reported[Reported.size() - 1 - Tail]))
+            ++Tail;
+        const size_t Before = Reported.size() - Head - Tail, After = Now.size() - Head - Tail;
+        std::vector<far3::EditorChange> Changes;
+        for (size_t I = 0; I < std::min(Before, After); ++I)
+            Changes.push_back({sizeof(far3::EditorChange), 0, static_cast<intptr_t>(Head + I)});
+        for (size_t I = Before; I < After; ++I)
+            Changes.push_back({sizeof(far3::EditorChange), 1, static_cast<intptr_t>(Head + I)});
+        for (size_t I = After; I < Before; ++I)
+            Changes.push_back({sizeof(far3::EditorChange), 2, static_cast<intptr_t>(Head + After)});
+        Reported = Now;
+        FInChange = true;
+        for (far3::EditorChange& Change : Changes)
+            FHost.EditorEvent(far3::EE_CHANGE, &Change, Id);
+        FInChange = false;
+    }
+}
+
+void TEditorModel::Recode(TEditor& Editor, uintptr_t CodePage, const std::wstring& Text)
+{
+    ReportChanges();
+    Editor.CodePage = CodePage;
+    Editor.SetText(Text);
+    if (const auto Reported = FReported.find(Editor.Id); Reported != FReported.end())
+        Reported->second = Editor.Lines;
 }
 
 void TEditorModel::FocusMoved(intptr_t Before)
@@ -167,6 +212,7 @@ void TEditorModel::Close(intptr_t Id)
         Event(far3::EE_KILLFOCUS, Id);
     if (Find(Id))
         Event(far3::EE_CLOSE, Id);
+    FReported.erase(Id);
     for (const auto& Editor : FEditors)
         if (Editor->Id == Id)
             FSavedPositions[HostNameKey(Editor->FileName)] = {Editor->CurLine, Editor->CurPos, Editor->TopScreenLine,
@@ -278,6 +324,20 @@ intptr_t TEditorModel::Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS 
     case far3::ECTL_SETPOSITION: return SetPosition(*Editor, Param2);
     case far3::ECTL_GETFILENAME: return GetFileName(*Editor, Param1, Param2);
     case far3::ECTL_REDRAW: ++RedrawCount; return TRUE;
+    case far3::ECTL_SUBSCRIBECHANGEEVENT:
+    case far3::ECTL_UNSUBSCRIBECHANGEEVENT: {
+        const auto* Subscribe = static_cast<const far3::EditorSubscribeChangeEvent*>(Param2);
+        if (!Subscribe ||
+            !FHost.CheckStructSize(Subscribe->StructSize, sizeof(far3::EditorSubscribeChangeEvent),
+                                   "EditorSubscribeChangeEvent", Name) ||
+            !FHost.CheckPluginId(&Subscribe->PluginId, Name))
+            return FALSE;
+        if (Command == far3::ECTL_UNSUBSCRIBECHANGEEVENT)
+            FReported.erase(Editor->Id);
+        else if (!FReported.count(Editor->Id))
+            FReported[Editor->Id] = Editor->Lines;
+        return TRUE;
+    }
     case far3::ECTL_ADDSESSIONBOOKMARK:
         // The host takes no parameters here: the bookmark is the cursor.
         Editor->SessionBookmarks.push_back({Editor->CurLine, Editor->CurPos, Editor->TopScreenLine, Editor->LeftPos});
@@ -291,6 +351,8 @@ intptr_t TEditorModel::Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS 
 
 intptr_t TEditorModel::GetInfo(TEditor& Editor, void* Param2)
 {
+    if (FInChange)
+        return FALSE;
     auto* Info = static_cast<far3::EditorInfo*>(Param2);
     if (!Info) {
         FHost.Error(L"ECTL_GETINFO: no EditorInfo");

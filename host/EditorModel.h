@@ -128,6 +128,16 @@ public:
     // or change the editor between two calls.
     std::function<bool(far3::EDITOR_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2)> BeforeCommand;
 
+    // What the host tells a plugin that subscribed to an editor's changes
+    // (ECTL_SUBSCRIBECHANGEEVENT): EE_CHANGE for each line changed, added
+    // or deleted since the last report, however the text was changed. The
+    // real host reports at the change itself; no plugin code runs between
+    // the two, as long as this comes before every call into the plugin.
+    void ReportChanges();
+    // F8 and Shift+F8: the same bytes read in another code page. The
+    // characters change and the host says nothing of it (measured).
+    void Recode(TEditor& Editor, uintptr_t CodePage, const std::wstring& Text);
+
     // The EditorControl service.
     intptr_t Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS Command, intptr_t Param1, void* Param2);
 
@@ -153,6 +163,10 @@ private:
 
     THostContext& FHost;
     std::vector<std::unique_ptr<TEditor>> FEditors;
+    // The subscribed editors' lines as the last EE_CHANGE left them.
+    std::map<intptr_t, std::vector<TEditorLine>> FReported;
+    // ECTL_GETINFO fails inside EE_CHANGE (measured).
+    bool FInChange = false;
     std::vector<THostWindow> FWindows;
     intptr_t FNextId = 0;
     // Where each file's editor was left, by the file's name in capitals.

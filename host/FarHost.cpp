@@ -274,6 +274,7 @@ HANDLE TFarHost::Open(far3::OPENFROM OpenFrom, const GUID* Guid, intptr_t Data)
     Info.Guid = Guid;
     Info.Data = Data;
     Info.Instance = FModule;
+    Editors().ReportChanges();
     return FExports.OpenW(&Info);
 }
 

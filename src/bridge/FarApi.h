@@ -294,6 +294,20 @@ struct ProcessEditorEventInfo {
     void* Instance;
 };
 
+// ECTL_SUBSCRIBECHANGEEVENT's Param2: from then on the plugin gets EE_CHANGE
+// for that editor. EE_CHANGE's Param is an EditorChange: a line changed (0),
+// was added (1) or was deleted (2).
+struct EditorSubscribeChangeEvent {
+    size_t StructSize;
+    GUID PluginId;
+};
+
+struct EditorChange {
+    size_t StructSize;
+    intptr_t Type;
+    intptr_t StringNumber;
+};
+
 // EE_SAVE's Param: the name the file is about to be written under (the new
 // one on a save under another name), its line break and code page.
 struct EditorSaveFile {
@@ -625,6 +639,10 @@ FAR3_AT(ProcessSynchroEventInfo, Instance, 24);
 FAR3_CHECK(ProcessEditorEventInfo, 40);
 FAR3_AT(ProcessEditorEventInfo, Event, 8); FAR3_AT(ProcessEditorEventInfo, Param, 16);
 FAR3_AT(ProcessEditorEventInfo, EditorID, 24); FAR3_AT(ProcessEditorEventInfo, Instance, 32);
+FAR3_CHECK(EditorSubscribeChangeEvent, 24);
+FAR3_AT(EditorSubscribeChangeEvent, PluginId, 8);
+FAR3_CHECK(EditorChange, 24);
+FAR3_AT(EditorChange, Type, 8); FAR3_AT(EditorChange, StringNumber, 16);
 FAR3_CHECK(EditorSaveFile, 32);
 FAR3_AT(EditorSaveFile, FileName, 8); FAR3_AT(EditorSaveFile, FileEOL, 16); FAR3_AT(EditorSaveFile, CodePage, 24);
 FAR3_CHECK(EditorInfo, 184);

@@ -207,6 +207,12 @@ bool TFarEditor::AddSessionBookmark(intptr_t EditorId)
     return EditorControl(EditorId, far3::ECTL_ADDSESSIONBOOKMARK, 0, nullptr) != 0;
 }
 
+bool TFarEditor::SubscribeChanges(intptr_t EditorId)
+{
+    far3::EditorSubscribeChangeEvent Subscribe{sizeof(Subscribe), TFarModule::PluginGuid()};
+    return EditorControl(EditorId, far3::ECTL_SUBSCRIBECHANGEEVENT, 0, &Subscribe) != 0;
+}
+
 bool TFarEditor::HasUnsavedChanges(const far3::EditorInfo& Info)
 {
     const bool Saved = (Info.CurState & far3::ECSTATE_SAVED) != 0;

@@ -63,6 +63,9 @@ public:
     // A session bookmark at the cursor, where the host's own bookmark keys
     // (and a "back" macro) return.
     static bool AddSessionBookmark(intptr_t EditorId);
+    // From now on the host sends the plugin EE_CHANGE for every change of
+    // the editor's text.
+    static bool SubscribeChanges(intptr_t EditorId);
 
     // Whether the buffer may differ from the file on disk. Host builds
     // disagree on what ECSTATE_MODIFIED and ECSTATE_SAVED mean; only "saved

@@ -3,6 +3,7 @@
 // of any kind cross into the host.
 #include "bridge/uFarExports.h"
 
+#include "bridge/uEditorChanges.h"
 #include "bridge/uFarPlugin.h"
 
 namespace {
@@ -107,10 +108,16 @@ intptr_t WINAPI ProcessSynchroEventW(const far3::ProcessSynchroEventInfo* Info)
 
 intptr_t WINAPI ProcessEditorEventW(const far3::ProcessEditorEventInfo* Info)
 {
-    // Every redraw and focus change of every editor comes here: only a save
-    // is of interest, and all else leaves at once, before the log and the
-    // error handler. The host does not read the answer (measured).
-    if (!Info || Info->StructSize < sizeof(far3::ProcessEditorEventInfo) || Info->Event != far3::EE_SAVE)
+    // Every redraw, focus change and typed character of every editor comes
+    // here: all but a save leave at once, before the log and the error
+    // handler. The host does not read the answer (measured).
+    if (!Info || Info->StructSize < sizeof(far3::ProcessEditorEventInfo))
+        return 0;
+    if (Info->Event == far3::EE_CHANGE)
+        TEditorChanges::Changed(Info->EditorID);
+    else if (Info->Event == far3::EE_CLOSE || Info->Event == far3::EE_READ)
+        TEditorChanges::Forget(Info->EditorID);
+    if (Info->Event != far3::EE_SAVE)
         return 0;
     const auto* Save = static_cast<const far3::EditorSaveFile*>(Info->Param);
     if (!Save || Save->StructSize < sizeof(far3::EditorSaveFile) || !Save->FileName || !*Save->FileName)

@@ -2,6 +2,7 @@
 
 #include "base/Registry.h"
 #include "bridge/uFarPlugin.h"
+#include "bridge/uEditorChanges.h"
 #include "bridge/uFarSynchro.h"
 #include "base/uStrings.h"
 
@@ -245,6 +246,7 @@ void TFarModule::InitializeUnit()
 void TFarModule::FinalizeUnit()
 {
     TFarSynchro::FinalizeUnit();
+    TEditorChanges::FinalizeUnit();
     GRedrawRegistry.Destroy();
     TFarPlugin::FreeInstance();
 }

@@ -2,6 +2,7 @@
 
 #include "base/Handle.h"
 
+#include "bridge/uEditorChanges.h"
 #include "bridge/uFarEditor.h"
 #include "bridge/uFarPlugin.h"
 #include "base/uFiles.h"
@@ -212,18 +213,31 @@ bool TEditorTasks::LoadTags()
         return false;
     }
     // The same text as the last time, for the same ctags, has the same
-    // tags: known by reading the text, before anything is written.
-    TTextDigest Digest;
+    // tags: known from the editor's changes where it has had none since,
+    // else by reading the text, before anything is written.
+    far3::EditorInfo Info{};
+    if (!TFarEditor::GetInfo(FEditorId, Info) || !TFarEditor::GetFileName(FEditorId, FEditorFileName)) {
+        ShowError({GetMsg(MTitle), GetMsg(MCannotReadEditor), GetMsg(MOk)});
+        return false;
+    }
+    FTotalLines = Info.TotalLines;
+    // Watched before the text is read: a change after the reading is seen.
+    const TTextSeen Seen{TEditorChanges::Watch(Info.EditorID), Info.CodePage};
     TProgramStamp Program;
-    if (DigestText(Digest)) {
-        try {
-            Program = TProgramStamp::Of(TCtags::ResolveProgram(GetCtags().GetExecutableName()));
-        } catch (const ECtagsError&) {
-            // The run says why, in its own words.
-        }
+    try {
+        Program = TProgramStamp::Of(TCtags::ResolveProgram(GetCtags().GetExecutableName()));
+    } catch (const ECtagsError&) {
+        // The run says why, in its own words.
     }
     TTagsMemory& Memory = TTagsMemory::Instance();
-    if (auto Known = Memory.Find(FEditorFileName, Digest, Program)) {
+    if (auto Known = Memory.FindUnchanged(FEditorFileName, Seen, Program)) {
+        GetCtags().SetItems(std::move(Known));
+        return true;
+    }
+    TTextDigest Digest;
+    if (!DigestText(Digest))
+        Program = {};
+    if (auto Known = Memory.Find(FEditorFileName, Digest, Program, Seen)) {
         GetCtags().SetItems(std::move(Known));
         return true;
     }
@@ -243,7 +257,7 @@ bool TEditorTasks::LoadTags()
     // Far takes line -1 for "the current line", and asking for a line past
     // the end gets nothing: such tags are not offered.
     GetCtags().KeepLines(static_cast<std::int32_t>(std::min<intptr_t>(FTotalLines, INT32_MAX)));
-    Memory.Remember(FEditorFileName, Digest, Program, GetCtags().ShareItems());
+    Memory.Remember(FEditorFileName, Digest, Program, GetCtags().ShareItems(), Seen);
     return true;
 }
 
@@ -284,11 +298,7 @@ bool TEditorTasks::Execute()
 
 bool TEditorTasks::DigestText(TTextDigest& Digest)
 {
-    far3::EditorInfo Info{};
-    if (!TFarEditor::GetInfo(FEditorId, Info) || !TFarEditor::GetFileName(FEditorId, FEditorFileName))
-        return false;
-    FTotalLines = Info.TotalLines;
-    for (intptr_t I = 0; I < Info.TotalLines; ++I) {
+    for (intptr_t I = 0; I < FTotalLines; ++I) {
         std::wstring_view Text;
         if (!TFarEditor::GetStringView(FEditorId, I, Text))
             return false;

@@ -65,25 +65,47 @@ TTagsMemory& TTagsMemory::Instance()
     return Memory;
 }
 
-std::shared_ptr<const std::vector<TCtagsItem>>
-TTagsMemory::Find(const std::wstring& FileName, const TTextDigest& Digest, const TProgramStamp& Program)
+std::shared_ptr<const std::vector<TCtagsItem>> TTagsMemory::Use(size_t Index)
+{
+    // Used again: last to go.
+    std::rotate(FEntries.begin() + static_cast<std::ptrdiff_t>(Index),
+                FEntries.begin() + static_cast<std::ptrdiff_t>(Index) + 1, FEntries.end());
+    return FEntries.back().Items;
+}
+
+std::shared_ptr<const std::vector<TCtagsItem>> TTagsMemory::Find(const std::wstring& FileName,
+                                                                 const TTextDigest& Digest,
+                                                                 const TProgramStamp& Program, const TTextSeen& Seen)
 {
     if (Program.Empty())
         return nullptr;
     const std::wstring Key = UpperCaseText(FileName);
     for (size_t I = 0; I < FEntries.size(); ++I) {
         if (FEntries[I].Digest == Digest && FEntries[I].Program == Program && FEntries[I].FileKey == Key) {
-            // Used again: last to go.
-            std::rotate(FEntries.begin() + static_cast<std::ptrdiff_t>(I),
-                        FEntries.begin() + static_cast<std::ptrdiff_t>(I) + 1, FEntries.end());
-            return FEntries.back().Items;
+            FEntries[I].Seen = Seen;
+            return Use(I);
         }
     }
     return nullptr;
 }
 
+std::shared_ptr<const std::vector<TCtagsItem>>
+TTagsMemory::FindUnchanged(const std::wstring& FileName, const TTextSeen& Seen, const TProgramStamp& Program)
+{
+    if (Program.Empty() || Seen.Stamp == 0)
+        return nullptr;
+    const std::wstring Key = UpperCaseText(FileName);
+    for (size_t I = 0; I < FEntries.size(); ++I) {
+        const TEntry& Entry = FEntries[I];
+        if (Entry.Seen.Stamp == Seen.Stamp && Entry.Seen.CodePage == Seen.CodePage && Entry.Program == Program &&
+            Entry.FileKey == Key)
+            return Use(I);
+    }
+    return nullptr;
+}
+
 void TTagsMemory::Remember(const std::wstring& FileName, const TTextDigest& Digest, const TProgramStamp& Program,
-                           std::shared_ptr<const std::vector<TCtagsItem>> Items)
+                           std::shared_ptr<const std::vector<TCtagsItem>> Items, const TTextSeen& Seen)
 {
     if (Program.Empty() || !Items)
         return;
@@ -101,5 +123,5 @@ void TTagsMemory::Remember(const std::wstring& FileName, const TTextDigest& Dige
         Held -= FEntries.front().Bytes;
         FEntries.erase(FEntries.begin());
     }
-    FEntries.push_back({std::move(Key), Digest, Program, std::move(Items), Bytes});
+    FEntries.push_back({std::move(Key), Digest, Program, std::move(Items), Bytes, Seen});
 }

@@ -40,6 +40,13 @@ struct TProgramStamp {
     bool operator==(const TProgramStamp& Other) const noexcept;
 };
 
+// Where a text was last seen: the stamp of its editor's changes (0: none
+// known, see TEditorChanges) and the code page that made its characters.
+struct TTextSeen {
+    std::uint64_t Stamp = 0;
+    uintptr_t CodePage = 0;
+};
+
 class TTagsMemory {
 public:
     static constexpr size_t MaxTexts = 8;
@@ -49,11 +56,15 @@ public:
     static TTagsMemory& Instance();
 
     // The tags of the text FileName held with Digest, as Program made them;
-    // null when they are not known.
+    // null when they are not known. Found, the text is the one Seen now.
     std::shared_ptr<const std::vector<TCtagsItem>> Find(const std::wstring& FileName, const TTextDigest& Digest,
-                                                        const TProgramStamp& Program);
+                                                        const TProgramStamp& Program, const TTextSeen& Seen);
+    // The tags of the text last seen as Seen, without reading it: its editor
+    // has not changed since, nor its code page, nor its file's name.
+    std::shared_ptr<const std::vector<TCtagsItem>> FindUnchanged(const std::wstring& FileName, const TTextSeen& Seen,
+                                                                 const TProgramStamp& Program);
     void Remember(const std::wstring& FileName, const TTextDigest& Digest, const TProgramStamp& Program,
-                  std::shared_ptr<const std::vector<TCtagsItem>> Items);
+                  std::shared_ptr<const std::vector<TCtagsItem>> Items, const TTextSeen& Seen);
     void Clear() noexcept { FEntries.clear(); }
     size_t Count() const noexcept { return FEntries.size(); }
 
@@ -65,7 +76,9 @@ private:
         TProgramStamp Program;
         std::shared_ptr<const std::vector<TCtagsItem>> Items;
         size_t Bytes = 0;
+        TTextSeen Seen;
     };
+    std::shared_ptr<const std::vector<TCtagsItem>> Use(size_t Index);
     // The most recently used last.
     std::vector<TEntry> FEntries;
 };

@@ -615,7 +615,8 @@ TEST_F(FunctionListDllTest, TheBestMatchIsCurrentAndFuzzyAndMatchOrderWhenChosen
 
 // A text exactly as ctags last read it takes its tags again without ctags;
 // whatever changes its characters (typing, undo, a reload, another code
-// page) or the ctags program runs ctags anew.
+// page) or the ctags program runs ctags anew. An editor that reported no
+// change since is not even read.
 TEST_F(FunctionListDllTest, AnUnchangedTextIsNotReadByCtagsAgain)
 {
     // A copy of its own: other tests running meanwhile make other ctags of
@@ -625,33 +626,49 @@ TEST_F(FunctionListDllTest, AnUnchangedTextIsNotReadByCtagsAgain)
     Load(Ctags);
     const std::wstring Ran = Dir / L"ran.c";
     const TScript Steer(Dir, "keep " + WideToUtf8(Ran) + "\nctags\n");
-    TEditor& Editor = OpenSource(L"main.c", TaggedSource);
-    const std::vector<TEditorLine> Original = Editor.Lines;
+    const std::vector<TEditorLine> Original = OpenSource(L"main.c", TaggedSource).Lines;
     const auto Retype = [](intptr_t Line, const wchar_t* Text) {
         return [=](TEditor& E) { E.Lines[static_cast<size_t>(Line)].Text = Text; };
     };
+    const auto Reload = [&](TEditor& E) {
+        tagstest::WriteFileBytes(E.FileName, "int caf\xC3\xA9(void)\n{\n}\n");
+        Host->Editors().OpenFile(E.FileName.c_str(),
+                                 far3::EF_OPENMODE_RELOADIFOPEN | far3::EF_NONMODAL | far3::EF_IMMEDIATERETURN, -1, -1,
+                                 CP_UTF8);
+    };
+    // F8: the same bytes in another code page, of which the host says nothing.
+    const auto Recode = [&](TEditor& E) { Host->Editors().Recode(E, 1252, L"int caf\u00C3\u00A9(void)\n{\n}\n"); };
     const struct {
         const char* Change;
         std::function<void(TEditor&)> Make;
-        bool Runs;
+        bool Reads, Runs;
         const wchar_t* Listed;
     } Cases[] = {
-        {"the first open", [](TEditor&) {}, true, L"print_point"},
-        {"nothing", [](TEditor&) {}, false, L"print_point"},
-        {"only a line end", [](TEditor& E) { E.Lines[1].Eol = L"\r\n"; }, false, L"print_point"},
-        {"typing", Retype(19, L"void print_pt(int p)"), true, L"print_pt"},
-        {"undo", [&](TEditor& E) { E.Lines = Original; }, true, L"print_point"},
-        {"a reload from disk", [](TEditor& E) { E.SetText(L"int reloaded(void)\n{\n}\n"); }, true, L"reloaded"},
-        {"another code page", [](TEditor& E) { E.SetText(L"int caf\u00C3\u00A9(void)\n{\n}\n"); }, true,
-         L"caf\u00C3\u00A9"},
-        {"another ctags", [&](TEditor&) { TScript::Renew(Ctags); }, true, L"caf\u00C3\u00A9"},
+        {"the first open", [](TEditor&) {}, true, true, L"print_point"},
+        {"nothing", [](TEditor&) {}, false, false, L"print_point"},
+        {"only a line end", [](TEditor& E) { E.Lines[1].Eol = L"\r\n"; }, true, false, L"print_point"},
+        {"nothing after that", [](TEditor&) {}, false, false, L"print_point"},
+        {"typing", Retype(19, L"void print_pt(int p)"), true, true, L"print_pt"},
+        {"undo", [&](TEditor& E) { E.Lines = Original; }, true, true, L"print_point"},
+        {"a reload from disk", Reload, true, true, L"caf\u00E9"},
+        {"another code page", Recode, true, true, L"caf\u00C3\u00A9"},
+        {"another ctags", [&](TEditor&) { TScript::Renew(Ctags); }, true, true, L"caf\u00C3\u00A9"},
     };
     for (const auto& Case : Cases) {
         ::DeleteFileW(Ran.c_str());
-        Case.Make(Editor);
+        Case.Make(Host->Editors().Current());
         std::vector<std::wstring> Rows;
         Script(TDialogScript().Check([&](THostDialog& Live) { Rows = VisibleEntries(Live.Items[List]); }).Esc());
+        Host->ClearCalls();
         Host->OpenFromEditor();
+        // Before the list, the word under the cursor is read, and the whole
+        // text where the editor may have changed.
+        const std::vector<TServiceCall> Calls = Host->Calls();
+        const auto List = std::find_if(Calls.begin(), Calls.end(),
+                                       [](const TServiceCall& C) { return C.Service == "DialogInit"; });
+        const auto Reads = std::count_if(Calls.begin(), List,
+                                         [](const TServiceCall& C) { return C.Service == "ECTL_GETSTRING"; });
+        EXPECT_EQ(Reads > 2, Case.Reads) << Case.Change << ": " << Reads << " lines read";
         EXPECT_EQ(::GetFileAttributesW(Ran.c_str()) != INVALID_FILE_ATTRIBUTES, Case.Runs) << Case.Change;
         EXPECT_TRUE(std::any_of(Rows.begin(), Rows.end(), [&](const std::wstring& Row) {
             return Row.find(Case.Listed) != std::wstring::npos;
