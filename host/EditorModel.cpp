@@ -139,22 +139,38 @@ void TEditorModel::Event(far3::EDITOR_EVENTS Event, intptr_t Id, void* Param)
     FHost.EditorEvent(Event, Param, Id);
 }
 
+namespace {
+
+// A line as the change report knows it: a hash of its text and line end,
+// so that what was reported costs no copy of a large text.
+std::vector<std::size_t> LineHashes(const std::vector<TEditorLine>& Lines)
+{
+    std::vector<std::size_t> Hashes;
+    Hashes.reserve(Lines.size());
+    for (const TEditorLine& Line : Lines)
+        Hashes.push_back(std::hash<std::wstring>()(Line.Text) * 31 + std::hash<std::wstring>()(Line.Eol));
+    return Hashes;
+}
+
+} // namespace
+
 void TEditorModel::ReportChanges()
 {
     for (auto& [Id, Reported] : FReported) {
         const TEditor* Editor = Find(Id);
-        const auto Same = [](const TEditorLine& A, const TEditorLine& B) { return A.Text == B.Text && A.Eol == B.Eol; };
-        if (!Editor || std::equal(Reported.begin(), Reported.end(), Editor->Lines.begin(), Editor->Lines.end(), Same))
+        if (!Editor)
+            continue;
+        std::vector<std::size_t> Now = LineHashes(Editor->Lines);
+        if (Now == Reported)
             continue;
         // The lines between an equal start and an equal end: those of both
         // changed, the rest were added or deleted.
-        const std::vector<TEditorLine>& Now = Editor->Lines;
         size_t Head = 0;
-        while (Head < Now.size() && Head < Reported.size() && Same(Now[Head], Reported[Head]))
+        while (Head < Now.size() && Head < Reported.size() && Now[Head] == Reported[Head])
             ++Head;
         size_t Tail = 0;
         while (Tail < Now.size() - Head && Tail < Reported.size() - Head &&
-               Same(Now[Now.size() - 1 - Tail], Reported[Reported.size() - 1 - Tail]))
+               Now[Now.size() - 1 - Tail] == Reported[Reported.size() - 1 - Tail])
             ++Tail;
         const size_t Before = Reported.size() - Head - Tail, After = Now.size() - Head - Tail;
         std::vector<far3::EditorChange> Changes;
@@ -164,7 +180,7 @@ void TEditorModel::ReportChanges()
             Changes.push_back({sizeof(far3::EditorChange), 1, static_cast<intptr_t>(Head + I)});
         for (size_t I = After; I < Before; ++I)
             Changes.push_back({sizeof(far3::EditorChange), 2, static_cast<intptr_t>(Head + After)});
-        Reported = Now;
+        Reported = std::move(Now);
         FInChange = true;
         for (far3::EditorChange& Change : Changes)
             FHost.EditorEvent(far3::EE_CHANGE, &Change, Id);
@@ -178,7 +194,7 @@ void TEditorModel::Recode(TEditor& Editor, uintptr_t CodePage, const std::wstrin
     Editor.CodePage = CodePage;
     Editor.SetText(Text);
     if (const auto Reported = FReported.find(Editor.Id); Reported != FReported.end())
-        Reported->second = Editor.Lines;
+        Reported->second = LineHashes(Editor.Lines);
 }
 
 void TEditorModel::FocusMoved(intptr_t Before)
@@ -335,7 +351,7 @@ intptr_t TEditorModel::Control(intptr_t EditorId, far3::EDITOR_CONTROL_COMMANDS 
         if (Command == far3::ECTL_UNSUBSCRIBECHANGEEVENT)
             FReported.erase(Editor->Id);
         else if (!FReported.count(Editor->Id))
-            FReported[Editor->Id] = Editor->Lines;
+            FReported[Editor->Id] = LineHashes(Editor->Lines);
         return TRUE;
     }
     case far3::ECTL_ADDSESSIONBOOKMARK:

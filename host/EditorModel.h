@@ -164,7 +164,7 @@ private:
     THostContext& FHost;
     std::vector<std::unique_ptr<TEditor>> FEditors;
     // The subscribed editors' lines as the last EE_CHANGE left them.
-    std::map<intptr_t, std::vector<TEditorLine>> FReported;
+    std::map<intptr_t, std::vector<std::size_t>> FReported;
     // ECTL_GETINFO fails inside EE_CHANGE (measured).
     bool FInChange = false;
     std::vector<THostWindow> FWindows;

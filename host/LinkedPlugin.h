@@ -18,6 +18,7 @@ inline TPluginExports LinkedExports()
     Exports.ConfigureW = &ConfigureW;
     Exports.ExitFARW = &ExitFARW;
     Exports.ProcessSynchroEventW = &ProcessSynchroEventW;
+    Exports.ProcessEditorEventW = &ProcessEditorEventW;
     return Exports;
 }
 
