@@ -67,6 +67,10 @@ far3::LISTITEMFLAGS TListItem::GetFlags() const
 
 void TListItem::SetFlags(far3::LISTITEMFLAGS Value)
 {
+    // A filter sets every entry's flags; those that stay as they were are no
+    // change to hand over.
+    if (ListItem().Flags == Value)
+        return;
     ListItem().Flags = Value;
     FOwner->ItemChanged(FIndex);
 }
@@ -281,6 +285,9 @@ void TFarDialog::TListbox::MakeShown() const
     const far3::FarList& All = *FItems->GetHostList();
     FShownRecords.clear();
     FShownEntries.clear();
+    // Mostly all of them: a list opens unfiltered.
+    FShownRecords.reserve(All.ItemsNumber);
+    FShownEntries.reserve(All.ItemsNumber);
     for (size_t I = 0; I < All.ItemsNumber; ++I) {
         const far3::FarListItem& Record = All.Items[I];
         if (Record.Flags & far3::LIF_HIDDEN)
@@ -421,7 +428,7 @@ void TFarDialog::TListbox::EndUpdate()
         FUpdateCount = 0;
         return;
     }
-    if (FUpdateCount == 0)
+    if (FUpdateCount == 0 && std::exchange(FUpdateChanged, false))
         SyncItems();
 }
 
@@ -432,6 +439,7 @@ void TFarDialog::TListbox::ItemsChanged()
     // changes reach it.
     if (!GetDialog().IsActive())
         FShownStale = true;
+    FUpdateChanged = true;
     if (FUpdateCount <= 0)
         SyncItems();
 }
@@ -442,8 +450,10 @@ void TFarDialog::TListbox::UpdateItem(intptr_t Index)
         ItemsChanged();
         return;
     }
-    if (FUpdateCount > 0)
+    if (FUpdateCount > 0) {
+        FUpdateChanged = true;
         return; // the closing EndUpdate replaces the whole list
+    }
     const far3::FarListItem& Record = FItems->GetItem(Index)->ListItem();
     const intptr_t Position = PositionOf(Index);
     const bool Shown = (Record.Flags & far3::LIF_HIDDEN) == 0;
@@ -463,6 +473,7 @@ void TFarDialog::TListbox::UpdateItem(intptr_t Index)
 
 void TFarDialog::TListbox::SyncItems()
 {
+    FUpdateChanged = false;
     DialogItem().ListItems = &FShownList;
     if (!GetDialog().IsActive()) {
         FShownStale = true; // made when it is read: a list may grow entry by entry

@@ -174,6 +174,9 @@ private:
     std::unique_ptr<TListboxItems> FItems;
     intptr_t FItemIndex = -1;
     int FUpdateCount = 0;
+    // An entry changed since the update began: only then does the host get
+    // the list anew at its end.
+    bool FUpdateChanged = false;
     // The host's list, and the entry of each of its positions; made again
     // when asked for after the entries changed.
     mutable far3::FarList FShownList{};

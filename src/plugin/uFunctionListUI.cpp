@@ -57,7 +57,7 @@ void TFunctionListDialog::AfterConstruction()
 void TFunctionListDialog::SetTags(TCtags* Value)
 {
     FTags = Value;
-    FUpperNames.clear();
+    FNames.reset();
     FKinds.clear();
     FKind = -1;
     // A file has tens of thousands of tags and a handful of kinds.
@@ -107,7 +107,7 @@ const TMatchPattern& TFunctionListDialog::Pattern(const std::wstring& Filter)
 TMatchRank TFunctionListDialog::RankOf(int Tag)
 {
     const std::wstring& Upper = UpperName(Tag);
-    return FPattern.Rank(FTags->GetItem(Tag)->Name, Upper, FMasks[static_cast<size_t>(Tag)]);
+    return FPattern.Rank(FTags->GetItem(Tag)->Name, Upper, FNames->Masks[static_cast<size_t>(Tag)]);
 }
 
 std::uint64_t TFunctionListDialog::TieOf(int Tag) const noexcept
@@ -304,9 +304,9 @@ const std::wstring& TFunctionListDialog::UpperName(int Tag)
 {
     // Tags do not change while the dialog exists: each name is upper-cased
     // once, not once per keystroke.
-    if (FUpperNames.size() != static_cast<size_t>(FTags->Count()))
+    if (!FNames || FNames->Upper.size() != static_cast<size_t>(FTags->Count()))
         PrepareNames();
-    return FUpperNames.at(static_cast<size_t>(Tag));
+    return FNames->Upper.at(static_cast<size_t>(Tag));
 }
 
 void TFunctionListDialog::PrepareFilter()
@@ -317,15 +317,27 @@ void TFunctionListDialog::PrepareFilter()
 
 void TFunctionListDialog::PrepareNames()
 {
-    const int Count = FTags ? FTags->Count() : 0;
-    FUpperNames.clear();
-    FUpperNames.reserve(static_cast<size_t>(Count));
-    FMasks.clear();
-    FMasks.reserve(static_cast<size_t>(Count));
-    for (int I = 0; I < Count; ++I) {
-        FUpperNames.push_back(UpperCaseText(FTags->GetItem(I)->Name));
-        FMasks.push_back(MatchMask(FTags->GetItem(I)->Name, FUpperNames.back()));
+    // The last list's names serve the next list of the same remembered
+    // tags, which the word under the cursor is tested against before it
+    // shows. Only the last are kept.
+    static std::weak_ptr<const std::vector<TCtagsItem>> LastItems;
+    static std::shared_ptr<const TNames> LastNames;
+    const std::shared_ptr<const std::vector<TCtagsItem>> Items = FTags->ShareItems();
+    if (LastNames && LastItems.lock() == Items && LastNames->Upper.size() == Items->size()) {
+        FNames = LastNames;
+        return;
     }
+    LastNames.reset();
+    auto Names = std::make_shared<TNames>();
+    Names->Upper.reserve(Items->size());
+    Names->Masks.reserve(Items->size());
+    for (const TCtagsItem& Item : *Items) {
+        Names->Upper.push_back(UpperCaseText(Item.Name));
+        Names->Masks.push_back(MatchMask(Item.Name, Names->Upper.back()));
+    }
+    FNames = Names;
+    LastItems = Items;
+    LastNames = std::move(Names);
 }
 
 void TFunctionListDialog::ApplyFilter(const std::wstring& Filter)

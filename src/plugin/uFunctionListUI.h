@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <vector>
 
 // {6C2D4B8E-93A1-4F0B-9E27-5D8A1C3F7B64}
@@ -93,6 +94,11 @@ private:
     std::vector<std::wstring> FKinds;
     int FKind = -1; // into FKinds; -1 for all kinds
     intptr_t FEditorId = -1;
-    std::vector<std::wstring> FUpperNames;
-    std::vector<TMatchMask> FMasks;
+    // The names in capitals and their masks, made when a filter first
+    // needs them.
+    struct TNames {
+        std::vector<std::wstring> Upper;
+        std::vector<TMatchMask> Masks;
+    };
+    std::shared_ptr<const TNames> FNames;
 };
