@@ -273,7 +273,9 @@ bool TEditorTasks::Execute()
     }
     std::int32_t Line = 0;
     std::wstring Name;
-    if (!ChooseTag(Line, Name))
+    const bool Chosen = ChooseTag(Line, Name);
+    DeleteSnapshot();
+    if (!Chosen)
         return false;
     // Tags count lines from 1, the editor from 0.
     std::wstring Text;
@@ -371,8 +373,10 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
 
 bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
 {
-    // Exactly once, on every path.
-    const auto Cleanup = ScopeExit([&] {
+    // A run that failed takes its snapshot with it. After a good one the
+    // snapshot goes once the list has closed (or with the tasks): deleting
+    // it is time the user would wait for the list.
+    auto Cleanup = ScopeExit([&] {
         if (IsTemporary)
             DeleteSnapshot();
     });
@@ -394,6 +398,7 @@ bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
         Ctags.OnTurn = [&] { Progress.Show(Lines, false); };
         const auto Forget = ScopeExit([&] { Ctags.OnTurn = nullptr; });
         Ctags.LoadFromFile(FileName);
+        Cleanup.release();
     } catch (const ECtagsError& E) {
         ShowCtagsError(E, Ctags.GetExecutableName(), FEditorFileName.empty() ? FileName : FEditorFileName,
                        !TrimText(GetOptions().GetCtagsFileName()).empty());

@@ -4,6 +4,8 @@
 #include "PluginTestUtil.h"
 #include "plugin/uEditorTasks.h"
 
+#include <memory>
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using namespace plugintest;
@@ -115,10 +117,10 @@ TEST_F(EditorTasksTest, EveryBufferIsWrittenToASnapshotInUtf8WithCrLfUnderItsOwn
         for (const bool Unsaved : {false, true}) {
             TEditor& Editor = Host->Editors().Open(Dir / Name, L"int f(void)\n{\r\n  return '\u00e9';\n}");
             Editor.Unsaved = Unsaved;
-            TEditorTasks Tasks;
+            auto Tasks = std::make_unique<TEditorTasks>();
             std::wstring FileName;
             bool IsTemporary = false;
-            ASSERT_TRUE(Tasks.PrepareFile(FileName, IsTemporary));
+            ASSERT_TRUE(Tasks->PrepareFile(FileName, IsTemporary));
             EXPECT_TRUE(IsTemporary);
             const std::wstring Folder = ExtractFileDir(FileName);
             EXPECT_EQ(ExtractFileDir(Folder) + L"\\", GetTempDirectory());
@@ -129,8 +131,10 @@ TEST_F(EditorTasksTest, EveryBufferIsWrittenToASnapshotInUtf8WithCrLfUnderItsOwn
             EXPECT_EQ(tagstest::ReadFileBytes(FileName), "\xEF\xBB\xBF"
                                                          "int f(void)\r\n{\r\n  return '\xC3\xA9';\r\n}\r\n");
             EXPECT_EQ(Host->SavedScreenCount(), 0u) << "the progress window stayed";
-            // The file and its folder go with the run of ctags.
-            Tasks.RunCtags(FileName, IsTemporary);
+            // The file and its folder go with the command's tasks at the
+            // latest (after a good run, once the list has closed).
+            Tasks->RunCtags(FileName, IsTemporary);
+            Tasks.reset();
             EXPECT_FALSE(DirectoryExists(Folder));
             Host->ClearMessages();
             Host->Editors().Close(Editor.Id);
