@@ -212,6 +212,14 @@ bool ProcessGone(DWORD Id)
     return ::GetLastError() == ERROR_INVALID_PARAMETER;
 }
 
+// Whether Name (Prefix and the part FolderProcess reads) was left by
+// another process that has ended.
+bool LeftByEndedProcess(std::wstring_view Name, std::wstring_view Prefix)
+{
+    const DWORD Owner = FolderProcess(Name, Prefix);
+    return Owner != 0 && Owner != ::GetCurrentProcessId() && ProcessGone(Owner);
+}
+
 } // namespace
 
 std::wstring MakePrivateFolder(const std::wstring& Parent, const std::wstring& Prefix)
@@ -268,8 +276,7 @@ void RemoveLeftoverFolders(const std::wstring& Parent, const std::wstring& Prefi
             const DWORD Attributes = Data.dwFileAttributes;
             if (!(Attributes & FILE_ATTRIBUTE_DIRECTORY) || (Attributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
-            const DWORD Owner = FolderProcess(Data.cFileName, Prefix);
-            if (Owner != 0 && Owner != ::GetCurrentProcessId() && ProcessGone(Owner))
+            if (LeftByEndedProcess(Data.cFileName, Prefix))
                 DeleteDirectoryTree(Base + Data.cFileName);
         } while (::FindNextFileW(Find.get(), &Data));
     } catch (...) {
@@ -296,8 +303,7 @@ void RemoveLeftoverFiles(const std::wstring& PathPrefix, const std::wstring& Suf
             const std::wstring Name = UpperCaseText(Data.cFileName);
             if (Name.size() <= Ending.size() || Name.compare(Name.size() - Ending.size(), Ending.size(), Ending) != 0)
                 continue;
-            const DWORD Owner = FolderProcess(std::wstring_view(Name).substr(0, Name.size() - Ending.size()), Prefix);
-            if (Owner != 0 && Owner != ::GetCurrentProcessId() && ProcessGone(Owner))
+            if (LeftByEndedProcess(std::wstring_view(Name).substr(0, Name.size() - Ending.size()), Prefix))
                 ::DeleteFileW((Folder + Data.cFileName).c_str());
         } while (::FindNextFileW(Find.get(), &Data));
     } catch (...) {

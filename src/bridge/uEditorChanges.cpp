@@ -30,6 +30,7 @@ std::uint64_t TEditorChanges::Watch(intptr_t EditorId)
 {
     if (const TWatched* Known = Find(EditorId))
         return Known->Stamp;
+    // Room first: once subscribed, the editor must be on the list.
     Watched.reserve(Watched.size() + 1);
     if (!TFarEditor::SubscribeChanges(EditorId))
         return 0;

@@ -428,7 +428,7 @@ void TFarDialog::TListbox::EndUpdate()
         FUpdateCount = 0;
         return;
     }
-    if (FUpdateCount == 0 && std::exchange(FUpdateChanged, false))
+    if (FUpdateCount == 0 && FUpdateChanged)
         SyncItems();
 }
 

@@ -323,7 +323,7 @@ void TFunctionListDialog::PrepareNames()
     static std::weak_ptr<const std::vector<TCtagsItem>> LastItems;
     static std::shared_ptr<const TNames> LastNames;
     const std::shared_ptr<const std::vector<TCtagsItem>> Items = FTags->ShareItems();
-    if (LastNames && LastItems.lock() == Items && LastNames->Upper.size() == Items->size()) {
+    if (LastNames && LastItems.lock() == Items) {
         FNames = LastNames;
         return;
     }
