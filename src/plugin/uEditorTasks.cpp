@@ -234,23 +234,33 @@ bool TEditorTasks::LoadTags()
         GetCtags().SetItems(std::move(Known));
         return true;
     }
+    // The text is read once, for its digest and its snapshot together: a
+    // text seen before (an undo back to it) costs a snapshot written for
+    // nothing, any other a second pass over every line.
     TTextDigest Digest;
-    if (!DigestText(Digest))
-        Program = {};
-    if (auto Known = Memory.Find(FEditorFileName, Digest, Program, Seen)) {
-        GetCtags().SetItems(std::move(Known));
-        return true;
-    }
     std::wstring FileName;
     bool IsTemporary = false;
     try {
-        if (!PrepareFile(FileName, IsTemporary)) {
+        if (!PrepareFile(FileName, IsTemporary, Digest)) {
             ShowError({GetMsg(MTitle), GetMsg(MCannotReadEditor), GetMsg(MOk)});
             return false;
         }
     } catch (const ETempFolderError& E) {
+        // Tags remembered for this text need no snapshot.
+        TTextDigest Read;
+        if (DigestText(Read)) {
+            if (auto Known = Memory.Find(FEditorFileName, Read, Program, Seen)) {
+                GetCtags().SetItems(std::move(Known));
+                return true;
+            }
+        }
         ShowError({GetMsg(MTitle), GetMsg(MTempFolderFailed), E.Message(), GetMsg(MOk)});
         return false;
+    }
+    if (auto Known = Memory.Find(FEditorFileName, Digest, Program, Seen)) {
+        DeleteSnapshot();
+        GetCtags().SetItems(std::move(Known));
+        return true;
     }
     if (!RunCtags(FileName, IsTemporary))
         return false;
@@ -309,7 +319,7 @@ bool TEditorTasks::DigestText(TTextDigest& Digest)
     return true;
 }
 
-bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
+bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary, TTextDigest& Digest)
 {
     FileName.clear();
     IsTemporary = false;
@@ -352,6 +362,7 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary)
         if (I == 0 && Text.starts_with(L"#!"))
             Stream->SetEncoding(TTextEncoding::teUtf8);
         Stream->WriteLine(Text);
+        Digest.AddLine(Text);
         if (Progress.TimeToDraw()) {
             Lines[3] = Progress.ProgressBar(I + 1, Info.TotalLines);
             Progress.Show(Lines, false);

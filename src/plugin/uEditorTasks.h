@@ -48,10 +48,11 @@ public:
     // The edited file's name, known once LoadTags or PrepareFile has run.
     const std::wstring& GetEditorFileName() const noexcept { return FEditorFileName; }
 
-    // The editor's text as a digest, its file's name and its lines; false
-    // when the editor would not tell.
+    // The editor's text as a digest, and its file's name and its lines
+    // written for ctags with the digest of what was written; false when the
+    // editor would not tell.
     bool DigestText(TTextDigest& Digest);
-    bool PrepareFile(std::wstring& FileName, bool& IsTemporary);
+    bool PrepareFile(std::wstring& FileName, bool& IsTemporary, TTextDigest& Digest);
     bool RunCtags(const std::wstring& FileName, bool IsTemporary);
     // The tag the user chose, or false for none.
     bool ChooseTag(std::int32_t& Line, std::wstring& Name);

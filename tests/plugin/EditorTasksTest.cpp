@@ -120,7 +120,8 @@ TEST_F(EditorTasksTest, EveryBufferIsWrittenToASnapshotInUtf8WithCrLfUnderItsOwn
             auto Tasks = std::make_unique<TEditorTasks>();
             std::wstring FileName;
             bool IsTemporary = false;
-            ASSERT_TRUE(Tasks->PrepareFile(FileName, IsTemporary));
+            TTextDigest Digest;
+            ASSERT_TRUE(Tasks->PrepareFile(FileName, IsTemporary, Digest));
             EXPECT_TRUE(IsTemporary);
             const std::wstring Folder = ExtractFileDir(FileName);
             EXPECT_EQ(ExtractFileDir(Folder) + L"\\", GetTempDirectory());
