@@ -101,10 +101,10 @@ struct TFastRef {
 
 // The names Table covers, with their heads, and the positions of the rest.
 void SplitByTable(const TTagRefs& Refs, const TLocaleOrder& Table, std::vector<TFastRef>& Fast,
-                  std::vector<std::uint32_t>& Slow)
+                  std::vector<std::uint32_t>& Slow, size_t From = 0)
 {
-    Fast.reserve(Refs.size());
-    for (std::uint32_t I = 0; I < Refs.size(); ++I) {
+    Fast.reserve(Fast.size() + Refs.size() - From);
+    for (auto I = static_cast<std::uint32_t>(From); I < Refs.size(); ++I) {
         const std::wstring_view Name = Refs[I].Name;
         if (!Table.Covers(Name)) {
             Slow.push_back(I);
@@ -119,10 +119,14 @@ void SplitByTable(const TTagRefs& Refs, const TLocaleOrder& Table, std::vector<T
     }
 }
 
-// The covered names by their weights, then by line, then by position.
-void SortFast(std::vector<TFastRef>& Fast, const TTagRefs& Refs, const TLocaleOrder& Table)
-{
-    std::sort(Fast.begin(), Fast.end(), [&](const TFastRef& A, const TFastRef& B) {
+// The order of covered names: by their weights, then by scope, line, kind
+// and position, which makes it total.
+struct TFastLess {
+    const TTagRefs& Refs;
+    const TLocaleOrder& Table;
+
+    bool operator()(const TFastRef& A, const TFastRef& B) const
+    {
         if (A.Head[0] != B.Head[0])
             return A.Head[0] < B.Head[0];
         if (A.Head[1] != B.Head[1])
@@ -147,7 +151,12 @@ void SortFast(std::vector<TFastRef>& Fast, const TTagRefs& Refs, const TLocaleOr
         if (const int Kinds = Refs[A.Index].Kind.compare(Refs[B.Index].Kind))
             return Kinds < 0;
         return A.Index < B.Index;
-    });
+    }
+};
+
+void SortFast(std::vector<TFastRef>& Fast, const TTagRefs& Refs, const TLocaleOrder& Table)
+{
+    std::sort(Fast.begin(), Fast.end(), TFastLess{Refs, Table});
 }
 
 // The positions of all refs in order: the sorted covered names, with the
@@ -433,7 +442,53 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     }
 }
 
-TCtags::TOutputParser::TOutputParser(TCtagsFlavour Flavour) : FFlavour(Flavour) {}
+// Each piece's refs are sorted as they come, and merged with the run before
+// theirs while that is at most twice as long: every ref is merged a few
+// times in all, and ctags' exit leaves a merge of a few runs instead of a
+// sort of everything.
+struct TCtags::TOutputParser::TSortRuns {
+    std::shared_ptr<const TLocaleOrder> Order = TLocaleOrder::Current();
+    std::vector<std::vector<TFastRef>> Runs;
+    std::vector<std::uint32_t> Slow;
+
+    void Add(const TTagRefs& Refs, size_t From)
+    {
+        std::vector<TFastRef> Run;
+        SplitByTable(Refs, *Order, Run, Slow, From);
+        if (Run.empty())
+            return;
+        SortFast(Run, Refs, *Order);
+        Runs.push_back(std::move(Run));
+        while (Runs.size() >= 2 && Runs[Runs.size() - 2].size() <= 2 * Runs.back().size())
+            MergeLast(Refs);
+    }
+
+    void MergeLast(const TTagRefs& Refs)
+    {
+        std::vector<TFastRef>& Into = Runs[Runs.size() - 2];
+        std::vector<TFastRef> Merged(Into.size() + Runs.back().size());
+        std::merge(Into.begin(), Into.end(), Runs.back().begin(), Runs.back().end(), Merged.begin(),
+                   TFastLess{Refs, *Order});
+        Into = std::move(Merged);
+        Runs.pop_back();
+    }
+
+    std::vector<std::uint32_t> Finish(const TTagRefs& Refs)
+    {
+        while (Runs.size() >= 2)
+            MergeLast(Refs);
+        if (Runs.empty())
+            Runs.emplace_back();
+        return MergeSlow(Refs, Runs.front(), Slow);
+    }
+};
+
+TCtags::TOutputParser::TOutputParser(TCtagsFlavour Flavour)
+    : FFlavour(Flavour), FRuns(std::make_unique<TSortRuns>())
+{
+}
+
+TCtags::TOutputParser::~TOutputParser() = default;
 
 void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
 {
@@ -454,6 +509,7 @@ void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
         FRefs.clear();
         FItems.clear();
         FTexts.clear();
+        FRuns.reset();
         return;
     }
     FDone = End;
@@ -463,17 +519,21 @@ void TCtags::TOutputParser::Feed(std::string_view Bytes, bool Final)
     // would move every item made so far at every piece.)
     for (const TTagRef& Ref : Refs)
         FItems.emplace_back(std::wstring(Ref.Name), std::wstring(Ref.Kind), Ref.Line, std::wstring(Ref.Scope));
+    const size_t From = FRefs.size();
     if (FRefs.empty())
         FRefs = std::move(Refs);
     else
         FRefs.insert(FRefs.end(), Refs.begin(), Refs.end());
+    if (FRefs.size() > UINT32_MAX)
+        throw EArgumentOutOfRangeException(L"Too many tags");
+    FRuns->Add(FRefs, From);
 }
 
 std::vector<TCtagsItem> TCtags::TOutputParser::SortedItems()
 {
     // Put in order where they are, cycle by cycle: a second list of them
     // would be megabytes of fresh memory for a moment.
-    std::vector<std::uint32_t> Order = SortOrder(FRefs);
+    std::vector<std::uint32_t> Order = FRuns->Finish(FRefs);
     for (size_t Start = 0; Start < Order.size(); ++Start) {
         if (Order[Start] == Start)
             continue;

@@ -223,6 +223,9 @@ public:
     class TOutputParser {
     public:
         explicit TOutputParser(TCtagsFlavour Flavour);
+        ~TOutputParser();
+        TOutputParser(const TOutputParser&) = delete;
+        TOutputParser& operator=(const TOutputParser&) = delete;
         // Bytes is all the output so far; what Feed saw before is its start.
         void Feed(std::string_view Bytes, bool Final);
         bool Whole() const noexcept { return FWhole; }
@@ -238,6 +241,9 @@ public:
         // The tags in the output's order, as refs to sort by and as items.
         std::vector<TTagRef> FRefs;
         std::vector<TCtagsItem> FItems;
+        // The refs sorted a piece at a time, as runs merged as they grow.
+        struct TSortRuns;
+        std::unique_ptr<TSortRuns> FRuns;
     };
     // How often the output is taken while ctags runs, in milliseconds.
     static constexpr DWORD OutputDrainInterval = 15;
