@@ -138,10 +138,6 @@ intptr_t NameColumn(std::wstring_view Text, std::wstring_view Name)
     return Text0 == std::wstring_view::npos ? 0 : static_cast<intptr_t>(Text0);
 }
 
-namespace {
-
-} // namespace
-
 TEditorTasks::~TEditorTasks()
 {
     DeleteSnapshot();
@@ -285,6 +281,7 @@ bool TEditorTasks::Execute()
     std::wstring Name;
     const bool Chosen = ChooseTag(Line, Name);
     DeleteSnapshot();
+    GetCtags().RemoveRunFolder();
     if (!Chosen)
         return false;
     // Tags count lines from 1, the editor from 0.
@@ -385,8 +382,9 @@ bool TEditorTasks::PrepareFile(std::wstring& FileName, bool& IsTemporary, TTextD
 bool TEditorTasks::RunCtags(const std::wstring& FileName, bool IsTemporary)
 {
     // A run that failed takes its snapshot with it. After a good one the
-    // snapshot goes once the list has closed (or with the tasks): deleting
-    // it is time the user would wait for the list.
+    // snapshot and ctags' temporary folder go once the list has closed (or
+    // with the tasks): deleting them is time the user would wait for the
+    // list.
     auto Cleanup = ScopeExit([&] {
         if (IsTemporary)
             DeleteSnapshot();

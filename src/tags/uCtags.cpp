@@ -386,6 +386,7 @@ std::wstring TCtags::ErrorText(std::string_view Bytes)
 
 void TCtags::LoadFromFile(const std::wstring& FileName)
 {
+    FRunFolder.Remove();
     const std::wstring ExePath = ResolveProgram(FExecutableName);
     FFlavour = DetectFlavour(ExePath, OnTurn);
     const std::wstring CommandLine = QuotedStr(ExePath) + std::wstring(ArgumentsFor(FFlavour)) +
@@ -396,7 +397,7 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     const std::wstring Temp = MakePrivateFolder(GetTempDirectory(), RunFolderPrefix);
     if (Temp.empty())
         throw ECtagsError_SetupFailed(SystemErrorText(::GetLastError()));
-    const auto RemoveTemp = ScopeExit([&] { DeleteTempFile(Temp); });
+    auto RemoveTemp = ScopeExit([&] { DeleteTempFile(Temp); });
     TProcessOptions Options;
     Options.Program = ExePath;
     // Its own folder, never the caller's current one: in a file manager that
@@ -440,6 +441,30 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     } catch (const EStringError& E) {
         throw ECtagsError(E.Message());
     }
+    FRunFolder.Path = Temp;
+    RemoveTemp.release();
+}
+
+TCtags::TRunFolder::TRunFolder(TRunFolder&& Other) noexcept : Path(std::exchange(Other.Path, std::wstring())) {}
+
+TCtags::TRunFolder& TCtags::TRunFolder::operator=(TRunFolder&& Other) noexcept
+{
+    if (this != &Other) {
+        Remove();
+        Path = std::exchange(Other.Path, std::wstring());
+    }
+    return *this;
+}
+
+TCtags::TRunFolder::~TRunFolder()
+{
+    Remove();
+}
+
+void TCtags::TRunFolder::Remove() noexcept
+{
+    if (!Path.empty())
+        DeleteTempFile(std::exchange(Path, std::wstring()));
 }
 
 // Each piece's refs are sorted as they come, and merged with the run before

@@ -148,11 +148,15 @@ public:
     // Runs ctags on FileName and replaces the items. ctags is started by
     // the full path found, in its own folder (the process's current
     // directory is never changed), with a temporary folder of its own as
-    // TMP and TEMP, removed after the run whatever ends it. Raises an
+    // TMP and TEMP, removed after a failed run and kept for later after a
+    // good one (see RemoveRunFolder). Raises an
     // ECtagsError of the classes above, or ECtagsError_ExecutionFailed,
     // leaving the items as they were; output too large to hold or read is
     // an ECtagsError too, never a partial or empty list.
     void LoadFromFile(const std::wstring& FileName);
+    // A good run's temporary folder stays until the next run, this call or
+    // the end of the object.
+    void RemoveRunFolder() noexcept { FRunFolder.Remove(); }
 
     // The caller's turn while ctags runs (see TProcessTurnEvent): what it
     // raises ends ctags and passes out of LoadFromFile.
@@ -259,4 +263,14 @@ private:
     // is empty).
     std::vector<TCtagsItem> FItems;
     std::shared_ptr<const std::vector<TCtagsItem>> FShared;
+    // A good run's temporary folder, kept for later: removing it is time
+    // the user would wait for the list.
+    struct TRunFolder {
+        std::wstring Path;
+        TRunFolder() = default;
+        TRunFolder(TRunFolder&& Other) noexcept;
+        TRunFolder& operator=(TRunFolder&& Other) noexcept;
+        ~TRunFolder();
+        void Remove() noexcept;
+    } FRunFolder;
 };

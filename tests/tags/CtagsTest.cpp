@@ -461,8 +461,9 @@ TEST_F(CtagsTest, EveryRunThatCannotBeMadeOrHeldIsAnErrorOfItsOwn)
         });
     }
 
-    // A good run: ctags has a temporary folder of its own, gone afterwards,
-    // and the process's current folder stays the caller's while it runs.
+    // A good run: ctags has a temporary folder of its own, kept until the
+    // list is done with, and the process's current folder stays the
+    // caller's while it runs.
     SetCurrentDir(Dir.Path());
     const std::wstring Told = Dir / L"told.txt";
     TScript Script(Dir, "tmpfile " + WideToUtf8(Told) + "\nsleep 300\nout main\\tx.c\\t3;\"\\tfunction\\n\n");
@@ -474,6 +475,8 @@ TEST_F(CtagsTest, EveryRunThatCannotBeMadeOrHeldIsAnErrorOfItsOwn)
     const std::wstring Made = CodePageToWide(CP_UTF8, ReadFileBytes(Told));
     EXPECT_EQ(Made.rfind(Temp + L"\\", 0), 0u) << WideToUtf8(Made);
     EXPECT_NE(ExtractFileDir(Made), Temp);
+    EXPECT_TRUE(DirectoryExists(ExtractFileDir(Made)));
+    Tags.RemoveRunFolder();
     EXPECT_FALSE(DirectoryExists(ExtractFileDir(Made)));
     EXPECT_TRUE(toolsupport::LeftIn(Temp).empty());
 }
