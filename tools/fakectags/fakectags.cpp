@@ -1,10 +1,10 @@
 // A stand-in for ctags that tests and benchmarks steer.
 //
 // Without a script it acts as a tiny ctags: it checks the command line
-// (-f - --sort=no --fields=KsZ -n --format=2 -G FILE, as Universal Ctags takes
-// it, or -f - --sort=no --fields=Ks -n --format=2 FILE as Exuberant Ctags
+// (-f - --fields=KsZ -n --format=2 -G FILE, as Universal Ctags takes
+// it, or -f - --fields=Ks -n --format=2 FILE as Exuberant Ctags
 // does), reads FILE and writes extended-format tags for lines that look like
-// C definitions, in the file's order as an unsorted ctags writes them.
+// C definitions, in the file's order (the plugin sorts them itself).
 // Which ctags it is comes from FAKECTAGS_FLAVOUR ("exuberant"; Universal
 // otherwise); it answers --version as that one does, script or not. Asked
 // for a project's tags file (-R --format=2 --sort=yes --excmd=combine
@@ -422,9 +422,8 @@ int RunAsCtags(int Argc, wchar_t** Argv, TOutput& Out, TOutput& Err)
         return RunRecursive(Argc, Argv, Err);
     if (Argc > 1 && std::wcscmp(Argv[1], L"--format=2") == 0)
         return RunFiles(Argc, Argv, Out, Err);
-    static const std::vector<std::wstring> Universal = {L"-f", L"-",          L"--sort=no", L"--fields=KsZ",
-                                                        L"-n", L"--format=2", L"-G"};
-    static const std::vector<std::wstring> Older = {L"-f", L"-", L"--sort=no", L"--fields=Ks", L"-n", L"--format=2"};
+    static const std::vector<std::wstring> Universal = {L"-f", L"-", L"--fields=KsZ", L"-n", L"--format=2", L"-G"};
+    static const std::vector<std::wstring> Older = {L"-f", L"-", L"--fields=Ks", L"-n", L"--format=2"};
     const std::vector<std::wstring>& Expected = Exuberant() ? Older : Universal;
     if (Argc != static_cast<int>(Expected.size()) + 2) {
         std::string Usage;
