@@ -510,10 +510,7 @@ struct TCtags::TOutputParser::TSortRuns {
     }
 };
 
-TCtags::TOutputParser::TOutputParser(TCtagsFlavour Flavour)
-    : FFlavour(Flavour), FRuns(std::make_unique<TSortRuns>())
-{
-}
+TCtags::TOutputParser::TOutputParser(TCtagsFlavour Flavour) : FFlavour(Flavour), FRuns(std::make_unique<TSortRuns>()) {}
 
 TCtags::TOutputParser::~TOutputParser() = default;
 

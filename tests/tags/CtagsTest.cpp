@@ -308,8 +308,7 @@ TEST_F(CtagsTest, BuildsTheCommandLineAndRunsBesideTheExecutable)
         const wchar_t* Flavour;
         TCtagsFlavour Read;
         const wchar_t* Options;
-    } Flavours[] = {{FakeCtags(), L"universal", TCtagsFlavour::Universal,
-                     L" -f - --fields=KsZ -n --format=2 -G "},
+    } Flavours[] = {{FakeCtags(), L"universal", TCtagsFlavour::Universal, L" -f - --fields=KsZ -n --format=2 -G "},
                     {Older, L"exuberant", TCtagsFlavour::Exuberant, L" -f - --fields=Ks -n --format=2 "}};
     for (const auto& Case : Flavours) {
         const TEnvOverride Flavour(L"FAKECTAGS_FLAVOUR", Case.Flavour);
