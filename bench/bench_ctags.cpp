@@ -58,8 +58,7 @@ void BenchFakeCtags(int TagCount, int Runs, double TargetMs)
     const std::wstring Source = Dir / L"source.c";
     WriteFileBytes(Source, "int main(void);\n");
     UseScript(Dir, L"tags.txt", "tags " + std::to_string(TagCount) + "\nexit 0\n");
-    auto Tags = std::make_unique<TCtags>();
-    Tags->SetExecutableName(FakeCtags());
+    std::unique_ptr<TCtags> Tags;
     const std::wstring CommandLine = QuotedStr(FakeCtags()) +
                                      std::wstring(TCtags::ArgumentsFor(TCtagsFlavour::Universal)) + QuotedStr(Source);
 
@@ -156,9 +155,7 @@ void BenchRealCtags(const std::wstring& Ctags)
     // itself more than reading its output while it runs saves.
     std::wstring UnsortedArguments = SameArguments;
     UnsortedArguments.insert(UnsortedArguments.find(L" -f - ") + 5, L" --sort=no");
-    auto Tags = std::make_unique<TCtags>();
-    Tags->SetExecutableName(Ctags);
-
+    std::unique_ptr<TCtags> Tags;
     std::vector<double> ToFile, WithF, Same, NoSort, Load;
     for (int Run = 0; Run < 7; ++Run) {
         bool Done = false;

@@ -386,7 +386,7 @@ std::wstring TCtags::ErrorText(std::string_view Bytes)
 
 void TCtags::LoadFromFile(const std::wstring& FileName)
 {
-    FRunFolder.Remove();
+    RemoveRunFolder();
     const std::wstring ExePath = ResolveProgram(FExecutableName);
     FFlavour = DetectFlavour(ExePath, OnTurn);
     const std::wstring CommandLine = QuotedStr(ExePath) + std::wstring(ArgumentsFor(FFlavour)) +
@@ -443,30 +443,14 @@ void TCtags::LoadFromFile(const std::wstring& FileName)
     } catch (const EStringError& E) {
         throw ECtagsError(E.Message());
     }
-    FRunFolder.Path = Temp;
+    FRunFolder = Temp;
     RemoveTemp.release();
 }
 
-TCtags::TRunFolder::TRunFolder(TRunFolder&& Other) noexcept : Path(std::exchange(Other.Path, std::wstring())) {}
-
-TCtags::TRunFolder& TCtags::TRunFolder::operator=(TRunFolder&& Other) noexcept
+void TCtags::RemoveRunFolder() noexcept
 {
-    if (this != &Other) {
-        Remove();
-        Path = std::exchange(Other.Path, std::wstring());
-    }
-    return *this;
-}
-
-TCtags::TRunFolder::~TRunFolder()
-{
-    Remove();
-}
-
-void TCtags::TRunFolder::Remove() noexcept
-{
-    if (!Path.empty())
-        DeleteTempFile(std::exchange(Path, std::wstring()));
+    if (!FRunFolder.empty())
+        DeleteTempFile(std::exchange(FRunFolder, std::wstring()));
 }
 
 // Each piece's refs are sorted as they come, and merged with the run before

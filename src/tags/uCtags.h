@@ -137,6 +137,7 @@ public:
     static std::wstring ErrorText(std::string_view Bytes);
 
     TCtags() = default;
+    ~TCtags() { RemoveRunFolder(); }
     TCtags(const TCtags&) = delete;
     TCtags& operator=(const TCtags&) = delete;
 
@@ -156,7 +157,7 @@ public:
     void LoadFromFile(const std::wstring& FileName);
     // A good run's temporary folder stays until the next run, this call or
     // the end of the object.
-    void RemoveRunFolder() noexcept { FRunFolder.Remove(); }
+    void RemoveRunFolder() noexcept;
 
     // The caller's turn while ctags runs (see TProcessTurnEvent): what it
     // raises ends ctags and passes out of LoadFromFile.
@@ -265,12 +266,5 @@ private:
     std::shared_ptr<const std::vector<TCtagsItem>> FShared;
     // A good run's temporary folder, kept for later: removing it is time
     // the user would wait for the list.
-    struct TRunFolder {
-        std::wstring Path;
-        TRunFolder() = default;
-        TRunFolder(TRunFolder&& Other) noexcept;
-        TRunFolder& operator=(TRunFolder&& Other) noexcept;
-        ~TRunFolder();
-        void Remove() noexcept;
-    } FRunFolder;
+    std::wstring FRunFolder;
 };
