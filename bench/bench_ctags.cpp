@@ -5,7 +5,7 @@
 //
 // With --ctags PATH (a Windows ctags.exe), also LoadFromFile with that
 // ctags on a generated C file against the same ctags writing its tags to a
-// file.
+// file, and against the runner alone on LoadFromFile's command line.
 #include "BenchUtil.h"
 #include "base/uProcess.h"
 
@@ -155,8 +155,17 @@ void BenchRealCtags(const std::wstring& Ctags)
     // itself more than reading its output while it runs saves.
     std::wstring UnsortedArguments = SameArguments;
     UnsortedArguments.insert(UnsortedArguments.find(L" -f - ") + 5, L" --sort=no");
+    // The runner alone on LoadFromFile's command line: with the caller's
+    // folder and environment, and with the folder, environment and output
+    // pieces of LoadFromFile (ctags' own folder, a TMP of its own). What is
+    // left between that and LoadFromFile is the reading of the output.
+    TProcessOptions AsLoaded;
+    AsLoaded.Directory = ExtractFileDir(Ctags);
+    AsLoaded.Environment = {L"TMP=" + ExtractFileDir(Source), L"TEMP=" + ExtractFileDir(Source)};
+    AsLoaded.DrainInterval = TCtags::OutputDrainInterval;
+    const TProcessOutputEvent Ignore = [](HANDLE, const void*, std::uint32_t) {};
     std::unique_ptr<TCtags> Tags;
-    std::vector<double> ToFile, WithF, Same, NoSort, Load;
+    std::vector<double> ToFile, WithF, Same, NoSort, Runner, RunnerAsLoaded, Load;
     for (int Run = 0; Run < 7; ++Run) {
         bool Done = false;
         ToFile.push_back(Best(1, [&] { Done = RunToFile(Plain, Redirected); }));
@@ -167,6 +176,20 @@ void BenchRealCtags(const std::wstring& Ctags)
             Done = Done &&
                    RunProcess(OwnFile, static_cast<TStream*>(nullptr), nullptr, nullptr, ExitCode, SW_HIDE,
                               NORMAL_PRIORITY_CLASS) &&
+                   ExitCode == 0;
+        }));
+        Runner.push_back(Best(1, [&] {
+            TMemoryStream Captured;
+            Done = Done &&
+                   RunProcess(SameArguments, static_cast<TStream*>(nullptr), &Captured, nullptr, ExitCode, SW_HIDE,
+                              NORMAL_PRIORITY_CLASS) &&
+                   ExitCode == 0;
+        }));
+        RunnerAsLoaded.push_back(Best(1, [&] {
+            TMemoryStream Input, Captured;
+            Done = Done &&
+                   RunProcess(SameArguments, &Input, &Captured, nullptr, ExitCode, SW_HIDE, NORMAL_PRIORITY_CLASS,
+                              Ignore, {}, 0, {}, AsLoaded) &&
                    ExitCode == 0;
         }));
         if (!Done) {
@@ -189,10 +212,13 @@ void BenchRealCtags(const std::wstring& Ctags)
                 "%.1f ms: ratio %.3f (target 1.00: %s)\n"
                 "  the same ctags writing its tags with -f FILE %.1f ms: ratio %.3f; with LoadFromFile's arguments "
                 "to a file %.1f ms (with --sort=no %.1f ms); decoding, parsing and sorting the whole "
-                "output at once take %.1f ms\n",
+                "output at once take %.1f ms\n"
+                "  the runner alone on LoadFromFile's arguments %.1f ms, and with its folder, environment and "
+                "pieces %.1f ms\n",
                 Tags->Count(), Output.size(), Median(Load) * 1e3, Median(ToFile) * 1e3, Ratio,
                 Ratio <= 1.00 ? "met" : "NOT met", Median(WithF) * 1e3, Median(Load) / Median(WithF),
-                Median(Same) * 1e3, Median(NoSort) * 1e3, Own * 1e3);
+                Median(Same) * 1e3, Median(NoSort) * 1e3, Own * 1e3, Median(Runner) * 1e3,
+                Median(RunnerAsLoaded) * 1e3);
 }
 
 int Run(const std::wstring& RealCtags)
