@@ -9,6 +9,7 @@
 #include "plugin/uOptionsUI.h"
 #include "base/uStrings.h"
 #include "base/uSystem.h"
+#include "tags/uProjectIndex.h"
 
 #include <cstring>
 #include <utility>
@@ -25,6 +26,8 @@ void TPlugin::Exit()
     if (FRefresher)
         FRefresher->Stop();
     FRefresher.reset();
+    // An index half written is deleted; the next Far reads the tags file.
+    TProjectIndex::FinishSaving(true);
 }
 
 void TPlugin::EditorSaving(intptr_t, const std::wstring& FileName)

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -253,19 +254,27 @@ std::wstring SavedPrefix(const std::wstring& Folder, const std::wstring& TagsPat
     return Folder + L"\\" + Hex(PathHash(UpperCaseText(TagsPath))) + L"-";
 }
 
+std::wstring SavedName(const std::wstring& Folder, const TProjectIndex::TVersion& Version)
+{
+    return SavedPrefix(Folder, Version.Path) + Hex(Version.Size) + L"-" + Hex(TimeValue(Version.Written)) + L".index";
+}
+
 std::wstring SavedName(const std::wstring& Folder, const TTagsFile& File)
 {
-    return SavedPrefix(Folder, File.Path()) + Hex(File.Size()) + L"-" + Hex(TimeValue(File.LastWrite())) + L".index";
+    return SavedName(Folder, TProjectIndex::TVersion::Of(File));
 }
 
 std::mutex GStoreLock;
 std::wstring GStoreFolder;
 bool GStoreFolderSet = false;
 
-bool WriteAll(HANDLE File, const void* Bytes, std::uint64_t Length) noexcept
+// Stop, when set, ends the writing between pieces as a failure.
+bool WriteAll(HANDLE File, const void* Bytes, std::uint64_t Length, const std::atomic<bool>* Stop = nullptr) noexcept
 {
     const char* At = static_cast<const char*>(Bytes);
     while (Length > 0) {
+        if (Stop && *Stop)
+            return false;
         const auto Piece = static_cast<DWORD>(std::min<std::uint64_t>(Length, 64u << 20));
         DWORD Done = 0;
         if (!::WriteFile(File, At, Piece, &Done, nullptr) || Done != Piece)
@@ -339,6 +348,15 @@ void TProjectIndex::SetStoreFolder(const std::wstring& Folder)
 
 bool TProjectIndex::Save(const TTagsFile& File) const noexcept
 {
+    try {
+        return Save(TVersion::Of(File), nullptr);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TProjectIndex::Save(const TVersion& Version, const std::atomic<bool>* Stop) const noexcept
+{
     std::wstring Temp;
     try {
         const std::wstring Folder = StoreFolder();
@@ -346,12 +364,12 @@ bool TProjectIndex::Save(const TTagsFile& File) const noexcept
             return false;
         ::CreateDirectoryW(ExtractFileDir(Folder).c_str(), nullptr);
         ::CreateDirectoryW(Folder.c_str(), nullptr);
-        const std::wstring Name = SavedName(Folder, File);
-        const std::wstring Path = UpperCaseText(File.Path());
+        const std::wstring Name = SavedName(Folder, Version);
+        const std::wstring Path = UpperCaseText(Version.Path);
         TSavedHeader Header{};
         std::memcpy(Header.Magic, SavedMagic, sizeof(SavedMagic));
-        Header.TagsSize = File.Size();
-        Header.TagsTime = TimeValue(File.LastWrite());
+        Header.TagsSize = Version.Size;
+        Header.TagsTime = TimeValue(Version.Written);
         Header.PathChars = Path.size();
         for (int I = 0; I < 2; ++I) {
             Header.Count[I] = FViews[I].Count;
@@ -362,7 +380,10 @@ bool TProjectIndex::Save(const TTagsFile& File) const noexcept
             return false;
         // Written under a name of its own, then given its name in one step:
         // a reader sees the whole of it or nothing.
-        Temp = Name + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+        // A list's save on its thread and a renewal on the refresh's may
+        // write at once.
+        Temp = Name + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetCurrentThreadId()) +
+               L".tmp";
         {
             TFileHandle Out(::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -374,11 +395,11 @@ bool TProjectIndex::Save(const TTagsFile& File) const noexcept
             for (int I = 0; I < 2 && Done; ++I) {
                 const TView& View = FViews[I];
                 const std::uint64_t Names = Header.NameBytes[I];
-                Done = WriteAll(Out.get(), View.Offsets, View.Count * 8) &&
-                       WriteAll(Out.get(), View.NameStarts, (View.Count + 1) * 4) &&
-                       WriteAll(Out.get(), View.Files, View.Count * 4) &&
+                Done = WriteAll(Out.get(), View.Offsets, View.Count * 8, Stop) &&
+                       WriteAll(Out.get(), View.NameStarts, (View.Count + 1) * 4, Stop) &&
+                       WriteAll(Out.get(), View.Files, View.Count * 4, Stop) &&
                        WritePadding(Out.get(), (View.Count + 1) * 4 + View.Count * 4) &&
-                       WriteAll(Out.get(), View.Names, Names) && WritePadding(Out.get(), Names);
+                       WriteAll(Out.get(), View.Names, Names, Stop) && WritePadding(Out.get(), Names);
             }
             if (!Done) {
                 Out.reset();
@@ -392,7 +413,7 @@ bool TProjectIndex::Save(const TTagsFile& File) const noexcept
             if (!FileExists(Name))
                 return false;
         }
-        Prune(Folder, SavedPrefix(Folder, File.Path()), Name);
+        Prune(Folder, SavedPrefix(Folder, Version.Path), Name);
         return true;
     } catch (...) {
         if (!Temp.empty())
@@ -459,18 +480,94 @@ std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File)
             ::CompareFileTime(&Kept.Written, &File.LastWrite()) == 0)
             return Kept.Index;
     }
-    return LoadOrMake(File, nullptr);
+    return LoadOrMake(File, nullptr, true);
 }
 
-std::shared_ptr<const TProjectIndex> TProjectIndex::LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop)
+std::shared_ptr<const TProjectIndex> TProjectIndex::LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop,
+                                                               bool SaveLater)
 {
     std::shared_ptr<const TProjectIndex> Index = Load(File);
     if (!Index) {
         Index = std::make_shared<const TProjectIndex>(File, Stop);
-        Index->Save(File);
+        if (!SaveLater || !Saver().Add(TVersion::Of(File), Index))
+            Index->Save(File);
     }
     Keep(File, Index);
     return Index;
+}
+
+void TProjectIndex::FinishSaving(bool Stop) noexcept
+{
+    Saver().Finish(Stop);
+}
+
+TProjectIndex::TSaver& TProjectIndex::Saver()
+{
+    static TSaver Instance;
+    return Instance;
+}
+
+TProjectIndex::TSaver::~TSaver()
+{
+    Finish(true);
+}
+
+bool TProjectIndex::TSaver::Add(TVersion Version, std::shared_ptr<const TProjectIndex> Index)
+{
+    {
+        const std::lock_guard Guard(FLock);
+        // One waits at most: a newer list's index matters more than an
+        // older one's, which stays in memory as long as it waits.
+        FVersion = std::move(Version);
+        FIndex = std::move(Index);
+    }
+    if (!FThread.joinable()) {
+        try {
+            FThread = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            const std::lock_guard Guard(FLock);
+            FIndex.reset();
+            return false;
+        }
+    }
+    FWake.notify_one();
+    return true;
+}
+
+void TProjectIndex::TSaver::Work() noexcept
+{
+    for (;;) {
+        TVersion Version;
+        std::shared_ptr<const TProjectIndex> Index;
+        {
+            std::unique_lock Guard(FLock);
+            FWake.wait(Guard, [this] { return FIndex || FQuit; });
+            if (!FIndex)
+                return;
+            Version = std::move(FVersion);
+            Index = std::move(FIndex);
+        }
+        // Not saved: the next process reads the tags file again.
+        Index->Save(Version, &FStop);
+    }
+}
+
+void TProjectIndex::TSaver::Finish(bool Stop) noexcept
+{
+    {
+        const std::lock_guard Guard(FLock);
+        FQuit = true;
+        if (Stop) {
+            FStop = true;
+            FIndex.reset();
+        }
+    }
+    FWake.notify_all();
+    if (FThread.joinable())
+        FThread.join();
+    const std::lock_guard Guard(FLock);
+    FQuit = false;
+    FStop = false;
 }
 
 bool TProjectIndex::Renew(const std::wstring& Path, const std::atomic<bool>* Stop, bool Always)

@@ -15,6 +15,8 @@
 #include "tags/uTagsFile.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <thread>
 
 #include <cstdint>
 #include <memory>
@@ -42,6 +44,21 @@ public:
     // Saves it as the index of File, replacing older ones of the same path;
     // false when it cannot be, with nothing left behind.
     bool Save(const TTagsFile& File) const noexcept;
+    // A tags file as it was: what a saved index is the index of.
+    struct TVersion {
+        std::wstring Path;
+        std::uint64_t Size = 0;
+        FILETIME Written{};
+        static TVersion Of(const TTagsFile& File) { return {File.Path(), File.Size(), File.LastWrite()}; }
+    };
+    // The same for the file as it was; Stop, when set, ends the writing
+    // as a failure.
+    bool Save(const TVersion& Version, const std::atomic<bool>* Stop) const noexcept;
+    // What Of reads it saves on a thread of its own, so that the list need
+    // not wait for hundreds of megabytes to be written. This waits until
+    // that is done; with Stop, ends a save under way, leaving nothing of
+    // it, and drops one that waits. Called on the thread that calls Of.
+    static void FinishSaving(bool Stop = false) noexcept;
     // After a change to the tags file at Path: when an index of an earlier
     // version was kept or saved, one of the file as it is now is made and
     // saved, so that the next list need not read the file (false when
@@ -127,8 +144,33 @@ private:
                          const std::atomic<bool>* Stop);
     const TView& PartOf(size_t I) const noexcept { return FViews[I < FSplit ? 0 : 1]; }
     bool MapSaved(const TTagsFile& File, const std::wstring& Path);
-    // The saved index of File, else one read from it and saved; kept.
-    static std::shared_ptr<const TProjectIndex> LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop);
+    // The saved index of File, else one read from it and saved (with
+    // SaveLater by the saver's thread); kept.
+    static std::shared_ptr<const TProjectIndex> LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop,
+                                                           bool SaveLater = false);
+    // One thread, one index waiting at most.
+    class TSaver {
+    public:
+        TSaver() = default;
+        ~TSaver();
+        TSaver(const TSaver&) = delete;
+        TSaver& operator=(const TSaver&) = delete;
+        // False when no thread can be had: the caller saves it itself.
+        bool Add(TVersion Version, std::shared_ptr<const TProjectIndex> Index);
+        void Finish(bool Stop) noexcept;
+
+    private:
+        void Work() noexcept;
+
+        std::mutex FLock;
+        std::condition_variable FWake;
+        std::thread FThread;
+        TVersion FVersion;
+        std::shared_ptr<const TProjectIndex> FIndex;
+        bool FQuit = false;
+        std::atomic<bool> FStop = false;
+    };
+    static TSaver& Saver();
     void OwnNames() const;
 
     // Mutable for the names a saved index copies on first need.

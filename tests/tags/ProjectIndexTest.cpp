@@ -109,6 +109,7 @@ TEST(ProjectIndex, ASavedIndexIsMappedByTheNextProcessOnlyWhileSound)
         const TTagsFile File(Path);
         const auto Read = TProjectIndex::Of(File);
         ASSERT_FALSE(Read->Saved());
+        TProjectIndex::FinishSaving();
         ASSERT_EQ(Saved().size(), 1u);
         First = Saved().front();
         const auto Mapped = TProjectIndex::Load(File);
