@@ -153,14 +153,14 @@ protected:
 
     // The valid control at a host item index, or null.
     TControl* ControlAt(intptr_t Index) const noexcept;
+    // A failure inside a handler cannot cross the host's frames: it ends the
+    // run and is raised again when the host has returned from it.
+    void CaptureFailure(std::exception_ptr Failure) noexcept;
 
 private:
     friend struct TFarDialogDeleter;
     friend intptr_t WINAPI FarDialogProc(HANDLE Handle, intptr_t Msg, intptr_t Param1, void* Param2);
 
-    // A failure inside a handler cannot cross the host's frames: it ends the
-    // run and is raised again when the host has returned from it.
-    void CaptureFailure(std::exception_ptr Failure) noexcept;
     void Grow();
 
     // Controls are freed by their dialog only (their destructors are not

@@ -76,6 +76,7 @@ enum : TMessageId {
     MCtagsWroteNoTags = 65,
     MTagsFileNotRefreshed = 66,
     MTagsFileNotRefreshedHint = 67,
+    MProjectTagsCounting = 68,
 };
 
 std::wstring GetMsg(TMessageId MsgId);

@@ -6,6 +6,7 @@
 #include "base/uSystem.h"
 #include "bridge/uFarEditor.h"
 #include "bridge/uFarProgress.h"
+#include "bridge/uFarSynchro.h"
 #include "dialogs/uFarListbox.h"
 #include "plugin/uEditorTasks.h"
 #include "plugin/uHelpTopics.h"
@@ -15,6 +16,9 @@
 #include "tags/uProjectIndex.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 
 namespace {
 
@@ -53,8 +57,57 @@ std::string IndexSpelling(const std::wstring& Text, const TTagsFile& File)
     return Bytes;
 }
 
-class TProjectTagsDialog : public TPlaceListDialog {
+// A large tags file's index, read on a thread of its own while the list
+// already shows the file's first tags: the list opens at once, and only a
+// filter waits for what is left of the reading. The file must outlive it.
+class TIndexReading {
 public:
+    TIndexReading(const TTagsFile& File, std::uintptr_t Token)
+        : FThread([this, &File, Token] {
+              try {
+                  FIndex = TProjectIndex::Of(File, &FStop);
+              } catch (...) {
+                  FFailure = std::current_exception();
+              }
+              FDone = true;
+              // The list counts what it shows once the index is there.
+              TFarSynchro::Post(Token);
+          })
+    {
+    }
+    ~TIndexReading()
+    {
+        FStop = true;
+        if (FThread.joinable())
+            FThread.join();
+    }
+    TIndexReading(const TIndexReading&) = delete;
+    TIndexReading& operator=(const TIndexReading&) = delete;
+
+    bool Done() const noexcept { return FDone; }
+    // Waits for the end of the reading; what ended it passes out.
+    std::shared_ptr<const TProjectIndex> Take()
+    {
+        if (FThread.joinable())
+            FThread.join();
+        if (FFailure)
+            std::rethrow_exception(FFailure);
+        return FIndex;
+    }
+
+private:
+    std::atomic<bool> FStop = false;
+    std::atomic<bool> FDone = false;
+    std::shared_ptr<const TProjectIndex> FIndex;
+    std::exception_ptr FFailure;
+    // Last: it starts as the rest is ready.
+    std::thread FThread;
+};
+
+class TProjectTagsDialog : public TPlaceListDialog, private TSynchroTarget {
+public:
+    // A tags file this large is read behind its list.
+    static constexpr std::uint64_t ReadBehindBytes = 4u << 20;
     // How many rows the list holds at most: Far's list box is quick with a
     // few thousand; the title says how many match in all.
     static constexpr size_t MaxRows = 2000;
@@ -69,8 +122,21 @@ public:
         FExcluded = Excluded;
         FLocal = Local;
         FLocalFile = std::move(LocalFile);
-        // The edited file's tags once, its fresh ones.
-        FTotal = FIndex->Find({"", false, FExcluded}).Count + (FLocal ? static_cast<size_t>(FLocal->Count()) : 0);
+        if (FIndex)
+            Count();
+    }
+    // Without an index: the first tags of the file are shown, and the index
+    // is read behind them.
+    void ReadBehind()
+    {
+        FPreview = TProjectIndex::FirstTags(*FFile, TProjectIndex::FileNumbers(*FFile, FLocalFile), MaxRows);
+        FToken = TFarSynchro::Register(this);
+        FReading = std::make_unique<TIndexReading>(*FFile, FToken);
+    }
+    ~TProjectTagsDialog() override
+    {
+        FReading.reset();
+        TFarSynchro::Unregister(FToken);
     }
     void SetFuzzy(bool Value) noexcept { FFuzzy = Value; }
 
@@ -111,8 +177,51 @@ protected:
     }
 
 private:
+    void Count()
+    {
+        // The edited file's tags once, its fresh ones.
+        FTotal = FIndex->Find({"", false, FExcluded}).Count + (FLocal ? static_cast<size_t>(FLocal->Count()) : 0);
+    }
+
+    // The index read behind the list, waited for where it is not there yet.
+    void AwaitIndex()
+    {
+        if (FIndex || !FReading)
+            return;
+        TFarProgress Progress;
+        if (!FReading->Done())
+            Progress.Show({GetMsg(MTitle), GetMsg(MReadingProjectTags), Progress.FitText(FFile->Path())}, false);
+        const auto Hide = ScopeExit([&] { Progress.Hide(); });
+        const auto Ended = ScopeExit([&] { FReading.reset(); });
+        FIndex = FReading->Take();
+        FExcluded = FIndex->FileNumber(*FFile, FLocalFile);
+        FPreview.clear();
+        Count();
+    }
+
+    void SynchroEvent() override
+    {
+        if (!FReading || !FReading->Done())
+            return;
+        // No dialog event carries a failure out from here: it ends the run
+        // as one inside an event does.
+        try {
+            AwaitIndex();
+        } catch (...) {
+            CaptureFailure(std::current_exception());
+            return;
+        }
+        // The rows shown are the index's own first ones: only the count was
+        // missing.
+        if (FPreviewShown)
+            FMatched = FTotal;
+        FPreviewShown = false;
+        UpdateTitle();
+    }
+
     void StepKind(int Delta)
     {
+        AwaitIndex();
         // Every kind of the project, read on the first press.
         if (FKinds.empty()) {
             std::vector<std::wstring> Kinds = FIndex->Kinds(*FFile).Names;
@@ -130,6 +239,15 @@ private:
 
     void Refill(const std::wstring& Filter)
     {
+        FPreviewShown = !FIndex && FReading && Filter.empty() && FKind < 0;
+        if (FPreviewShown) {
+            ShowPreview();
+            return;
+        }
+        AwaitIndex();
+        // A reading that failed has closed the list with its failure.
+        if (!FIndex)
+            return;
         const std::wstring Kind = FKind >= 0 ? FKinds[static_cast<size_t>(FKind)] : std::wstring();
         const TMatchPattern Pattern(Filter, FFuzzy);
         std::vector<TPlaceRow> Rows;
@@ -142,7 +260,7 @@ private:
                 continue;
             ++Count;
             if (Rows.size() < MaxRows)
-                Rows.push_back({{FLocalFile, Item->Line, std::nullopt, Item->Name}, Item->Kind, Item->Scope});
+                Rows.push_back(LocalRow(*Item));
         }
         const size_t LocalRows = Rows.size();
         TProjectIndex::TQuery Query;
@@ -174,9 +292,7 @@ private:
             // ASCII letters only were compared; the rest as the locale does.
             if (!Pattern.Matches(UpperCaseText(Entry->Name)))
                 continue;
-            Rows.push_back({{std::move(Entry->File), Entry->Line, std::move(Entry->Pattern), std::move(Entry->Name)},
-                            std::move(Entry->Kind),
-                            std::move(Entry->Scope)});
+            Rows.push_back(EntryRow(std::move(*Entry)));
         }
         // The best match is current: among equals the edited file's, then
         // the one of the shortest path. Without a filter the first row.
@@ -190,19 +306,54 @@ private:
             Best.Offer(static_cast<std::intptr_t>(Row), Pattern.Rank(Name, UpperCaseText(Name)), Tie);
         }
         FMatched = Count;
+        Show(std::move(Rows), Best.Index());
+    }
+
+    void Show(std::vector<TPlaceRow> Rows, std::intptr_t Current)
+    {
         SetRows(std::move(Rows), FFile->Folder());
         UpdateTitle();
         BuildRows();
         if (IsActive()) {
-            GetList()->SetItemIndex(GetRows().empty() ? -1 : std::max<std::intptr_t>(Best.Index(), 0));
+            GetList()->SetItemIndex(GetRows().empty() ? -1 : std::max<std::intptr_t>(Current, 0));
             ItemSelected(GetList()->GetItemIndex());
         }
     }
 
+    TPlaceRow LocalRow(const TCtagsItem& Item) const
+    {
+        return {{FLocalFile, Item.Line, std::nullopt, Item.Name}, Item.Kind, Item.Scope};
+    }
+
+    static TPlaceRow EntryRow(TTagsFileEntry&& Entry)
+    {
+        return {{std::move(Entry.File), Entry.Line, std::move(Entry.Pattern), std::move(Entry.Name)},
+                std::move(Entry.Kind),
+                std::move(Entry.Scope)};
+    }
+
+    // What an index without a filter would show: the edited file's tags,
+    // then the file's first ones.
+    void ShowPreview()
+    {
+        std::vector<TPlaceRow> Rows;
+        for (int I = 0; FLocal && I < FLocal->Count() && Rows.size() < MaxRows; ++I)
+            Rows.push_back(LocalRow(*FLocal->GetItem(I)));
+        for (size_t I = 0; I < FPreview.size() && Rows.size() < MaxRows; ++I)
+            if (std::optional<TTagsFileEntry> Entry = FFile->ReadEntry(FPreview[I]))
+                Rows.push_back(EntryRow(std::move(*Entry)));
+        FMatched = Rows.size();
+        Show(std::move(Rows), 0);
+    }
+
     void UpdateTitle()
     {
-        if (!GetList() || !FIndex)
+        if (!GetList() || (!FIndex && !FReading))
             return;
+        if (!FIndex) {
+            SetTitle(Format(GetMsg(MProjectTagsCounting), {Grouped(FMatched)}));
+            return;
+        }
         std::wstring Title = Format(GetMsg(MProjectTagsTitle), {Grouped(FMatched), Grouped(FTotal)});
         if (FKind >= 0)
             Title += L", " + FKinds[static_cast<size_t>(FKind)];
@@ -211,6 +362,10 @@ private:
 
     const TTagsFile* FFile = nullptr;
     std::shared_ptr<const TProjectIndex> FIndex;
+    std::unique_ptr<TIndexReading> FReading;
+    std::uintptr_t FToken = 0;
+    std::vector<std::uint64_t> FPreview;
+    bool FPreviewShown = false;
     std::uint32_t FExcluded = TProjectIndex::NoFile;
     const TCtags* FLocal = nullptr;
     std::wstring FLocalFile;
@@ -249,12 +404,15 @@ bool ShowProjectTags(TPlaceStack& Places)
     std::shared_ptr<const TProjectIndex> Index;
     try {
         File = std::make_unique<TTagsFile>(TagsPath);
-        // Read once a process for each version of the file; that takes a
-        // while on a large project.
-        TFarProgress Progress;
-        Progress.Show({GetMsg(MTitle), GetMsg(MReadingProjectTags), Progress.FitText(TagsPath)}, false);
-        const auto Hide = ScopeExit([&] { Progress.Hide(); });
-        Index = TProjectIndex::Of(*File);
+        // Read once a process for each version of the file; a large one
+        // behind its list.
+        Index = TProjectIndex::Known(*File);
+        if (!Index && File->Size() < TProjectTagsDialog::ReadBehindBytes) {
+            TFarProgress Progress;
+            Progress.Show({GetMsg(MTitle), GetMsg(MReadingProjectTags), Progress.FitText(TagsPath)}, false);
+            const auto Hide = ScopeExit([&] { Progress.Hide(); });
+            Index = TProjectIndex::Of(*File);
+        }
     } catch (const ETagsFileError& E) {
         Warn({GetMsg(MTitle), GetMsg(MTagsFileUnreadable), E.Message(), GetMsg(MOk)});
         return false;
@@ -262,8 +420,11 @@ bool ShowProjectTags(TPlaceStack& Places)
     TFileLines Files;
     auto Dialog = TFarDialog::Create<TProjectTagsDialog>();
     Dialog->SetFiles(&Files);
-    Dialog->SetSource(File.get(), Index, Index->FileNumber(*File, Tasks.GetEditorFileName()), &Tasks.GetCtags(),
-                      Tasks.GetEditorFileName());
+    Dialog->SetSource(File.get(), Index,
+                      Index ? Index->FileNumber(*File, Tasks.GetEditorFileName()) : TProjectIndex::NoFile,
+                      &Tasks.GetCtags(), Tasks.GetEditorFileName());
+    if (!Index)
+        Dialog->ReadBehind();
     TOptions& Options = Tasks.GetOptions();
     if (Options.GetFunctionSearchDelayEnabled() && Options.GetFunctionSearchDelay() > 0)
         Dialog->SetSearchDelay(static_cast<std::uint32_t>(Options.GetFunctionSearchDelay()));

@@ -471,7 +471,7 @@ std::shared_ptr<const TProjectIndex> TProjectIndex::Load(const TTagsFile& File)
     return Index;
 }
 
-std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File)
+std::shared_ptr<const TProjectIndex> TProjectIndex::Known(const TTagsFile& File)
 {
     TCache& Kept = Cache();
     {
@@ -480,7 +480,17 @@ std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File)
             ::CompareFileTime(&Kept.Written, &File.LastWrite()) == 0)
             return Kept.Index;
     }
-    return LoadOrMake(File, nullptr, true);
+    std::shared_ptr<const TProjectIndex> Index = Load(File);
+    if (Index)
+        Keep(File, Index);
+    return Index;
+}
+
+std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File, const std::atomic<bool>* Stop)
+{
+    if (auto Index = Known(File))
+        return Index;
+    return LoadOrMake(File, Stop, true);
 }
 
 std::shared_ptr<const TProjectIndex> TProjectIndex::LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop,
@@ -520,14 +530,13 @@ bool TProjectIndex::TSaver::Add(TVersion Version, std::shared_ptr<const TProject
         // older one's, which stays in memory as long as it waits.
         FVersion = std::move(Version);
         FIndex = std::move(Index);
-    }
-    if (!FThread.joinable()) {
-        try {
-            FThread = std::thread([this] { Work(); });
-        } catch (const std::system_error&) {
-            const std::lock_guard Guard(FLock);
-            FIndex.reset();
-            return false;
+        if (!FThread.joinable()) {
+            try {
+                FThread = std::thread([this] { Work(); });
+            } catch (const std::system_error&) {
+                FIndex.reset();
+                return false;
+            }
         }
     }
     FWake.notify_one();
@@ -554,6 +563,7 @@ void TProjectIndex::TSaver::Work() noexcept
 
 void TProjectIndex::TSaver::Finish(bool Stop) noexcept
 {
+    std::thread Thread;
     {
         const std::lock_guard Guard(FLock);
         FQuit = true;
@@ -561,10 +571,11 @@ void TProjectIndex::TSaver::Finish(bool Stop) noexcept
             FStop = true;
             FIndex.reset();
         }
+        Thread = std::move(FThread);
     }
     FWake.notify_all();
-    if (FThread.joinable())
-        FThread.join();
+    if (Thread.joinable())
+        Thread.join();
     const std::lock_guard Guard(FLock);
     FQuit = false;
     FStop = false;
@@ -643,6 +654,16 @@ size_t TProjectIndex::MemoryBytes() const noexcept
 
 std::uint32_t TProjectIndex::FileNumber(const TTagsFile& File, const std::wstring& FileName) const
 {
+    const std::vector<std::uint32_t> Wanted = FileNumbers(File, FileName);
+    for (const TView& View : FViews)
+        for (size_t I = 0; I < View.Count; ++I)
+            if (std::find(Wanted.begin(), Wanted.end(), View.Files[I]) != Wanted.end())
+                return View.Files[I];
+    return NoFile;
+}
+
+std::vector<std::uint32_t> TProjectIndex::FileNumbers(const TTagsFile& File, const std::wstring& FileName)
+{
     // As ctags writes it: relative to the tags file's folder with either
     // slash, or the full path; escaped where the file escapes.
     const std::wstring Folder = File.Folder() + L"\\";
@@ -665,11 +686,28 @@ std::uint32_t TProjectIndex::FileNumber(const TTagsFile& File, const std::wstrin
             Wanted.push_back(FileHash(Escaped));
         }
     }
-    for (const TView& View : FViews)
-        for (size_t I = 0; I < View.Count; ++I)
-            if (std::find(Wanted.begin(), Wanted.end(), View.Files[I]) != Wanted.end())
-                return View.Files[I];
-    return NoFile;
+    return Wanted;
+}
+
+std::vector<std::uint64_t> TProjectIndex::FirstTags(const TTagsFile& File, const std::vector<std::uint32_t>& Excluded,
+                                                    size_t Cap)
+{
+    // The lines the index would take, read as its reading does.
+    std::vector<std::uint64_t> Offsets;
+    const std::string_view Bytes = File.Bytes();
+    for (size_t At = static_cast<size_t>(File.TagsBegin()); At < Bytes.size() && Offsets.size() < Cap;) {
+        const size_t Break = std::min(FindByte(Bytes, At, '\n'), Bytes.size());
+        const std::string_view Line = Bytes.substr(At, Break - At);
+        const size_t Tab = FindByte(Line, 0, '\t');
+        const size_t FileEnd = Tab < Line.size() ? FindByte(Line, Tab + 1, '\t') : Tab;
+        if (Tab != 0 && FileEnd < Line.size() && FileEnd > Tab + 1 && Line.substr(0, 2) != "!_") {
+            const std::uint32_t Number = FileHash(Line.substr(Tab + 1, FileEnd - Tab - 1));
+            if (std::find(Excluded.begin(), Excluded.end(), Number) == Excluded.end())
+                Offsets.push_back(At);
+        }
+        At = Break + 1;
+    }
+    return Offsets;
 }
 
 namespace {

@@ -29,7 +29,16 @@ class TProjectIndex {
 public:
     // The index of the file as it is; the process keeps the last one and
     // hands it out again while the file's path, size and time stay the same.
-    static std::shared_ptr<const TProjectIndex> Of(const TTagsFile& File);
+    // Stop, when set, ends a reading with EAbort.
+    static std::shared_ptr<const TProjectIndex> Of(const TTagsFile& File, const std::atomic<bool>* Stop = nullptr);
+    // The same when it needs no reading of the file (kept, or saved by an
+    // earlier process); else null.
+    static std::shared_ptr<const TProjectIndex> Known(const TTagsFile& File);
+    // The first Cap tags of the file in its order that are not of the files
+    // Excluded (FileNumbers), as where their lines start: the rows of a list
+    // without a filter, had without reading the whole file.
+    static std::vector<std::uint64_t> FirstTags(const TTagsFile& File, const std::vector<std::uint32_t>& Excluded,
+                                                size_t Cap);
 
     // Read from the file; Stop, when set, ends the reading with EAbort.
     explicit TProjectIndex(const TTagsFile& File, const std::atomic<bool>* Stop = nullptr);
@@ -57,7 +66,7 @@ public:
     // What Of reads it saves on a thread of its own, so that the list need
     // not wait for hundreds of megabytes to be written. This waits until
     // that is done; with Stop, ends a save under way, leaving nothing of
-    // it, and drops one that waits. Called on the thread that calls Of.
+    // it, and drops one that waits.
     static void FinishSaving(bool Stop = false) noexcept;
     // After a change to the tags file at Path: when an index of an earlier
     // version was kept or saved, one of the file as it is now is made and
@@ -80,6 +89,9 @@ public:
     // The number of a source file (a full path, any spelling), or NoFile.
     static constexpr std::uint32_t NoFile = UINT32_MAX;
     std::uint32_t FileNumber(const TTagsFile& File, const std::wstring& FileName) const;
+    // The numbers the file may have in File, one for each way of writing
+    // its name.
+    static std::vector<std::uint32_t> FileNumbers(const TTagsFile& File, const std::wstring& FileName);
 
     // The tags whose upper-cased name holds UpperText (UTF-8, upper-cased
     // as above; empty: every tag), or with Fuzzy its bytes in order with

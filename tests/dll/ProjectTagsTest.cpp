@@ -107,6 +107,50 @@ TEST_F(ProjectTagsTest, EveryTagOfTheProjectFilteredAndJumpedTo)
 }
 
 // Without a tags file the box says so and offers to make one, and shows it.
+// A tags file of megabytes shows its first tags at once and counts them
+// all once its index is read behind the list; a filter waits for that.
+TEST_F(ProjectTagsTest, ALargeFilesFirstTagsShowWhileItsIndexIsRead)
+{
+    std::string Tags = "!_TAG_FILE_SORTED\t1\t//\nmain\tsrc/main.c\t99;\"\tfunction\n";
+    for (int I = 0; I < 40000; ++I) {
+        char Line[160];
+        std::snprintf(Line, sizeof(Line),
+                      "tag_%05d\tsrc/big.c\t/^static int tag_%05d(struct device *dev, int value)$/;\"\tfunction\n", I,
+                      I);
+        Tags += Line;
+    }
+    ::CreateDirectoryW((Dir / L"src").c_str(), nullptr);
+    tagstest::WriteFileBytes(Dir / L"tags", Tags);
+    Load();
+    const TScript Steer(Dir, "ctags\n");
+    OpenSource(L"src\\main.c", "int main(void)\n{\n    return 0;\n}\n");
+    Script(
+        TDialogScript()
+            .Check([](THostDialog& Live) {
+                // The count comes as soon as the host lets it; the
+                // rows are the same before and after.
+                EXPECT_THAT(Live.Items[List].List.Title,
+                            ::testing::AnyOf(L"Project tags: 2,000, counting...", L"Project tags: 40,001 of 40,001"));
+                const std::vector<std::wstring> Rows = VisibleEntries(Live.Items[List]);
+                ASSERT_EQ(Rows.size(), 2000u);
+                EXPECT_EQ(Rows[0].substr(0, 5), L"main ");
+                EXPECT_EQ(Rows[1999].substr(0, 9), L"tag_01998");
+            })
+            .Type(L"tag_3999")
+            .Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[List].List.Title, L"Project tags: 10 of 40,001"); })
+            .Key(VK_BACK)
+            .Key(VK_BACK)
+            .Key(VK_BACK)
+            .Key(VK_BACK)
+            .Key(VK_BACK)
+            .Key(VK_BACK)
+            .Key(VK_BACK)
+            .Key(VK_BACK)
+            .Check([](THostDialog& Live) { EXPECT_EQ(Live.Items[List].List.Title, L"Project tags: 40,001 of 40,001"); })
+            .Esc());
+    EXPECT_EQ(Project(), 0);
+}
+
 TEST_F(ProjectTagsTest, WithoutATagsFileABoxOffersToMakeOne)
 {
     Load();
