@@ -66,6 +66,13 @@ public:
         AddKey(MakeKeyEvent(Vk, CharOf(Vk, ControlState), ControlState));
         return *this;
     }
+    // The same key Times times.
+    TDialogScript& Keys(WORD Vk, int Times)
+    {
+        for (int I = 0; I < Times; ++I)
+            Key(Vk);
+        return *this;
+    }
     TDialogScript& Enter() { return Key(VK_RETURN); }
     TDialogScript& Esc() { return Key(VK_ESCAPE); }
     // A mouse click on an item.

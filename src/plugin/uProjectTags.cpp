@@ -211,11 +211,10 @@ private:
             CaptureFailure(std::current_exception());
             return;
         }
-        // The rows shown are the index's own first ones: only the count was
-        // missing.
-        if (FPreviewShown)
-            FMatched = FTotal;
-        FPreviewShown = false;
+        // Until now every filter and kind waited for the index: the rows
+        // shown are the file's first, the index's own, and only the count
+        // was missing.
+        FMatched = FTotal;
         UpdateTitle();
     }
 
@@ -239,8 +238,7 @@ private:
 
     void Refill(const std::wstring& Filter)
     {
-        FPreviewShown = !FIndex && FReading && Filter.empty() && FKind < 0;
-        if (FPreviewShown) {
+        if (!FIndex && FReading && Filter.empty() && FKind < 0) {
             ShowPreview();
             return;
         }
@@ -365,7 +363,6 @@ private:
     std::unique_ptr<TIndexReading> FReading;
     std::uintptr_t FToken = 0;
     std::vector<std::uint64_t> FPreview;
-    bool FPreviewShown = false;
     std::uint32_t FExcluded = TProjectIndex::NoFile;
     const TCtags* FLocal = nullptr;
     std::wstring FLocalFile;

@@ -20,6 +20,15 @@ namespace {
 // at a time. Two files with one number are all but unheard of, and what the
 // number decides (leaving the edited file's stale entries out) is checked
 // again on the rows shown.
+// Where a tag line's name and file field end (its first two tabs); false
+// for a header line or one without both fields, which the index skips.
+bool SplitTagLine(std::string_view Line, size_t& Tab, size_t& FileEnd) noexcept
+{
+    Tab = FindByte(Line, 0, '\t');
+    FileEnd = Tab < Line.size() ? FindByte(Line, Tab + 1, '\t') : Tab;
+    return Tab != 0 && FileEnd < Line.size() && FileEnd > Tab + 1 && Line.substr(0, 2) != "!_";
+}
+
 std::uint32_t FileHash(std::string_view Field) noexcept
 {
     std::uint64_t Hash = 0x9E3779B97F4A7C15ull ^ Field.size();
@@ -115,9 +124,9 @@ void TProjectIndex::ReadPart(const TTagsFile& File, std::uint64_t Begin, std::ui
             if (Break >= Length && (!Last || At == Length))
                 break;
             const std::string_view Line = Bytes.substr(At, Break - At);
-            const size_t Tab = FindByte(Line, 0, '\t');
-            const size_t FileEnd = Tab < Line.size() ? FindByte(Line, Tab + 1, '\t') : Tab;
-            if (Tab != 0 && FileEnd < Line.size() && FileEnd > Tab + 1 && Line.substr(0, 2) != "!_") {
+            size_t Tab = 0;
+            size_t FileEnd = 0;
+            if (SplitTagLine(Line, Tab, FileEnd)) {
                 const size_t Start = Part.Names.size();
                 Part.NameStarts.push_back(static_cast<std::uint32_t>(Start));
                 Part.Names.resize(Start + Tab + 1);
@@ -490,18 +499,24 @@ std::shared_ptr<const TProjectIndex> TProjectIndex::Of(const TTagsFile& File, co
 {
     if (auto Index = Known(File))
         return Index;
-    return LoadOrMake(File, Stop, true);
+    return Make(File, Stop, true);
 }
 
-std::shared_ptr<const TProjectIndex> TProjectIndex::LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop,
-                                                               bool SaveLater)
+std::shared_ptr<const TProjectIndex> TProjectIndex::LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop)
 {
-    std::shared_ptr<const TProjectIndex> Index = Load(File);
-    if (!Index) {
-        Index = std::make_shared<const TProjectIndex>(File, Stop);
-        if (!SaveLater || !Saver().Add(TVersion::Of(File), Index))
-            Index->Save(File);
+    if (std::shared_ptr<const TProjectIndex> Index = Load(File)) {
+        Keep(File, Index);
+        return Index;
     }
+    return Make(File, Stop, false);
+}
+
+std::shared_ptr<const TProjectIndex> TProjectIndex::Make(const TTagsFile& File, const std::atomic<bool>* Stop,
+                                                         bool SaveLater)
+{
+    auto Index = std::make_shared<const TProjectIndex>(File, Stop);
+    if (!SaveLater || !Saver().Add(TVersion::Of(File), Index))
+        Index->Save(File);
     Keep(File, Index);
     return Index;
 }
@@ -692,15 +707,15 @@ std::vector<std::uint32_t> TProjectIndex::FileNumbers(const TTagsFile& File, con
 std::vector<std::uint64_t> TProjectIndex::FirstTags(const TTagsFile& File, const std::vector<std::uint32_t>& Excluded,
                                                     size_t Cap)
 {
-    // The lines the index would take, read as its reading does.
+    // The lines the index would take.
     std::vector<std::uint64_t> Offsets;
     const std::string_view Bytes = File.Bytes();
     for (size_t At = static_cast<size_t>(File.TagsBegin()); At < Bytes.size() && Offsets.size() < Cap;) {
         const size_t Break = std::min(FindByte(Bytes, At, '\n'), Bytes.size());
         const std::string_view Line = Bytes.substr(At, Break - At);
-        const size_t Tab = FindByte(Line, 0, '\t');
-        const size_t FileEnd = Tab < Line.size() ? FindByte(Line, Tab + 1, '\t') : Tab;
-        if (Tab != 0 && FileEnd < Line.size() && FileEnd > Tab + 1 && Line.substr(0, 2) != "!_") {
+        size_t Tab = 0;
+        size_t FileEnd = 0;
+        if (SplitTagLine(Line, Tab, FileEnd)) {
             const std::uint32_t Number = FileHash(Line.substr(Tab + 1, FileEnd - Tab - 1));
             if (std::find(Excluded.begin(), Excluded.end(), Number) == Excluded.end())
                 Offsets.push_back(At);

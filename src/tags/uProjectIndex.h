@@ -156,10 +156,12 @@ private:
                          const std::atomic<bool>* Stop);
     const TView& PartOf(size_t I) const noexcept { return FViews[I < FSplit ? 0 : 1]; }
     bool MapSaved(const TTagsFile& File, const std::wstring& Path);
-    // The saved index of File, else one read from it and saved (with
-    // SaveLater by the saver's thread); kept.
-    static std::shared_ptr<const TProjectIndex> LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop,
-                                                           bool SaveLater = false);
+    // The saved index of File, else one read from it and saved; kept.
+    static std::shared_ptr<const TProjectIndex> LoadOrMake(const TTagsFile& File, const std::atomic<bool>* Stop);
+    // One read from File, saved (with SaveLater by the saver's thread) and
+    // kept.
+    static std::shared_ptr<const TProjectIndex> Make(const TTagsFile& File, const std::atomic<bool>* Stop,
+                                                     bool SaveLater);
     // One thread, one index waiting at most.
     class TSaver {
     public:
